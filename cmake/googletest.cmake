@@ -1,0 +1,19 @@
+# GoogleTest from the sources of Debian's googletest package, for the host and for MinGW alike.
+set(KALVIT_GTEST_SOURCE /usr/src/googletest CACHE PATH "GoogleTest sources")
+set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
+if(WIN32)
+    set(gtest_disable_pthreads ON CACHE BOOL "" FORCE)
+endif()
+add_subdirectory(${KALVIT_GTEST_SOURCE} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+
+# kalvit_test(name SOURCES...): one test executable, registered as a single ctest test (every
+# Wine process start costs a second or more, so cases are not discovered one by one).
+function(kalvit_test name)
+    add_executable(${name} ${ARGN})
+    target_link_libraries(${name} PRIVATE kalvit_options GTest::gtest_main)
+    if(WIN32)
+        target_link_options(${name} PRIVATE -mconsole)
+    endif()
+    add_test(NAME ${name} COMMAND ${name})
+endfunction()

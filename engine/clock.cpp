@@ -1,0 +1,19 @@
+#include "engine/clock.h"
+
+#ifdef _WIN32
+#include <windows.h>
+#include <mmsystem.h>
+
+uint32_t default_ms_timer() { return timeGetTime(); }
+#else
+#include <ctime>
+
+uint32_t default_ms_timer() {
+    timespec ts{};
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    return static_cast<uint32_t>(static_cast<uint64_t>(ts.tv_sec) * 1000u +
+                                 static_cast<uint64_t>(ts.tv_nsec) / 1000000u);
+}
+#endif
+
+MsTimer ms_timer = default_ms_timer;

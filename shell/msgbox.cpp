@@ -1,0 +1,31 @@
+#include "shell/msgbox.h"
+
+#include <cstdarg>
+#include <cstdio>
+
+namespace {
+void print_message(const char* gbk_text) { std::fprintf(stderr, "kalvit: %s\n", gbk_text); }
+
+MessagePresenter presenter = print_message;
+constexpr int kMessageSize = 1024;
+} // namespace
+
+MessagePresenter set_message_presenter(MessagePresenter next) {
+    MessagePresenter previous = presenter;
+    presenter = next != nullptr ? next : print_message;
+    return previous;
+}
+
+int QMsgBox(const char* format, ...) {
+    char text[kMessageSize];
+    va_list args;
+    va_start(args, format);
+    int n = std::vsnprintf(text, sizeof text, format, args);
+    va_end(args);
+    if (n < 0) {
+        presenter("QMsg error!");
+        return 0;
+    }
+    presenter(text);
+    return 1;
+}

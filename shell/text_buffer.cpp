@@ -1,0 +1,3 @@
+#include "shell/text_buffer.h"
+
+char text_buffer[kTextBufferSize];

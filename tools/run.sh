@@ -1,0 +1,22 @@
+#!/usr/bin/env bash
+# Builds kalvit.exe and starts it from c:\kalvit in the project's Wine prefix: on $DISPLAY when
+# there is one; otherwise on a virtual display, saving a screenshot of each sheet page.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+tools/setup.sh
+cmake --preset win64 >/dev/null
+cmake --build --preset win64 --target kalvit shots
+tools/wine-prefix.sh build/win64
+source tools/env.sh
+
+if [ -n "${DISPLAY:-}" ]; then
+    cd "$WINEPREFIX/drive_c/kalvit"
+    exec wine kalvit.exe
+fi
+
+out="$PWD/build/screenshots"
+rm -rf "$out"
+mkdir -p "$out"
+tools/with-display.sh wine build/win64/shots.exe 'Z:'"${out//\//\\}"
+echo "screenshots:"
+ls -1 "$out"/*.png
