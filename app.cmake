@@ -1,0 +1,18 @@
+# kalvit.exe: the thin Win32 layer, the pages and the application shell.
+add_subdirectory(ui)
+add_subdirectory(pages)
+add_subdirectory(infopage)
+
+add_library(kalvit_app STATIC
+    shell/bench_app.cpp
+    shell/main_frame.cpp
+    shell/msg_pump.cpp
+    shell/sheet.cpp
+)
+target_link_libraries(kalvit_app PUBLIC kalvit_pages kalvit_infopage kalvit_ui kalvit_profile
+                      kalvit_engine kalvit_shell kalvit_options shlwapi shell32 gdi32 user32)
+
+add_executable(kalvit WIN32 shell/main.cpp)
+target_link_libraries(kalvit PRIVATE kalvit_app kalvit_resources kalvit_options)
+target_link_options(kalvit PRIVATE -municode)
+set_target_properties(kalvit PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})

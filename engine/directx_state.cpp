@@ -1,0 +1,5 @@
+#include "engine/directx_state.h"
+
+int dd_open = 0;
+int exclusive = 0;
+int list_modes = 0;

@@ -1,0 +1,4 @@
+#include "engine/run_flags.h"
+
+volatile int test_running = 0;
+volatile int stop_requested = 0;

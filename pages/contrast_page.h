@@ -1,0 +1,12 @@
+#pragma once
+#include "ui/property_sheet.h"
+// The second page: two machines side by side, in figures and as a bar chart.
+
+class qcontrast_page : public ui::PropertyPage {
+public:
+    static constexpr int kTemplate = 141;
+
+    qcontrast_page() : PropertyPage(kTemplate) {}
+
+    bool on_set_active() override;
+};

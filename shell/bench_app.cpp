@@ -1,0 +1,134 @@
+#include "shell/bench_app.h"
+
+#include <shlobj.h>
+#include <shlwapi.h>
+
+#include <cstdio>
+#include <cstring>
+#include <cwchar>
+
+#include "engine/model.h"
+#include "shell/app_globals.h"
+#include "shell/config_file.h"
+#include "shell/gbk.h"
+#include "shell/log.h"
+#include "shell/main_frame.h"
+#include "shell/msg_pump.h"
+#include "shell/msgbox.h"
+#include "shell/profile.h"
+#include "shell/sheet.h"
+
+OSVERSIONINFOW os_version;
+
+namespace {
+constexpr int kSloganId = QTestPage::kSlogan;
+constexpr int kTallFrameHeight = 470;
+constexpr int kSloganLimit = 395;
+
+// The installation call: "help" as the first four characters, or the quoted word.
+bool is_installation_call(const wchar_t* command_line) {
+    return std::wcsncmp(command_line, L"help", 4) == 0 ||
+           std::wcsncmp(command_line, L"\"help\"", 6) == 0;
+}
+
+void find_program_dir() {
+    wchar_t module[kPathSize];
+    DWORD n = GetModuleFileNameW(nullptr, module, kPathSize);
+    module[n < kPathSize ? n : kPathSize - 1] = L'\0';
+    std::string path = to_gbk(module);
+    size_t cut = path.rfind('\\');
+    if (cut != std::string::npos)
+        path.resize(cut);
+    std::snprintf(program_dir, sizeof program_dir, "%s", path.c_str());
+}
+
+void log_os_version() {
+    os_version = {};
+    os_version.dwOSVersionInfoSize = sizeof os_version;
+    GetVersionExW(&os_version);
+    QMsgLog("The OS is Windows %d.%d build %hu %s", static_cast<int>(os_version.dwMajorVersion),
+            static_cast<int>(os_version.dwMinorVersion),
+            static_cast<unsigned short>(os_version.dwBuildNumber & 0xFFFF),
+            to_gbk(os_version.szCSDVersion).c_str());
+}
+
+RECT client_rect(HWND hwnd) {
+    RECT r{};
+    GetClientRect(hwnd, &r);
+    return r;
+}
+
+// Large system fonts push the test page's last line down; the frame then grows to 470 pixels.
+void fit_frame_height() {
+    RECT frame{}, slogan{};
+    GetWindowRect(main_frame.hwnd(), &frame);
+    GetWindowRect(test_page.item(kSloganId), &slogan);
+    int d = slogan.top - frame.top;
+    QMsgLog("rect2.top=%d rect1.top=%d d=%d ", static_cast<int>(slogan.top),
+            static_cast<int>(frame.top), d);
+    if (d > kSloganLimit) {
+        int screen_height = GetSystemMetrics(SM_CYSCREEN);
+        int top = (screen_height - kTallFrameHeight) / 2;
+        int bottom = (screen_height + kTallFrameHeight) / 2;
+        MoveWindow(main_frame.hwnd(), frame.left, top, frame.right - frame.left, bottom - top,
+                   TRUE);
+    }
+    property_sheet.move_to(client_rect(main_frame.hwnd()));
+    ShowWindow(property_sheet.hwnd(), SW_SHOW);
+}
+} // namespace
+
+int BenchApp::init_instance(const wchar_t* command_line) {
+    // A second copy ends silently; the handle stays open for the life of the process.
+    CreateMutexW(nullptr, FALSE, L"KALVIT");
+    if (GetLastError() == ERROR_ALREADY_EXISTS)
+        return 0;
+
+    find_program_dir();
+    read_install_dir();
+    if (is_installation_call(command_line)) {
+        std::snprintf(install_dir, sizeof install_dir, "%s", program_dir);
+        PathMakeSystemFolderW(to_wide(program_dir).c_str());
+        write_install_dir();
+        ShellExecuteW(nullptr, L"open", L"kalvit.chm", nullptr, nullptr, SW_SHOWNORMAL);
+        return 0;
+    }
+
+    read_profile_settings(pre_test_flag);
+    if (!main_frame.create()) {
+        QMsgBox("创建主窗口失败！");
+        return 0;
+    }
+    QMsgPump(welcome_window);
+    log_os_version();
+
+    if (!load_configuration()) {
+        DestroyWindow(main_frame.hwnd());
+        return 1;
+    }
+    SetWindowTextW(main_frame.hwnd(), to_wide(version_info).c_str());
+
+    if (!create_property_sheet(main_frame.hwnd())) {
+        QMsgBox("创建主窗口失败！");
+        DestroyWindow(main_frame.hwnd());
+        return 0;
+    }
+    property_sheet.set_active_page(kSetupPageIndex);
+    setup_page.set_start_options(pre_test_flag);
+    property_sheet.move_to(client_rect(main_frame.hwnd()));
+    property_sheet.set_active_page(kTestPageIndex);
+    fit_frame_height();
+
+    QMsgPump(property_sheet.hwnd());
+    Sleep(100);
+    ShowWindow(main_frame.hwnd(), SW_SHOW);
+    UpdateWindow(main_frame.hwnd());
+    return -1;
+}
+
+bool BenchApp::on_idle(long) {
+    // The NT family needs no idle time; the animation runs from its timer there.
+    if (os_version.dwPlatformId == VER_PLATFORM_WIN32_NT || frame_minimized)
+        return false;
+    return GetActiveWindow() == main_frame.hwnd();
+}

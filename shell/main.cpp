@@ -1,0 +1,17 @@
+#include <windows.h>
+
+#include "shell/bench_app.h"
+#include "shell/log.h"
+#include "shell/msg_pump.h"
+
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR command_line, int) {
+    log_open_from_environment();
+    install_message_box();
+    ui::App::set_instance(instance);
+    static BenchApp app;
+    int code = app.init_instance(command_line != nullptr ? command_line : L"");
+    if (code < 0)
+        code = app.run();
+    log_close();
+    return code;
+}

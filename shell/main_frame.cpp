@@ -1,0 +1,185 @@
+#include "shell/main_frame.h"
+
+#include <cstdio>
+
+#include "engine/directx_state.h"
+#include "engine/model.h"
+#include "engine/run_flags.h"
+#include "infopage/about_page.h"
+#include "pages/setup_page.h"
+#include "shell/app_globals.h"
+#include "shell/gbk.h"
+#include "shell/log.h"
+#include "shell/msg_pump.h"
+#include "shell/profile.h"
+#include "shell/sheet.h"
+#include "ui/app.h"
+
+FrameGdi frame_gdi;
+int quit_flag = 0;
+int frame_activation = 0;
+bool frame_minimized = false;
+int switch_step = 0;
+CMainFrame main_frame;
+
+namespace {
+constexpr wchar_t kFrameClass[] = L"CMainFrame";
+constexpr int kIconId = 128;
+constexpr int kMarkerBitmapId = 142;
+constexpr UINT kIdleUpdate = 0x0363;
+constexpr UINT kSwitchFirst = 0x036D;
+} // namespace
+
+void FrameGdi::release() {
+    if (recording != nullptr) {
+        DeleteEnhMetaFile(recording);
+        recording = nullptr;
+    }
+    if (metafile_dc != nullptr) {
+        DeleteEnhMetaFile(CloseEnhMetaFile(metafile_dc));
+        metafile_dc = nullptr;
+    }
+    background_brush.reset();
+    background.reset();
+}
+
+bool CMainFrame::create() {
+    HINSTANCE instance = ui::App::instance();
+    HICON icon = LoadIconW(instance, MAKEINTRESOURCEW(kIconId));
+    if (!register_class(kFrameClass, icon, LoadCursorW(nullptr, IDC_ARROW),
+                        reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1)))
+        return false;
+    int left = GetSystemMetrics(SM_CXSCREEN) / 2 - kWidth / 2;
+    int top = GetSystemMetrics(SM_CYSCREEN) / 2 - kHeight / 2;
+    DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
+    return Window::create(0, kFrameClass, L"kalvit", style, left, top, kWidth, kHeight, nullptr,
+                          nullptr);
+}
+
+bool CMainFrame::on_create() {
+    HINSTANCE instance = ui::App::instance();
+    frame_gdi.marker.reset(static_cast<HBITMAP>(
+        LoadImageW(instance, MAKEINTRESOURCEW(kMarkerBitmapId), IMAGE_BITMAP, 0, 0, 0)));
+    frame_gdi.text_font.reset(CreateFontW(14, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE,
+                                          DEFAULT_CHARSET, OUT_TT_PRECIS, CLIP_TT_ALWAYS,
+                                          DEFAULT_QUALITY, DEFAULT_PITCH, L"宋体"));
+    frame_gdi.metafile_dc = CreateEnhMetaFileW(nullptr, nullptr, nullptr, nullptr);
+
+    char path[kPathSize + 32];
+    std::snprintf(path, sizeof path, "%s\\pdata\\dlgback.bmp", install_dir);
+    auto* background = static_cast<HBITMAP>(
+        LoadImageW(nullptr, to_wide(path).c_str(), IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE));
+    if (background == nullptr) {
+        QMsgLog("MainFrm: Can't LoadImage: %s", path);
+    } else {
+        frame_gdi.background.reset(background);
+        frame_gdi.background_brush.reset(CreatePatternBrush(background));
+    }
+    for (int& amount : m_times)
+        amount = 20;
+    return true;
+}
+
+void CMainFrame::on_close() {
+    if (test_running) {
+        QMsgLog("Test is running ! wait......");
+        return;
+    }
+    quit_flag = 1;
+    property_sheet.set_active_page(kSetupPageIndex);
+    pre_test_flag = setup_page.checked(QSetupPage::kPreTest) ? 1 : 0;
+    write_profile(pre_test_flag);
+    frame_gdi.release();
+    log_close();
+    _fcloseall();
+    DestroyWindow(hwnd());
+}
+
+void CMainFrame::on_activate(WPARAM wparam) {
+    int activation = LOWORD(wparam);
+    bool minimized = HIWORD(wparam) != 0;
+    frame_activation = activation;
+    if (activation == WA_INACTIVE) {
+        if (minimized && !frame_minimized)
+            about_minimize_time = process_clock_ms();
+    } else if (!minimized && frame_minimized) {
+        long restored = process_clock_ms();
+        about_paused_time += restored - about_minimize_time;
+        if (about_paused_time < 0)
+            about_paused_time = 0;
+    }
+    frame_minimized = minimized;
+}
+
+LRESULT CMainFrame::window_proc(UINT message, WPARAM wparam, LPARAM lparam) {
+    switch (message) {
+    case WM_CREATE:
+        main_frame_window = hwnd();
+        return on_create() ? 0 : -1;
+    case WM_CLOSE:
+        on_close();
+        return 0;
+    case WM_ACTIVATE: {
+        LRESULT result = default_proc(message, wparam, lparam);
+        on_activate(wparam);
+        return result;
+    }
+    case WM_COMMAND:
+        if (LOWORD(wparam) == kComparePage && HIWORD(wparam) == 0) {
+            property_sheet.set_active_page(kComparePageIndex);
+            return 0;
+        }
+        break;
+    case WM_DESTROY:
+        main_frame_window = nullptr;
+        PostQuitMessage(0);
+        return 0;
+    default:
+        break;
+    }
+    return default_proc(message, wparam, lparam);
+}
+
+void CMainFrame::watch_display_switch(UINT message) {
+    if (!dd_open || exclusive)
+        return;
+    switch (message) {
+    case WM_MOUSEMOVE:
+    case WM_TIMER:
+    case WM_SETCURSOR:
+    case WM_NCHITTEST:
+    case WM_NCMOUSEMOVE:
+    case kIdleUpdate:
+        return;
+    case kSwitchFirst:
+        if (switch_step == 0) {
+            switch_step = 1;
+            QMsgLog("-----Step1 to switch property page at %d...", static_cast<int>(process_clock_ms()));
+        }
+        return;
+    case WM_ACTIVATEAPP:
+        if (switch_step == 1) {
+            switch_step = 2;
+            QMsgLog("-----Step2 to switch property page at %d...", static_cast<int>(process_clock_ms()));
+        }
+        return;
+    case WM_NCPAINT:
+    case WM_SYNCPAINT:
+        if (switch_step == 2) {
+            switch_step = 3;
+            QMsgLog("-----Step3: Now starting switch! at %d...", static_cast<int>(process_clock_ms()));
+        }
+        return;
+    default:
+        return;
+    }
+}
+
+LRESULT CMainFrame::default_proc(UINT message, WPARAM wparam, LPARAM lparam) {
+    if (message == WM_SYSCOMMAND && test_running) {
+        QMsgLog("Testing! Discard WM_SYSCOMMAND %X", static_cast<unsigned>(wparam));
+        return 1;
+    }
+    watch_display_switch(message);
+    return Window::default_proc(message, wparam, lparam);
+}

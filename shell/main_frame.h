@@ -1,0 +1,52 @@
+#pragma once
+#include <windows.h>
+
+#include "ui/handles.h"
+#include "ui/window.h"
+// The program's one top-level window: fixed size, holding the property sheet. It owns the GDI
+// objects that several pages share, refuses to close and discards system commands while a test
+// runs, watches for a display switch while DirectDraw is open, and saves the profile on close.
+
+// GDI objects shared by the pages, made when the frame is created.
+struct FrameGdi {
+    ui::Bitmap marker;           // the 32 × 32 marker drawn after each result bar
+    ui::Font text_font;          // the comparison page's text font
+    HDC metafile_dc = nullptr;   // recording context of the test page's bars
+    ui::Bitmap background;       // "pdata\dlgback.bmp"; absent when the file cannot be loaded
+    ui::Brush background_brush;  // a pattern brush of the background
+    HENHMETAFILE recording = nullptr; // the last finished recording of the bars
+
+    void release();
+};
+extern FrameGdi frame_gdi;
+
+// Set when the frame starts to close.
+extern int quit_flag;
+// The last activation value (0 inactive) and whether the frame is minimised.
+extern int frame_activation;
+extern bool frame_minimized;
+// Progress of the display-switch watcher, 0 to 3.
+extern int switch_step;
+
+class CMainFrame : public ui::Window {
+public:
+    static constexpr int kWidth = 640;
+    static constexpr int kHeight = 440;
+    static constexpr int kStartTest = 32771;
+    static constexpr int kComparePage = 32772;
+
+    // Registers the window class and creates the frame, centred, not yet shown.
+    bool create();
+
+protected:
+    LRESULT window_proc(UINT message, WPARAM wparam, LPARAM lparam) override;
+    LRESULT default_proc(UINT message, WPARAM wparam, LPARAM lparam) override;
+
+private:
+    bool on_create();
+    void on_close();
+    void on_activate(WPARAM wparam);
+    void watch_display_switch(UINT message);
+};
+
+extern CMainFrame main_frame;

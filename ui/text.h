@@ -1,0 +1,21 @@
+#pragma once
+#include <windows.h>
+
+#include <string>
+
+#include "shell/gbk.h"
+// Window texts in GBK: converted to UTF-16 at the call, never through the A API.
+
+namespace ui {
+
+inline void set_text(HWND hwnd, const char* gbk) { SetWindowTextW(hwnd, to_wide(gbk).c_str()); }
+
+inline std::string get_text(HWND hwnd) {
+    int n = GetWindowTextLengthW(hwnd);
+    std::wstring w(static_cast<size_t>(n) + 1, L'\0');
+    int got = GetWindowTextW(hwnd, w.data(), n + 1);
+    w.resize(static_cast<size_t>(got > 0 ? got : 0));
+    return to_gbk(w);
+}
+
+} // namespace ui

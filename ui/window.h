@@ -1,0 +1,38 @@
+#pragma once
+#include <windows.h>
+// A window bound to a C++ object: one static procedure finds the object through GWLP_USERDATA
+// (set at WM_NCCREATE) and calls its window_proc. The object does not own the window's life
+// beyond its own: its destructor unbinds and destroys a window that still exists.
+
+namespace ui {
+
+class Window {
+public:
+    Window() = default;
+    Window(const Window&) = delete;
+    Window& operator=(const Window&) = delete;
+    virtual ~Window();
+
+    HWND hwnd() const { return hwnd_; }
+
+    // Registers a window class whose procedure is the thunk. Returns false on failure (except
+    // when the class already exists).
+    static bool register_class(const wchar_t* name, HICON icon, HCURSOR cursor, HBRUSH background,
+                               UINT style = CS_HREDRAW | CS_VREDRAW);
+
+    bool create(DWORD ex_style, const wchar_t* class_name, const wchar_t* title, DWORD style, int x,
+                int y, int width, int height, HWND parent, HMENU menu_or_id);
+
+protected:
+    // Handles a message; the default calls default_proc.
+    virtual LRESULT window_proc(UINT message, WPARAM wparam, LPARAM lparam);
+    virtual LRESULT default_proc(UINT message, WPARAM wparam, LPARAM lparam);
+    // At WM_NCDESTROY, the last message: hwnd() is still the old handle.
+    virtual void on_destroyed() {}
+
+private:
+    static LRESULT CALLBACK thunk(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);
+    HWND hwnd_ = nullptr;
+};
+
+} // namespace ui
