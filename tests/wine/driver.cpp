@@ -1,0 +1,431 @@
+#include "tests/wine/driver.h"
+
+#include <commctrl.h>
+
+#include <algorithm>
+#include <cwchar>
+
+#include "shell/gbk.h"
+// Starting the program and working its windows from another process.
+
+namespace driver {
+
+namespace {
+
+// The current environment without KALVIT_LOG, plus KALVIT_LOG=log_path when one is given.
+std::vector<wchar_t> environment_block(const std::wstring& log_path) {
+    std::vector<wchar_t> block;
+    if (wchar_t* env = GetEnvironmentStringsW()) {
+        for (const wchar_t* p = env; *p != L'\0'; p += wcslen(p) + 1) {
+            if (_wcsnicmp(p, L"KALVIT_LOG=", 11) == 0)
+                continue;
+            block.insert(block.end(), p, p + wcslen(p) + 1);
+        }
+        FreeEnvironmentStringsW(env);
+    }
+    if (!log_path.empty()) {
+        std::wstring entry = L"KALVIT_LOG=" + log_path;
+        block.insert(block.end(), entry.c_str(), entry.c_str() + entry.size() + 1);
+    }
+    block.push_back(L'\0');
+    if (block.size() == 1)
+        block.push_back(L'\0');
+    return block;
+}
+
+// Memory in another process, for the messages that carry pointers.
+class RemoteMemory {
+public:
+    RemoteMemory(HWND owner, size_t size) : size_(size) {
+        DWORD pid = 0;
+        GetWindowThreadProcessId(owner, &pid);
+        process_.reset(
+            OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, pid));
+        if (process_)
+            address_ = VirtualAllocEx(process_.get(), nullptr, size, MEM_COMMIT | MEM_RESERVE,
+                                      PAGE_READWRITE);
+    }
+    RemoteMemory(const RemoteMemory&) = delete;
+    RemoteMemory& operator=(const RemoteMemory&) = delete;
+    ~RemoteMemory() {
+        if (address_ != nullptr)
+            VirtualFreeEx(process_.get(), address_, 0, MEM_RELEASE);
+    }
+
+    explicit operator bool() const { return address_ != nullptr; }
+    void* address(size_t offset = 0) const { return static_cast<char*>(address_) + offset; }
+    bool write(const void* data, size_t size, size_t offset = 0) const {
+        SIZE_T done = 0;
+        return offset + size <= size_ &&
+               WriteProcessMemory(process_.get(), address(offset), data, size, &done) &&
+               done == size;
+    }
+    bool read(void* data, size_t size, size_t offset = 0) const {
+        SIZE_T done = 0;
+        return offset + size <= size_ &&
+               ReadProcessMemory(process_.get(), address(offset), data, size, &done) &&
+               done == size;
+    }
+
+private:
+    ui::Handle process_;
+    void* address_ = nullptr;
+    size_t size_;
+};
+
+// SendMessageTimeoutW that gives up on a hung window instead of blocking the test.
+std::optional<LRESULT> send(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, DWORD timeout_ms = 5000) {
+    DWORD_PTR result = 0;
+    if (!SendMessageTimeoutW(hwnd, msg, wp, lp, SMTO_ABORTIFHUNG, timeout_ms, &result))
+        return std::nullopt;
+    return static_cast<LRESULT>(result);
+}
+
+DWORD window_pid(HWND hwnd) {
+    DWORD pid = 0;
+    GetWindowThreadProcessId(hwnd, &pid);
+    return pid;
+}
+
+} // namespace
+
+std::optional<Process> Process::start(const std::wstring& exe, const std::wstring& args,
+                                      const std::wstring& workdir, const std::wstring& log_path) {
+    std::wstring command = L"\"" + exe + L"\"";
+    if (!args.empty())
+        command += L" " + args;
+    std::vector<wchar_t> line(command.begin(), command.end());
+    line.push_back(L'\0');
+    std::vector<wchar_t> env = environment_block(log_path);
+    STARTUPINFOW si{};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi{};
+    if (!CreateProcessW(exe.c_str(), line.data(), nullptr, nullptr, FALSE,
+                        CREATE_UNICODE_ENVIRONMENT, env.data(),
+                        workdir.empty() ? nullptr : workdir.c_str(), &si, &pi))
+        return std::nullopt;
+    CloseHandle(pi.hThread);
+    return Process(ui::Handle(pi.hProcess), pi.dwProcessId);
+}
+
+bool Process::running() const {
+    return process_ && WaitForSingleObject(process_.get(), 0) == WAIT_TIMEOUT;
+}
+
+std::optional<DWORD> Process::wait_exit(DWORD timeout_ms) const {
+    if (!process_ || WaitForSingleObject(process_.get(), timeout_ms) != WAIT_OBJECT_0)
+        return std::nullopt;
+    DWORD code = 0;
+    if (!GetExitCodeProcess(process_.get(), &code))
+        return std::nullopt;
+    return code;
+}
+
+void Process::terminate() {
+    if (running()) {
+        TerminateProcess(process_.get(), 99);
+        WaitForSingleObject(process_.get(), 5000);
+    }
+}
+
+std::wstring class_name(HWND hwnd) {
+    wchar_t name[256];
+    int n = GetClassNameW(hwnd, name, 256);
+    return std::wstring(name, n > 0 ? static_cast<size_t>(n) : 0);
+}
+
+std::wstring window_text(HWND hwnd) {
+    auto length = send(hwnd, WM_GETTEXTLENGTH, 0, 0);
+    if (!length)
+        return {};
+    std::wstring text(static_cast<size_t>(*length) + 1, L'\0');
+    auto got = send(hwnd, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()));
+    text.resize(got ? static_cast<size_t>(*got) : 0);
+    return text;
+}
+
+std::string window_text_gbk(HWND hwnd) {
+    return to_gbk(window_text(hwnd));
+}
+
+bool responding(HWND hwnd, DWORD timeout_ms) {
+    return send(hwnd, WM_NULL, 0, 0, timeout_ms).has_value();
+}
+
+std::vector<HWND> top_windows(DWORD pid, bool visible_only) {
+    struct Query {
+        DWORD pid;
+        bool visible_only;
+        std::vector<HWND> found;
+    } query{pid, visible_only, {}};
+    EnumWindows(
+        [](HWND hwnd, LPARAM lp) -> BOOL {
+            auto* q = reinterpret_cast<Query*>(lp);
+            if (window_pid(hwnd) == q->pid && (!q->visible_only || IsWindowVisible(hwnd)))
+                q->found.push_back(hwnd);
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&query));
+    return query.found;
+}
+
+ExitWatch watch_until_exit(const Process& process, DWORD timeout_ms) {
+    ExitWatch watch;
+    std::vector<HWND> noted;
+    wait_until(
+        [&] {
+            for (HWND hwnd : top_windows(process.id(), true)) {
+                if (std::find(noted.begin(), noted.end(), hwnd) != noted.end())
+                    continue;
+                noted.push_back(hwnd);
+                watch.windows.push_back({class_name(hwnd), window_text(hwnd)});
+            }
+            return !process.running();
+        },
+        timeout_ms);
+    watch.exit_code = process.wait_exit(0);
+    return watch;
+}
+
+HWND wait_for_window(DWORD pid, const wchar_t* window_class, DWORD timeout_ms) {
+    HWND found = nullptr;
+    wait_until(
+        [&] {
+            for (HWND hwnd : top_windows(pid, true)) {
+                if (class_name(hwnd) == window_class) {
+                    found = hwnd;
+                    return true;
+                }
+            }
+            return false;
+        },
+        timeout_ms);
+    return found;
+}
+
+std::vector<HWND> children(HWND parent, const wchar_t* window_class) {
+    struct Query {
+        HWND parent;
+        const wchar_t* window_class;
+        std::vector<HWND> found;
+    } query{parent, window_class, {}};
+    EnumChildWindows(
+        parent,
+        [](HWND hwnd, LPARAM lp) -> BOOL {
+            auto* q = reinterpret_cast<Query*>(lp);
+            if (GetParent(hwnd) == q->parent &&
+                (q->window_class == nullptr || class_name(hwnd) == q->window_class))
+                q->found.push_back(hwnd);
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&query));
+    return query.found;
+}
+
+HWND find_descendant(HWND parent, const wchar_t* window_class, int id) {
+    struct Query {
+        const wchar_t* window_class;
+        int id;
+        HWND found;
+    } query{window_class, id, nullptr};
+    EnumChildWindows(
+        parent,
+        [](HWND hwnd, LPARAM lp) -> BOOL {
+            auto* q = reinterpret_cast<Query*>(lp);
+            if ((q->id == -1 || GetDlgCtrlID(hwnd) == q->id) &&
+                (q->window_class == nullptr || class_name(hwnd) == q->window_class)) {
+                q->found = hwnd;
+                return FALSE;
+            }
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&query));
+    return query.found;
+}
+
+HWND wait_for_frame(const Process& process, DWORD timeout_ms) {
+    HWND frame = nullptr;
+    wait_until(
+        [&] {
+            frame = nullptr;
+            for (HWND hwnd : top_windows(process.id(), true))
+                if (class_name(hwnd) == L"CMainFrame")
+                    frame = hwnd;
+            return frame != nullptr || !process.running();
+        },
+        timeout_ms);
+    return frame;
+}
+
+HWND find_sheet(HWND frame) {
+    std::vector<HWND> sheets = children(frame, L"qPropertySheet");
+    return sheets.size() == 1 ? sheets.front() : nullptr;
+}
+
+HWND find_tab_control(HWND sheet) {
+    std::vector<HWND> tabs = children(sheet, WC_TABCONTROLW);
+    return tabs.size() == 1 ? tabs.front() : nullptr;
+}
+
+int tab_count(HWND tab) {
+    return static_cast<int>(send(tab, TCM_GETITEMCOUNT, 0, 0).value_or(-1));
+}
+
+int tab_selection(HWND tab) {
+    return static_cast<int>(send(tab, TCM_GETCURSEL, 0, 0).value_or(-1));
+}
+
+std::optional<std::wstring> tab_caption(HWND tab, int index) {
+    constexpr size_t kChars = 256;
+    RemoteMemory remote(tab, sizeof(TCITEMW) + kChars * sizeof(wchar_t));
+    if (!remote)
+        return std::nullopt;
+    TCITEMW item{};
+    item.mask = TCIF_TEXT;
+    item.pszText = static_cast<wchar_t*>(remote.address(sizeof(TCITEMW)));
+    item.cchTextMax = kChars;
+    std::wstring text(kChars, L'\0');
+    if (!remote.write(&item, sizeof item) ||
+        !remote.write(text.data(), kChars * sizeof(wchar_t), sizeof(TCITEMW)))
+        return std::nullopt;
+    auto ok = send(tab, TCM_GETITEMW, static_cast<WPARAM>(index),
+                   reinterpret_cast<LPARAM>(remote.address()));
+    if (!ok || *ok == 0 || !remote.read(&item, sizeof item))
+        return std::nullopt;
+    // The control may answer with a pointer to its own copy of the text instead of filling ours.
+    const size_t offset = static_cast<size_t>(reinterpret_cast<char*>(item.pszText) -
+                                              static_cast<char*>(remote.address()));
+    if (offset != sizeof(TCITEMW))
+        return std::nullopt;
+    if (!remote.read(text.data(), kChars * sizeof(wchar_t), sizeof(TCITEMW)))
+        return std::nullopt;
+    text.resize(wcsnlen(text.c_str(), kChars));
+    return text;
+}
+
+std::optional<RECT> tab_rect(HWND tab, int index) {
+    RemoteMemory remote(tab, sizeof(RECT));
+    RECT rect{};
+    if (!remote)
+        return std::nullopt;
+    auto ok = send(tab, TCM_GETITEMRECT, static_cast<WPARAM>(index),
+                   reinterpret_cast<LPARAM>(remote.address()));
+    if (!ok || *ok == 0 || !remote.read(&rect, sizeof rect))
+        return std::nullopt;
+    return rect;
+}
+
+HWND visible_page(HWND sheet) {
+    HWND page = nullptr;
+    for (HWND dialog : children(sheet, L"#32770")) {
+        if (!IsWindowVisible(dialog))
+            continue;
+        if (page != nullptr)
+            return nullptr;
+        page = dialog;
+    }
+    return page;
+}
+
+HWND select_page(HWND sheet, int index, int control_id, DWORD timeout_ms) {
+    HWND tab = find_tab_control(sheet);
+    if (tab == nullptr)
+        return nullptr;
+    std::optional<RECT> rect = tab_rect(tab, index);
+    if (!rect)
+        return nullptr;
+    const LPARAM at = MAKELPARAM((rect->left + rect->right) / 2, (rect->top + rect->bottom) / 2);
+    PostMessageW(tab, WM_LBUTTONDOWN, MK_LBUTTON, at);
+    PostMessageW(tab, WM_LBUTTONUP, 0, at);
+    HWND page = nullptr;
+    wait_until(
+        [&] {
+            page = nullptr;
+            if (tab_selection(tab) != index)
+                return false;
+            HWND shown = visible_page(sheet);
+            HWND control = shown != nullptr ? GetDlgItem(shown, control_id) : nullptr;
+            if (control == nullptr || !IsWindowVisible(control))
+                return false;
+            page = shown;
+            return true;
+        },
+        timeout_ms);
+    return page;
+}
+
+bool click_button(HWND button) {
+    return send(button, BM_CLICK, 0, 0).has_value();
+}
+
+int check_state(HWND button) {
+    return static_cast<int>(send(button, BM_GETCHECK, 0, 0).value_or(-1));
+}
+
+std::optional<MessageBoxInfo> find_message_box(DWORD pid) {
+    for (HWND hwnd : top_windows(pid, true)) {
+        if (class_name(hwnd) != L"#32770")
+            continue;
+        HWND text = GetDlgItem(hwnd, 0xFFFF);
+        if (text == nullptr)
+            continue;
+        return MessageBoxInfo{hwnd, window_text(hwnd), window_text(text)};
+    }
+    return std::nullopt;
+}
+
+std::optional<MessageBoxInfo> wait_for_message_box(DWORD pid, DWORD timeout_ms) {
+    std::optional<MessageBoxInfo> box;
+    wait_until(
+        [&] {
+            box = find_message_box(pid);
+            return box.has_value();
+        },
+        timeout_ms);
+    return box;
+}
+
+bool press_ok(HWND box) {
+    HWND ok = GetDlgItem(box, IDOK);
+    if (ok == nullptr)
+        return false;
+    click_button(ok);
+    if (wait_until([&] { return !IsWindow(box) || !IsWindowVisible(box); }, 2000))
+        return true;
+    // A box that ignored the click (it was not the active window) still takes the command.
+    PostMessageW(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(ok));
+    return wait_until([&] { return !IsWindow(box) || !IsWindowVisible(box); }, kStepTimeoutMs);
+}
+
+bool close_window(HWND hwnd) {
+    return PostMessageW(hwnd, WM_CLOSE, 0, 0) != 0;
+}
+
+std::vector<std::string> read_log_lines(const std::wstring& path) {
+    std::vector<std::string> lines;
+    std::optional<std::string> text = read_file(path);
+    if (!text)
+        return lines;
+    std::string line;
+    for (char c : *text) {
+        if (c == '\n') {
+            if (!line.empty() && line.back() == '\r')
+                line.pop_back();
+            lines.push_back(std::move(line));
+            line.clear();
+        } else {
+            line.push_back(c);
+        }
+    }
+    lines.push_back(std::move(line));
+    return lines;
+}
+
+bool has_line(const std::vector<std::string>& lines, std::string_view line) {
+    for (const auto& l : lines)
+        if (l == line)
+            return true;
+    return false;
+}
+
+} // namespace driver
