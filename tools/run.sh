@@ -17,6 +17,12 @@ fi
 out="$PWD/build/screenshots"
 rm -rf "$out"
 mkdir -p "$out"
-tools/with-display.sh wine build/win64/shots.exe 'Z:'"${out//\//\\}"
+tools/with-display.sh wine build/win64/shots.exe 'C:\kalvit' "Z:${out//\//\\}"
+# ImageMagick's own convert; some machines put a different "convert" earlier on the PATH.
+convert_bin=/usr/bin/convert
+[ -x "$convert_bin" ] || convert_bin=convert
+for bmp in "$out"/*.bmp; do
+    "$convert_bin" "$bmp" "${bmp%.bmp}.png" && rm "$bmp"
+done
 echo "screenshots:"
 ls -1 "$out"/*.png
