@@ -1,0 +1,4 @@
+# The disk test needs the Windows file and virtual-memory API.
+if(WIN32)
+    target_sources(kalvit_engine PRIVATE disk_test.cpp)
+endif()

@@ -1,0 +1,222 @@
+#include "engine/disk_test.h"
+
+#include <windows.h>
+
+#include <algorithm>
+#include <limits>
+#include <string>
+#include <utility>
+
+#include "engine/clock.h"
+#include "shell/gbk.h"
+#include "shell/log.h"
+#include "shell/msgbox.h"
+
+namespace {
+constexpr char kTempPath[] = "c:\\kalvit.tmp";
+constexpr wchar_t kDriveRoot[] = L"c:\\";
+constexpr DWORD kBufferBytes = 0x8000;
+constexpr int kRequestsPerPass = 32; // 32 × 32 KB = 1 MB per pass
+constexpr uint64_t kMegabyte = 1048576;
+constexpr uint64_t kPassesPerAmount = 5;
+constexpr double kSpeedFactor = 2000.0; // 1 MB written plus 1 MB read per pass, per millisecond
+
+// Both settings bypass the system cache; without disk_cached the writes also go through the
+// drive's own cache.
+constexpr DWORD kFlagsCached = FILE_FLAG_NO_BUFFERING | FILE_ATTRIBUTE_NORMAL;
+constexpr DWORD kFlagsUncached = FILE_FLAG_WRITE_THROUGH | kFlagsCached;
+
+class FileHandle {
+public:
+    explicit FileHandle(HANDLE handle) : handle_(handle) {}
+    FileHandle(FileHandle&& other) noexcept
+        : handle_(std::exchange(other.handle_, INVALID_HANDLE_VALUE)) {}
+    FileHandle& operator=(FileHandle&& other) noexcept {
+        if (this != &other) {
+            close();
+            handle_ = std::exchange(other.handle_, INVALID_HANDLE_VALUE);
+        }
+        return *this;
+    }
+    FileHandle(const FileHandle&) = delete;
+    FileHandle& operator=(const FileHandle&) = delete;
+    ~FileHandle() { close(); }
+
+    explicit operator bool() const { return handle_ != INVALID_HANDLE_VALUE; }
+    HANDLE get() const { return handle_; }
+    void close() {
+        if (handle_ != INVALID_HANDLE_VALUE)
+            CloseHandle(handle_);
+        handle_ = INVALID_HANDLE_VALUE;
+    }
+
+private:
+    HANDLE handle_;
+};
+
+class PageBuffer {
+public:
+    explicit PageBuffer(void* pages) : pages_(pages) {}
+    PageBuffer(PageBuffer&& other) noexcept : pages_(std::exchange(other.pages_, nullptr)) {}
+    PageBuffer& operator=(PageBuffer&& other) noexcept {
+        if (this != &other) {
+            release();
+            pages_ = std::exchange(other.pages_, nullptr);
+        }
+        return *this;
+    }
+    PageBuffer(const PageBuffer&) = delete;
+    PageBuffer& operator=(const PageBuffer&) = delete;
+    ~PageBuffer() { release(); }
+
+    explicit operator bool() const { return pages_ != nullptr; }
+    void* get() const { return pages_; }
+    void release() {
+        if (pages_ != nullptr)
+            VirtualFree(pages_, 0, MEM_RELEASE);
+        pages_ = nullptr;
+    }
+
+private:
+    void* pages_;
+};
+
+// Removes the temporary file when it goes out of scope. Declared before the file handles, so
+// that they are closed by the time it runs.
+class TempFileRemover {
+public:
+    TempFileRemover() = default;
+    TempFileRemover(const TempFileRemover&) = delete;
+    TempFileRemover& operator=(const TempFileRemover&) = delete;
+    ~TempFileRemover() { remove(); }
+
+    void remove() {
+        if (armed_)
+            remove_gbk(kTempPath);
+        armed_ = false;
+    }
+
+private:
+    bool armed_ = true;
+};
+
+bool query_free_space(const wchar_t* root, uint64_t& caller_free, uint64_t& total,
+                      uint64_t& total_free) {
+    ULARGE_INTEGER available{}, bytes{}, free_bytes{};
+    if (!GetDiskFreeSpaceExW(root, &available, &bytes, &free_bytes))
+        return false;
+    caller_free = available.QuadPart;
+    total = bytes.QuadPart;
+    total_free = free_bytes.QuadPart;
+    return true;
+}
+
+void* create_file(const wchar_t* path, uint32_t access, uint32_t share, uint32_t disposition,
+                  uint32_t flags) {
+    return CreateFileW(path, access, share, nullptr, disposition, flags, nullptr);
+}
+
+void* alloc_pages(size_t bytes) {
+    return VirtualAlloc(nullptr, bytes, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+}
+
+// The file size in MB: five per unit of the amount, but no more than drive C has free for us.
+// When the drive cannot tell, the planned size stands and the log shows zeros.
+uint64_t plan_megabytes(int m) {
+    uint64_t n = kPassesPerAmount * static_cast<uint64_t>(std::max(m, 0));
+    uint64_t caller_free = 0, total = 0, total_free = 0;
+    bool known = disk_ops.free_space(kDriveRoot, caller_free, total, total_free);
+    if (!known) {
+        caller_free = total = total_free = 0;
+        QMsgLog("-----Warning: GetDiskFreeSpaceEx c:\\ failed (%lu), test size kept",
+                GetLastError());
+    }
+    // MinGW's printf takes the I64 size, which the gnu_printf checker does not know.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wformat"
+    QMsgLog("Disk Test: Drive C: total_bytes= %I64uM, free_bytes=%I64uM , aviliable=%I64uM "
+            ",test_bytes=%I64uM",
+            static_cast<unsigned long long>(total / kMegabyte),
+            static_cast<unsigned long long>(caller_free / kMegabyte),
+            static_cast<unsigned long long>(total_free / kMegabyte),
+            static_cast<unsigned long long>(n));
+#pragma GCC diagnostic pop
+    uint64_t free_mb = caller_free / kMegabyte;
+    if (known && n > free_mb) {
+        QMsgBox("C:空间不足！磁盘测试精度将降低。");
+        n = free_mb;
+    }
+    return n;
+}
+
+// Up to n passes of 32 whole-buffer requests; progress runs from `base` to base + 0.5. The byte
+// counts are not examined: the time covers whatever the system did. Returns the passes made.
+uint64_t transfer(HANDLE file, void* buffer, uint64_t n, bool writing, double base,
+                  const TestHooks& hooks) {
+    uint64_t pass = 0;
+    for (; pass < n && !hooks.stopped(); ++pass) {
+        for (int r = 0; r < kRequestsPerPass; ++r) {
+            DWORD done = 0;
+            if (writing)
+                WriteFile(file, buffer, kBufferBytes, &done, nullptr);
+            else
+                ReadFile(file, buffer, kBufferBytes, &done, nullptr);
+        }
+        hooks.report(base + static_cast<double>(pass + 1) * 0.5 / static_cast<double>(n));
+    }
+    return pass;
+}
+
+FileHandle open_temp(const std::wstring& path, DWORD access, DWORD disposition, DWORD flags) {
+    return FileHandle(disk_ops.open_file(path.c_str(), access, 0, disposition, flags));
+}
+} // namespace
+
+DiskOps default_disk_ops() {
+    return DiskOps{query_free_space, create_file, alloc_pages};
+}
+
+DiskOps disk_ops = default_disk_ops();
+
+std::optional<float> disk_test(int m, int disk_cached, const TestHooks& hooks) {
+    remove_gbk(kTempPath);
+    uint64_t n = plan_megabytes(m);
+    DWORD flags = disk_cached != 0 ? kFlagsCached : kFlagsUncached;
+    std::wstring path = to_wide(kTempPath);
+
+    TempFileRemover remover;
+    FileHandle writer = open_temp(path, GENERIC_WRITE, CREATE_NEW, flags);
+    if (!writer) {
+        QMsgBox("CreateFile c:\\kalvit.tmp for write failed!");
+        return std::nullopt;
+    }
+    PageBuffer buffer(disk_ops.alloc_buffer(kBufferBytes));
+    if (!buffer) {
+        QMsgBox("Can't locate memory for disk test!");
+        return std::nullopt;
+    }
+
+    uint32_t start = ms_timer();
+    transfer(writer.get(), buffer.get(), n, true, 0.0, hooks);
+    FlushFileBuffers(writer.get());
+    writer.close();
+
+    FileHandle reader = open_temp(path, GENERIC_READ, OPEN_EXISTING, flags);
+    if (!reader) {
+        QMsgBox("CreateFile c:\\kalvit.tmp for read failed!");
+        return std::nullopt;
+    }
+    uint64_t passes = transfer(reader.get(), buffer.get(), n, false, 0.5, hooks);
+    FlushFileBuffers(reader.get());
+    reader.close();
+    uint32_t end = ms_timer();
+    remover.remove();
+    buffer.release();
+
+    uint32_t dtgt = clamp_dtgt(end - start);
+    uint64_t counted = std::min<uint64_t>(passes, std::numeric_limits<uint32_t>::max());
+    float speed = speed_from(static_cast<uint32_t>(counted), kSpeedFactor, dtgt);
+    QMsgLog("Disk Test: dtgt=%d , speed=%6.2f M", static_cast<int>(dtgt),
+            static_cast<double>(speed));
+    return speed;
+}

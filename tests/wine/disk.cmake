@@ -1,0 +1,2 @@
+kalvit_test(disk_tests disk_test.cpp)
+target_link_libraries(disk_tests PRIVATE kalvit_engine)

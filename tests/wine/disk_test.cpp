@@ -1,0 +1,318 @@
+#include <windows.h>
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "engine/clock.h"
+#include "engine/disk_test.h"
+#include "shell/gbk.h"
+#include "shell/log.h"
+#include "shell/msgbox.h"
+
+namespace {
+constexpr wchar_t kTempPath[] = L"c:\\kalvit.tmp";
+constexpr uint64_t kMB = 1048576;
+
+struct OpenCall {
+    std::wstring path;
+    uint32_t access, share, disposition, flags;
+};
+
+// What the replaced platform calls do and what they saw. Function pointers cannot capture, so
+// this lives at namespace scope and is reset by the fixture.
+struct Seam {
+    bool fail_query = false;
+    std::optional<uint64_t> caller_free; // when set, the drive reports these figures
+    uint64_t total = 0, total_free = 0;
+    bool fail_write_open = false, fail_read_open = false, fail_alloc = false;
+    std::vector<OpenCall> opens;
+    int64_t size_at_read_open = -1; // what the write phase left in the file
+    HANDLE writer = INVALID_HANDLE_VALUE;
+    void* buffer = nullptr;
+    int allocs = 0;
+};
+Seam seam;
+std::vector<std::string> messages;
+std::vector<uint32_t> clock_readings;
+
+void record_message(const char* gbk_text) {
+    messages.emplace_back(gbk_text);
+}
+
+uint32_t scripted_timer() {
+    if (clock_readings.empty())
+        return 0;
+    uint32_t t = clock_readings.front();
+    clock_readings.erase(clock_readings.begin());
+    return t;
+}
+
+bool fake_free_space(const wchar_t* root, uint64_t& caller_free, uint64_t& total,
+                     uint64_t& total_free) {
+    if (seam.fail_query)
+        return false;
+    if (!seam.caller_free)
+        return default_disk_ops().free_space(root, caller_free, total, total_free);
+    caller_free = *seam.caller_free;
+    total = seam.total;
+    total_free = seam.total_free;
+    return true;
+}
+
+int64_t file_size(const wchar_t* path) {
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    if (!GetFileAttributesExW(path, GetFileExInfoStandard, &data))
+        return -1;
+    return static_cast<int64_t>((static_cast<uint64_t>(data.nFileSizeHigh) << 32) |
+                                data.nFileSizeLow);
+}
+
+void* watched_open(const wchar_t* path, uint32_t access, uint32_t share, uint32_t disposition,
+                   uint32_t flags) {
+    seam.opens.push_back({path, access, share, disposition, flags});
+    if (access == GENERIC_WRITE && seam.fail_write_open)
+        return INVALID_HANDLE_VALUE;
+    if (access == GENERIC_READ) {
+        seam.size_at_read_open = file_size(path);
+        if (seam.fail_read_open)
+            return INVALID_HANDLE_VALUE;
+    }
+    void* h = default_disk_ops().open_file(path, access, share, disposition, flags);
+    if (access == GENERIC_WRITE)
+        seam.writer = h;
+    return h;
+}
+
+void* watched_alloc(size_t bytes) {
+    ++seam.allocs;
+    if (seam.fail_alloc)
+        return nullptr;
+    seam.buffer = default_disk_ops().alloc_buffer(bytes);
+    return seam.buffer;
+}
+
+bool released(void* p) {
+    MEMORY_BASIC_INFORMATION info{};
+    return VirtualQuery(p, &info, sizeof info) != 0 && info.State == MEM_FREE;
+}
+
+std::string read_all(FILE* f) {
+    std::fflush(f);
+    std::rewind(f);
+    std::string s;
+    int c;
+    while ((c = std::fgetc(f)) != EOF)
+        s.push_back(static_cast<char>(c));
+    return s;
+}
+
+class DiskTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        seam = Seam{};
+        messages.clear();
+        clock_readings.clear();
+        previous_presenter_ = set_message_presenter(record_message);
+        disk_ops = DiskOps{fake_free_space, watched_open, watched_alloc};
+        log_file_ = std::tmpfile();
+        ASSERT_NE(log_file_, nullptr);
+        log_attach(log_file_);
+        hooks_.progress = [this](double f) { fractions_.push_back(f); };
+    }
+
+    void TearDown() override {
+        EXPECT_EQ(GetFileAttributesW(kTempPath), INVALID_FILE_ATTRIBUTES)
+            << "c:\\kalvit.tmp left behind";
+        DeleteFileW(kTempPath);
+        log_close();
+        if (log_file_ != nullptr)
+            std::fclose(log_file_);
+        disk_ops = default_disk_ops();
+        ms_timer = default_ms_timer;
+        set_message_presenter(previous_presenter_);
+    }
+
+    // The log's lines, without the separator written before each.
+    std::vector<std::string> log_lines() {
+        std::vector<std::string> lines;
+        std::string all = read_all(log_file_);
+        size_t pos = 0;
+        while ((pos = all.find('\n', pos)) != std::string::npos) {
+            size_t next = all.find('\n', pos + 1);
+            lines.push_back(all.substr(pos + 1, next == std::string::npos ? next : next - pos - 1));
+            pos = pos + 1;
+        }
+        return lines;
+    }
+
+    void with_drive(uint64_t caller_free, uint64_t total, uint64_t total_free) {
+        seam.caller_free = caller_free;
+        seam.total = total;
+        seam.total_free = total_free;
+    }
+
+    int write_passes() const {
+        int n = 0;
+        for (double f : fractions_)
+            n += f <= 0.5 ? 1 : 0;
+        return n;
+    }
+
+    TestHooks hooks_;
+    std::vector<double> fractions_;
+    MessagePresenter previous_presenter_ = nullptr;
+    FILE* log_file_ = nullptr;
+};
+
+TEST_F(DiskTest, LeftoverFileIsRemovedBeforeTheCreateNewOpen) {
+    HANDLE old = CreateFileW(kTempPath, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                             FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(old, INVALID_HANDLE_VALUE);
+    DWORD done = 0;
+    ASSERT_TRUE(WriteFile(old, "left over", 9, &done, nullptr));
+    CloseHandle(old);
+
+    std::optional<float> speed = disk_test(1, 1, hooks_);
+    ASSERT_TRUE(speed.has_value());
+    EXPECT_GT(*speed, 0.0f);
+    EXPECT_TRUE(messages.empty());
+    EXPECT_EQ(seam.size_at_read_open, static_cast<int64_t>(5 * kMB));
+}
+
+TEST_F(DiskTest, TooLittleSpaceShrinksTheFileAndSaysSoOnce) {
+    with_drive(7 * kMB + 4096, 100ull * 1024 * kMB, 8 * kMB + 99);
+    ms_timer = scripted_timer;
+    clock_readings = {5000, 5700};
+
+    std::optional<float> speed = disk_test(3, 0, hooks_);
+
+    ASSERT_TRUE(speed.has_value());
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0], "C:空间不足！磁盘测试精度将降低。");
+    EXPECT_EQ(to_wide(messages[0]), L"C:空间不足！磁盘测试精度将降低。");
+    EXPECT_EQ(seam.size_at_read_open, static_cast<int64_t>(7 * kMB));
+    ASSERT_EQ(fractions_.size(), 14u);
+    for (int j = 1; j <= 7; ++j) {
+        EXPECT_DOUBLE_EQ(fractions_[j - 1], j * 0.5 / 7);
+        EXPECT_DOUBLE_EQ(fractions_[j + 6], 0.5 + j * 0.5 / 7);
+    }
+    EXPECT_FLOAT_EQ(*speed, static_cast<float>(7 * 2000.0 / 700));
+    EXPECT_EQ(seam.allocs, 1);
+    EXPECT_TRUE(released(seam.buffer));
+
+    std::vector<std::string> lines = log_lines();
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_EQ(lines[0], "Disk Test: Drive C: total_bytes= 102400M, free_bytes=7M , aviliable=8M "
+                        ",test_bytes=15M");
+    EXPECT_EQ(lines[1], "Disk Test: dtgt=700 , speed= 20.00 M");
+}
+
+TEST_F(DiskTest, NoSpaceMovesNoDataAndGivesZero) {
+    with_drive(kMB - 1, 40 * kMB, kMB - 1);
+    ms_timer = scripted_timer;
+    clock_readings = {100, 103};
+    std::optional<float> speed = disk_test(2, 1, hooks_);
+    ASSERT_TRUE(speed.has_value());
+    EXPECT_EQ(*speed, 0.0f);
+    EXPECT_EQ(messages.size(), 1u);
+    EXPECT_TRUE(fractions_.empty());
+    EXPECT_EQ(seam.size_at_read_open, 0);
+    EXPECT_TRUE(released(seam.buffer));
+    std::vector<std::string> lines = log_lines();
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_EQ(lines[0], "Disk Test: Drive C: total_bytes= 40M, free_bytes=0M , aviliable=0M "
+                        ",test_bytes=10M");
+    EXPECT_EQ(lines[1], "Disk Test: dtgt=10 , speed=  0.00 M");
+}
+
+TEST_F(DiskTest, UnknownFreeSpaceKeepsThePlannedSizeAndLogsZeros) {
+    seam.fail_query = true;
+    std::optional<float> speed = disk_test(1, 1, hooks_);
+    ASSERT_TRUE(speed.has_value());
+    EXPECT_TRUE(messages.empty());
+    EXPECT_EQ(seam.size_at_read_open, static_cast<int64_t>(5 * kMB));
+    bool logged = false;
+    for (const std::string& line : log_lines())
+        logged |= line == "Disk Test: Drive C: total_bytes= 0M, free_bytes=0M , aviliable=0M "
+                          ",test_bytes=5M";
+    EXPECT_TRUE(logged);
+}
+
+TEST_F(DiskTest, BothOpensUseTheFlagsOfTheSetting) {
+    struct Case {
+        int disk_cached;
+        uint32_t flags;
+    };
+    for (Case c : {Case{1, 0x20000080u}, Case{0, 0xA0000080u}}) {
+        seam.opens.clear();
+        ASSERT_TRUE(disk_test(1, c.disk_cached, hooks_).has_value());
+        ASSERT_EQ(seam.opens.size(), 2u);
+        const OpenCall& w = seam.opens[0];
+        const OpenCall& r = seam.opens[1];
+        EXPECT_EQ(w.path, kTempPath);
+        EXPECT_EQ(w.access, static_cast<uint32_t>(GENERIC_WRITE));
+        EXPECT_EQ(w.share, 0u);
+        EXPECT_EQ(w.disposition, static_cast<uint32_t>(CREATE_NEW));
+        EXPECT_EQ(w.flags, c.flags);
+        EXPECT_EQ(r.path, kTempPath);
+        EXPECT_EQ(r.access, static_cast<uint32_t>(GENERIC_READ));
+        EXPECT_EQ(r.share, 0u);
+        EXPECT_EQ(r.disposition, static_cast<uint32_t>(OPEN_EXISTING));
+        EXPECT_EQ(r.flags, c.flags);
+        EXPECT_EQ(GetFileAttributesW(kTempPath), INVALID_FILE_ATTRIBUTES);
+    }
+}
+
+TEST_F(DiskTest, FailedWriteOpenFailsBeforeAnyAllocation) {
+    std::optional<float> speed = disk_test(1, 0, hooks_);
+    ASSERT_TRUE(speed.has_value()); // the real drive works; now make the open fail
+    messages.clear();
+    seam.allocs = 0;
+    seam.fail_write_open = true;
+    EXPECT_FALSE(disk_test(1, 0, hooks_).has_value());
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0], "CreateFile c:\\kalvit.tmp for write failed!");
+    EXPECT_EQ(seam.allocs, 0);
+}
+
+TEST_F(DiskTest, FailedBufferClosesAndRemovesTheFile) {
+    seam.fail_alloc = true;
+    EXPECT_FALSE(disk_test(1, 1, hooks_).has_value());
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0], "Can't locate memory for disk test!");
+    ASSERT_NE(seam.writer, INVALID_HANDLE_VALUE);
+    DWORD handle_flags = 0;
+    EXPECT_FALSE(GetHandleInformation(seam.writer, &handle_flags)) << "write handle still open";
+    EXPECT_TRUE(fractions_.empty());
+}
+
+TEST_F(DiskTest, FailedReadOpenRemovesTheFileAndReleasesTheBuffer) {
+    seam.fail_read_open = true;
+    EXPECT_FALSE(disk_test(2, 1, hooks_).has_value());
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0], "CreateFile c:\\kalvit.tmp for read failed!");
+    EXPECT_EQ(seam.size_at_read_open, static_cast<int64_t>(10 * kMB));
+    EXPECT_EQ(write_passes(), 10);
+    ASSERT_NE(seam.buffer, nullptr);
+    EXPECT_TRUE(released(seam.buffer));
+}
+
+TEST_F(DiskTest, StopWhileWritingReadsNothingAndGivesZero) {
+    volatile int stop = 0;
+    hooks_.stop = &stop;
+    hooks_.progress = [this, &stop](double f) {
+        fractions_.push_back(f);
+        stop = 1;
+    };
+    std::optional<float> speed = disk_test(2, 0, hooks_);
+    ASSERT_TRUE(speed.has_value());
+    EXPECT_EQ(*speed, 0.0f);
+    ASSERT_EQ(fractions_.size(), 1u);
+    EXPECT_DOUBLE_EQ(fractions_[0], 0.5 / 10);
+    EXPECT_EQ(seam.size_at_read_open, static_cast<int64_t>(kMB));
+    EXPECT_TRUE(released(seam.buffer));
+}
+} // namespace
