@@ -1,0 +1,144 @@
+#include "engine/integer_test.h"
+
+#include "engine/clock.h"
+#include "shell/log.h"
+
+namespace {
+constexpr int32_t kStartAlpha = 989;
+constexpr int32_t kStartBeta = 12314;
+constexpr int32_t kStartGamma = 9;
+constexpr int32_t kStartDelta = 3333333;
+constexpr int kIterationsPerPass = 1000000;
+constexpr int kQuickIterationsPerPass = 500000;
+constexpr int kPassesPerAmount = 4;
+constexpr double kSpeedFactor = 4000.0;
+constexpr uint32_t kQuickMinimumTime = 50;
+constexpr float kQuickLowest = 1.0f;
+constexpr float kQuickHighest = 999.0f;
+
+// Volatile so that every step of the loops really loads and stores each operand and result.
+volatile IntegerKernelState kernel{};
+
+// 32-bit wrapping arithmetic, done unsigned so that overflow is defined.
+inline int32_t wrap_mul(int32_t a, int32_t b) {
+    return static_cast<int32_t>(static_cast<uint32_t>(a) * static_cast<uint32_t>(b));
+}
+inline int32_t wrap_inc(int32_t a) { return static_cast<int32_t>(static_cast<uint32_t>(a) + 1u); }
+
+// The measured body. integer_work_pass makes sure that alpha and gamma are neither 0 nor -1
+// anywhere in the pass, so the divisions can neither fault nor overflow.
+void work_iterations(int count) {
+    for (int i = 0; i < count; ++i) {
+        kernel.prod1 = wrap_mul(kernel.alpha, kernel.beta);
+        kernel.prod2 = wrap_mul(kernel.beta, kernel.gamma);
+        kernel.quot1 = kernel.beta / kernel.alpha;
+        kernel.quot2 = kernel.prod1 / kernel.gamma;
+        kernel.alpha = wrap_inc(kernel.alpha);
+        kernel.beta = wrap_inc(kernel.beta);
+        kernel.gamma = wrap_inc(kernel.gamma);
+        kernel.delta = wrap_inc(kernel.delta);
+    }
+}
+
+void empty_iterations(int count) {
+    for (int i = 0; i < count; ++i) {
+        kernel.prod2 = wrap_inc(kernel.prod2);
+        kernel.delta = wrap_inc(kernel.delta);
+        kernel.alpha = wrap_inc(kernel.alpha);
+        kernel.gamma = wrap_inc(kernel.gamma);
+    }
+}
+} // namespace
+
+IntegerKernelState integer_kernel_state() {
+    IntegerKernelState s;
+    s.alpha = kernel.alpha;
+    s.beta = kernel.beta;
+    s.gamma = kernel.gamma;
+    s.delta = kernel.delta;
+    s.prod1 = kernel.prod1;
+    s.prod2 = kernel.prod2;
+    s.quot1 = kernel.quot1;
+    s.quot2 = kernel.quot2;
+    return s;
+}
+
+void set_integer_kernel_state(const IntegerKernelState& s) {
+    kernel.alpha = s.alpha;
+    kernel.beta = s.beta;
+    kernel.gamma = s.gamma;
+    kernel.delta = s.delta;
+    kernel.prod1 = s.prod1;
+    kernel.prod2 = s.prod2;
+    kernel.quot1 = s.quot1;
+    kernel.quot2 = s.quot2;
+}
+
+void reset_integer_kernel() {
+    kernel.alpha = kStartAlpha;
+    kernel.beta = kStartBeta;
+    kernel.gamma = kStartGamma;
+    kernel.delta = kStartDelta;
+}
+
+bool divisor_meets_trap(int32_t d, int count) {
+    if (count <= 0)
+        return false;
+    uint32_t steps_to_minus_one = 0xFFFFFFFFu - static_cast<uint32_t>(d);
+    return d == 0 || steps_to_minus_one < static_cast<uint32_t>(count);
+}
+
+// From the start values the divisors need 2^32 - 990 steps to reach -1, more than any amount
+// below 1074 ever makes, so only larger amounts restart. A restarted pass divides the same
+// operands as the first passes did: the work measured stays the same.
+bool integer_work_pass(int count) {
+    bool restart = divisor_meets_trap(kernel.alpha, count) || divisor_meets_trap(kernel.gamma, count);
+    if (restart)
+        reset_integer_kernel();
+    work_iterations(count);
+    return restart;
+}
+
+float integer_test(int m, const TestHooks& hooks) {
+    reset_integer_kernel();
+    const long long passes = m > 0 ? static_cast<long long>(m) * kPassesPerAmount : 0;
+
+    uint32_t start = ms_timer();
+    for (long long j = 1; j <= passes && !hooks.stopped(); ++j) {
+        integer_work_pass(kIterationsPerPass);
+        hooks.report(static_cast<double>(j) * 0.25 / m);
+    }
+    uint32_t work_time = clamp_dtgt(ms_timer() - start);
+
+    start = ms_timer();
+    long long empty_passes = 0;
+    while (empty_passes < passes && !hooks.stopped()) {
+        empty_iterations(kIterationsPerPass);
+        ++empty_passes;
+        hooks.report(static_cast<double>(empty_passes) * 0.25 / m);
+    }
+    uint32_t empty_time = ms_timer() - start;
+
+    uint32_t dtgt = work_time - empty_time;
+    // Equal times would divide by zero: the smallest measurable difference stands in.
+    float speed = speed_from(static_cast<uint32_t>(empty_passes), kSpeedFactor, dtgt != 0 ? dtgt : 1);
+    QMsgLog("Integer Test: dtgt=%d , speed=%6.2f M", static_cast<int>(dtgt),
+            static_cast<double>(speed));
+    return speed;
+}
+
+float quick_integer_speed(int passes) {
+    reset_integer_kernel();
+    uint32_t start = ms_timer();
+    for (int p = 0; p < passes; ++p)
+        integer_work_pass(kQuickIterationsPerPass);
+    uint32_t elapsed = ms_timer() - start;
+    if (elapsed < kQuickMinimumTime)
+        elapsed = kQuickMinimumTime;
+    float q = static_cast<float>((passes > 0 ? passes : 0) * 2000.0 / elapsed);
+    if (q < kQuickLowest)
+        q = kQuickLowest;
+    if (q > kQuickHighest)
+        q = kQuickHighest;
+    return q;
+}

@@ -1,0 +1,70 @@
+#include "engine/memory_test.h"
+
+#include <cstdint>
+
+#include "engine/clock.h"
+#include "engine/memory_blocks.h"
+#include "engine/memory_kernels.h"
+#include "shell/log.h"
+#include "shell/msgbox.h"
+
+namespace {
+constexpr int kPassesPerAmount = 2;
+constexpr int kRepetitions = 10;
+constexpr double kSpeedFactor = 40000.0;
+
+void copy_repetition(int mem_block, void* dst, const void* src) {
+    if (mem_block)
+        copy_blocks_4k(static_cast<unsigned char*>(dst), static_cast<const unsigned char*>(src));
+    else
+        copy_words_both_ends(static_cast<uint32_t*>(dst), static_cast<const uint32_t*>(src));
+}
+
+void empty_repetition(int mem_block) {
+    if (mem_block)
+        empty_block_steps();
+    else
+        empty_word_steps();
+}
+} // namespace
+
+std::optional<float> memory_test(int m, int mem_block, const TestHooks& hooks) {
+    MemoryBlock destination = MemoryBlock::allocate(kDestinationBytes, memory_block_allocator);
+    if (!destination) {
+        QMsgBox("Can't locate memory for handle1!");
+        return std::nullopt;
+    }
+    MemoryBlock source = MemoryBlock::allocate(kSourceBytes, memory_block_allocator);
+    if (!source) {
+        destination.reset();
+        QMsgBox("Can't locate memory for handle2!");
+        return std::nullopt;
+    }
+
+    const long long passes = m > 0 ? static_cast<long long>(m) * kPassesPerAmount : 0;
+    uint32_t start = ms_timer();
+    for (long long j = 1; j <= passes && !hooks.stopped(); ++j) {
+        for (int r = 0; r < kRepetitions; ++r)
+            copy_repetition(mem_block, destination.data(), source.data());
+        hooks.report(static_cast<double>(j - 1) * 0.5 / m);
+    }
+    uint32_t work_time = ms_timer() - start;
+
+    start = ms_timer();
+    long long empty_passes = 0;
+    while (empty_passes < passes && !hooks.stopped()) {
+        for (int r = 0; r < kRepetitions; ++r)
+            empty_repetition(mem_block);
+        ++empty_passes;
+        // The 4 KB mode shows the same fractions as its work loop, the word mode one pass ahead.
+        long long shown = mem_block ? empty_passes - 1 : empty_passes;
+        hooks.report(static_cast<double>(shown) * 0.5 / m);
+    }
+    uint32_t empty_time = ms_timer() - start;
+
+    uint32_t dtgt = clamp_dtgt(work_time - empty_time);
+    float speed = speed_from(static_cast<uint32_t>(empty_passes), kSpeedFactor, dtgt);
+    QMsgLog("Memory Test: dtgt=%d , speed=%7.1f M", static_cast<int>(dtgt),
+            static_cast<double>(speed));
+    return speed;
+}

@@ -1,0 +1,14 @@
+#pragma once
+#include <optional>
+
+#include "engine/measure.h"
+// Test 2: memory transfer between two buffers of more than 1 MB, in MB per second counting
+// every byte read and written.
+
+constexpr unsigned kDestinationBytes = 0x12C000;
+constexpr unsigned kSourceBytes = 0x113000;
+
+// Runs 2 × m passes of 10 repetitions; mem_block 0 copies 32-bit words, 1 copies 4 KB blocks.
+// Empty when a buffer could not be had (the user has been told); both buffers are released
+// before it returns.
+std::optional<float> memory_test(int m, int mem_block, const TestHooks& hooks);

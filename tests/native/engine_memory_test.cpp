@@ -1,0 +1,189 @@
+#include <gtest/gtest.h>
+
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "engine/memory_kernels.h"
+#include "engine/memory_test.h"
+#include "shell/log.h"
+#include "tests/native/engine_test_support.h"
+
+namespace {
+constexpr size_t kMegabyte = 1048576;
+constexpr size_t kPage = 4096;
+constexpr uint32_t kUntouched = 0xDEADBEEF;
+
+// Buffers whose bytes from a given offset on are inaccessible: any access there kills the test.
+// The first block (the destination) starts filled with kUntouched, the second (the source) with
+// a pattern that differs per word.
+class GuardedAllocator {
+public:
+    explicit GuardedAllocator(size_t guard_from) {
+        guard_from_ = guard_from;
+        sizes_.clear();
+        order_.clear();
+    }
+    BlockAllocator allocator() const { return {allocate, release}; }
+    static const uint32_t* destination() { return order_.at(0); }
+    static uint32_t source_word(size_t i) {
+        return static_cast<uint32_t>(i * 2654435761u) ^ 0x5A5Au;
+    }
+
+private:
+    static void* allocate(size_t bytes) {
+        size_t rounded = (bytes + kPage - 1) / kPage * kPage;
+        void* p = mmap(nullptr, rounded, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        if (p == MAP_FAILED)
+            return nullptr;
+        auto* words = static_cast<uint32_t*>(p);
+        bool source = !order_.empty();
+        for (size_t i = 0; i < rounded / 4; ++i)
+            words[i] = source ? source_word(i) : kUntouched;
+        mprotect(static_cast<char*>(p) + guard_from_, rounded - guard_from_, PROT_NONE);
+        sizes_[p] = rounded;
+        order_.push_back(words);
+        return p;
+    }
+    static void release(void* p) {
+        munmap(p, sizes_[p]);
+        sizes_.erase(p);
+    }
+    static inline size_t guard_from_ = 0;
+    static inline std::map<void*, size_t> sizes_;
+    static inline std::vector<uint32_t*> order_;
+};
+
+struct Outcome {
+    std::optional<float> speed;
+    std::vector<double> fractions;
+    std::vector<uint32_t> destination; // the accessible part of the destination afterwards
+};
+
+// Runs the memory test over guarded buffers and copies out what it left in the destination.
+Outcome run_guarded(int m, int mem_block, std::initializer_list<uint32_t> times) {
+    size_t guard = mem_block ? kMegabyte : kMegabyte + kPage;
+    GuardedAllocator guarded(guard);
+    CountingAllocator counting(0, guarded.allocator());
+    ScriptedTimer timer(times);
+    Outcome out;
+    TestHooks hooks;
+    hooks.progress = [&out, guard](double fraction) {
+        out.fractions.push_back(fraction);
+        // Between passes the buffers are still held: read the destination's state.
+        const uint32_t* dst = GuardedAllocator::destination();
+        out.destination.assign(dst, dst + guard / 4);
+    };
+    out.speed = memory_test(m, mem_block, hooks);
+    EXPECT_EQ(CountingAllocator::requests(), 2);
+    EXPECT_EQ(CountingAllocator::outstanding(), 0);
+    EXPECT_EQ(CountingAllocator::sizes(), (std::vector<size_t>{0x12C000, 0x113000}));
+    EXPECT_EQ(ScriptedTimer::reads(), 4u);
+    return out;
+}
+} // namespace
+
+TEST(MemoryTest, WordModeCopiesWordsZeroToOneMegabyteAndNothingBeyond) {
+    Outcome out = run_guarded(1, 0, {0, 1000, 0, 200});
+    ASSERT_TRUE(out.speed.has_value());
+    EXPECT_FLOAT_EQ(*out.speed, 2 * 40000.0f / 800);
+    EXPECT_EQ(out.fractions, (std::vector<double>{0.0, 0.5, 0.5, 1.0}));
+    ASSERT_EQ(out.destination.size(), (kMegabyte + kPage) / 4);
+    for (size_t i = 0; i <= kCopyWordSteps; ++i)
+        ASSERT_EQ(out.destination[i], GuardedAllocator::source_word(i)) << i;
+    for (size_t i = kCopyWordSteps + 1; i < out.destination.size(); ++i)
+        ASSERT_EQ(out.destination[i], kUntouched) << i;
+}
+
+TEST(MemoryTest, BlockModeCopiesTheFirstMegabyteOnly) {
+    // Any access at or beyond 1 MB in either buffer faults.
+    Outcome out = run_guarded(2, 1, {0, 5000, 0, 1000});
+    ASSERT_TRUE(out.speed.has_value());
+    EXPECT_FLOAT_EQ(*out.speed, 4 * 40000.0f / 4000);
+    EXPECT_EQ(out.fractions, (std::vector<double>{0.0, 0.25, 0.5, 0.75, 0.0, 0.25, 0.5, 0.75}));
+    ASSERT_EQ(out.destination.size(), kMegabyte / 4);
+    for (size_t i = 0; i < out.destination.size(); ++i)
+        ASSERT_EQ(out.destination[i], GuardedAllocator::source_word(i)) << i;
+}
+
+TEST(MemoryTest, WordModeProgressAndClamps) {
+    Outcome two = run_guarded(2, 0, {0, 3, 0, 0});
+    EXPECT_EQ(two.fractions, (std::vector<double>{0.0, 0.25, 0.5, 0.75, 0.25, 0.5, 0.75, 1.0}));
+    EXPECT_FLOAT_EQ(*two.speed, 4 * 40000.0f / 10);
+    EXPECT_FLOAT_EQ(*run_guarded(1, 0, {0, 2000000, 0, 0}).speed, 0.08f);
+    // An empty loop slower than the work loop wraps, and the clamp takes the result.
+    EXPECT_FLOAT_EQ(*run_guarded(1, 0, {0, 100, 0, 150}).speed, 0.08f);
+}
+
+TEST(MemoryKernels, WordCopyRunsFromBothEndsInStepOrder) {
+    // With the destination one word above the source every copy reads what earlier steps wrote,
+    // so the final contents record the order of the copies.
+    constexpr size_t kWords = kCopyWordSteps + 2;
+    std::vector<uint32_t> buffer(kWords), expected(kWords);
+    for (size_t i = 0; i < kWords; ++i)
+        buffer[i] = expected[i] = static_cast<uint32_t>(i);
+    copy_words_both_ends(buffer.data() + 1, buffer.data());
+    for (size_t k = 0; k < kCopyWordSteps; ++k) {
+        expected[k + 1] = expected[k];
+        expected[kCopyWordSteps - k + 1] = expected[kCopyWordSteps - k];
+    }
+    EXPECT_EQ(buffer, expected);
+    // All forward copies first, then all backward ones, would leave a different buffer.
+    std::vector<uint32_t> split(kWords);
+    for (size_t i = 0; i < kWords; ++i)
+        split[i] = static_cast<uint32_t>(i);
+    for (size_t k = 0; k < kCopyWordSteps; ++k)
+        split[k + 1] = split[k];
+    for (size_t k = 0; k < kCopyWordSteps; ++k)
+        split[kCopyWordSteps - k + 1] = split[kCopyWordSteps - k];
+    EXPECT_NE(buffer, split);
+}
+
+TEST(MemoryTest, FailedAllocationsHoldNothing) {
+    for (int refuse : {1, 2}) {
+        MessageRecorder messages;
+        CountingAllocator counting(refuse);
+        bool progressed = false;
+        TestHooks hooks;
+        hooks.progress = [&progressed](double) { progressed = true; };
+        EXPECT_FALSE(memory_test(1, 0, hooks).has_value()) << refuse;
+        EXPECT_EQ(CountingAllocator::requests(), refuse);
+        EXPECT_EQ(CountingAllocator::outstanding(), 0) << refuse;
+        EXPECT_FALSE(progressed);
+        std::string expected = refuse == 1 ? "Can't locate memory for handle1!"
+                                           : "Can't locate memory for handle2!";
+        EXPECT_EQ(MessageRecorder::texts(), std::vector<std::string>{expected});
+    }
+}
+
+TEST(MemoryTest, StopBeforeTheFirstPassGivesZeroAndReleases) {
+    CountingAllocator counting(0);
+    ScriptedTimer timer({0, 0, 0, 0});
+    volatile int stop = 1;
+    TestHooks hooks;
+    hooks.stop = &stop;
+    std::optional<float> speed = memory_test(3, 1, hooks);
+    ASSERT_TRUE(speed.has_value());
+    EXPECT_EQ(*speed, 0.0f);
+    EXPECT_EQ(CountingAllocator::outstanding(), 0);
+}
+
+TEST(MemoryTest, LogLine) {
+    FILE* f = std::tmpfile();
+    ASSERT_NE(f, nullptr);
+    log_attach(f);
+    run_guarded(1, 1, {0, 1000, 0, 200});
+    log_close();
+    std::fflush(f);
+    std::rewind(f);
+    char line[128] = {};
+    size_t n = std::fread(line, 1, sizeof line - 1, f);
+    EXPECT_EQ(std::string(line, n), "\nMemory Test: dtgt=800 , speed=  100.0 M");
+    std::fclose(f);
+}

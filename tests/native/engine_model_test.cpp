@@ -1,0 +1,293 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <string>
+#include <vector>
+
+#include "engine/measure.h"
+#include "engine/model.h"
+
+namespace {
+std::string text_of(void (*format)(int, float, char*, size_t), int k, float speed) {
+    char buffer[64];
+    format(k, speed, buffer, sizeof buffer);
+    return buffer;
+}
+
+std::string relative_text(int k, float speed, float base) {
+    char buffer[64];
+    format_relative_speed(k, speed, base, buffer, sizeof buffer);
+    return buffer;
+}
+
+std::string mark_text(float value) {
+    char buffer[16];
+    format_mark(value, buffer, sizeof buffer);
+    return buffer;
+}
+
+class ModelTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        machine_list = MachineList{};
+        install_base_system(machine_list);
+        saved_amounts_.assign(m_times, m_times + kWorkAmountSlots);
+        saved_flags_ = {pre_test_flag, pre_tested, times_tripled};
+    }
+    void TearDown() override {
+        std::copy(saved_amounts_.begin(), saved_amounts_.end(), m_times);
+        pre_test_flag = saved_flags_[0];
+        pre_tested = saved_flags_[1];
+        times_tripled = saved_flags_[2];
+    }
+    static MachineRecord base() { return machine_list.entries[0]; }
+    static void set_amounts(int value) {
+        for (int& amount : m_times)
+            amount = value;
+    }
+
+private:
+    std::vector<int32_t> saved_amounts_;
+    std::vector<int> saved_flags_;
+};
+} // namespace
+
+TEST_F(ModelTest, BuiltInBaseSystemRecord) {
+    const MachineRecord& b = machine_list.entries[0];
+    EXPECT_EQ(machine_list.stored_count, 1);
+    EXPECT_STREQ(b.name, "基本系统: 联想奔月4000 PIII650E");
+    const float expected[kTestCount] = {35.70f, 3.39f, 253.49f, 339.74f, 16.82f};
+    for (int k = 0; k < kTestCount; ++k)
+        EXPECT_EQ(b.speeds[k], expected[k]) << k;
+    EXPECT_EQ(b.option_flags, 0u);
+    EXPECT_EQ(b.ddraw_width, 1024);
+    EXPECT_EQ(b.ddraw_height, 768);
+    EXPECT_EQ(b.ddraw_bits, 16);
+    EXPECT_EQ(b.info_text[0], '\0');
+    // The current system is the entry after the stored ones.
+    EXPECT_EQ(&current_system_entry(), &machine_list.entries[1]);
+}
+
+TEST_F(ModelTest, BaseSystemScoresOneUnderEveryMethod) {
+    for (int k = 0; k < kTestCount; ++k)
+        EXPECT_DOUBLE_EQ(relative_speed(base(), k), 1.0) << k;
+    float overall = overall_score(base());
+    EXPECT_NEAR(overall, 1.0f, 4 * std::numeric_limits<float>::epsilon());
+    EXPECT_EQ(mark_text(overall), "1.00");
+    for (int method : {0, 1, 2, 3, -1}) {
+        float score = weighted_score(base(), method);
+        EXPECT_NEAR(score, 1.0f, 4 * std::numeric_limits<float>::epsilon()) << method;
+        EXPECT_EQ(mark_text(score), "1.00") << method;
+    }
+    // The average method adds exactly as the overall score does.
+    EXPECT_EQ(weighted_score(base(), 0), overall);
+}
+
+TEST_F(ModelTest, TwiceTheIntegerSpeedScores) {
+    MachineRecord fast = base();
+    fast.speeds[kIntegerTest] *= 2;
+    EXPECT_DOUBLE_EQ(relative_speed(fast, kIntegerTest), 2.0);
+    EXPECT_NEAR(overall_score(fast), 1.2f, 1e-6f);
+    EXPECT_EQ(mark_text(overall_score(fast)), "1.20");
+    EXPECT_NEAR(weighted_score(fast, 0), 1.2f, 1e-6f);
+    EXPECT_NEAR(weighted_score(fast, 1), 1.3f, 1e-6f);
+    EXPECT_NEAR(weighted_score(fast, 2), 1.25f, 1e-6f);
+    // Unknown methods weigh as the average; the overall score ignores the method altogether.
+    EXPECT_EQ(weighted_score(fast, 5), weighted_score(fast, 0));
+    EXPECT_EQ(relative_speed(fast, 5), 0.0);
+}
+
+TEST_F(ModelTest, OptionFlagsAndSimdRule) {
+    TestOptions all{1, 1, 2, 2, 1, 1, 1};
+    EXPECT_EQ(option_flags(all), 0x1111u);
+    TestOptions mem_sse{};
+    mem_sse.mem_block = 1;
+    mem_sse.intel_sse = 1;
+    EXPECT_EQ(option_flags(mem_sse), 0x1001u);
+    TestOptions untracked{};
+    untracked.ddraw_mode = 2;
+    untracked.average_method = 1;
+    untracked.test_3times = 1;
+    EXPECT_EQ(option_flags(untracked), 0u);
+
+    TestOptions both{};
+    both.amd_3dnow = 1;
+    both.intel_sse = 1;
+    EXPECT_TRUE(keep_sse_over_3dnow(both));
+    EXPECT_EQ(both.amd_3dnow, 0);
+    EXPECT_EQ(both.intel_sse, 1);
+    EXPECT_EQ(option_flags(both), 0x1000u);
+    EXPECT_FALSE(keep_sse_over_3dnow(both));
+
+    TestOptions amd{};
+    amd.amd_3dnow = 1;
+    EXPECT_FALSE(keep_sse_over_3dnow(amd));
+    EXPECT_EQ(option_flags(amd), 0x100u);
+}
+
+TEST_F(ModelTest, DtgtClamp) {
+    EXPECT_EQ(clamp_dtgt(3), 10u);
+    EXPECT_EQ(clamp_dtgt(0), 10u);
+    EXPECT_EQ(clamp_dtgt(10), 10u);
+    EXPECT_EQ(clamp_dtgt(2000000), 1000000u);
+    EXPECT_EQ(clamp_dtgt(1000000), 1000000u);
+    EXPECT_EQ(clamp_dtgt(0xFFFFFFF0u), 1000000u);
+}
+
+TEST_F(ModelTest, QuickCalibrationAmounts) {
+    pre_test_flag = 0;
+    pre_tested = 0;
+    set_amounts(20);
+    TestOptions options{};
+    std::vector<int> asked;
+    auto calibration = [&asked](float q) {
+        return [&asked, q](int passes) {
+            asked.push_back(passes);
+            return q;
+        };
+    };
+
+    set_work_amounts(options, calibration(100.0f));
+    ASSERT_EQ(asked, std::vector<int>{20});
+    for (int k = 0; k < kTestCount; ++k)
+        EXPECT_EQ(m_times[k], 57) << k;
+    EXPECT_EQ(m_times[5], 20); // only the five used entries change
+
+    // Every such run recalibrates, with the integer amount as its pass count.
+    options.test_3times = 1;
+    set_work_amounts(options, calibration(100.0f));
+    EXPECT_EQ(asked.back(), 57);
+    EXPECT_EQ(m_times[0], 171);
+    EXPECT_EQ(m_times[4], 171);
+    EXPECT_EQ(times_tripled, 0);
+
+    options.test_3times = 0;
+    set_work_amounts(options, calibration(1.0f));
+    EXPECT_EQ(m_times[2], 3);
+    options.test_3times = 1;
+    set_work_amounts(options, calibration(1.0f));
+    EXPECT_EQ(m_times[2], 9);
+
+    // 35.70f lies slightly above 35.7, so ten times it is 200 and not 201.
+    options.test_3times = 0;
+    set_work_amounts(options, calibration(10 * 35.70f));
+    EXPECT_EQ(m_times[0], 200);
+
+    options.test_3times = 1;
+    set_work_amounts(options, calibration(999.0f));
+    EXPECT_EQ(m_times[1], 999);
+}
+
+TEST_F(ModelTest, PreTestAndTripling) {
+    pre_test_flag = 1;
+    pre_tested = 0;
+    set_amounts(20);
+    TestOptions options{};
+    options.test_3times = 1;
+    bool called = false;
+    set_work_amounts(options, [&called](int) {
+        called = true;
+        return 100.0f;
+    });
+    EXPECT_FALSE(called);
+    for (int k = 0; k < kTestCount; ++k)
+        EXPECT_EQ(m_times[k], 1);
+
+    MachineRecord measured = base();
+    measured.speeds[0] *= 2;
+    measured.speeds[1] *= 0.05f;
+    measured.speeds[2] *= 100;
+    measured.speeds[3] = 0;
+    set_amounts_after_pre_test(measured);
+    EXPECT_EQ(m_times[0], 41);
+    EXPECT_EQ(m_times[1], 2);
+    EXPECT_EQ(m_times[2], 999);
+    EXPECT_EQ(m_times[3], 2);
+    EXPECT_EQ(m_times[4], 21);
+
+    pre_test_flag = 0;
+    pre_tested = 1;
+    times_tripled = 0;
+    auto unused = [](int) { return 0.0f; };
+    set_work_amounts(options, unused);
+    EXPECT_EQ(m_times[0], 123);
+    EXPECT_EQ(m_times[2], 2997); // no upper limit when tripling
+    EXPECT_EQ(times_tripled, 1);
+    set_work_amounts(options, unused);
+    EXPECT_EQ(m_times[0], 123);
+    options.test_3times = 0;
+    set_work_amounts(options, unused);
+    EXPECT_EQ(m_times[0], 41);
+    EXPECT_EQ(m_times[2], 999);
+    EXPECT_EQ(times_tripled, 0);
+    set_work_amounts(options, unused);
+    EXPECT_EQ(m_times[0], 41);
+}
+
+TEST_F(ModelTest, AmountFromRatio) {
+    EXPECT_EQ(amount_from_ratio(0.0), 1);
+    EXPECT_EQ(amount_from_ratio(2.0), 41);
+    EXPECT_EQ(amount_from_ratio(0.049), 1);
+    EXPECT_EQ(amount_from_ratio(-1.0), -19);
+    EXPECT_EQ(amount_from_ratio(1e30), 1000000);
+    EXPECT_EQ(amount_from_ratio(-1e30), -1000000);
+    EXPECT_EQ(amount_from_ratio(std::numeric_limits<double>::infinity()), 1);
+    EXPECT_EQ(amount_from_ratio(std::nan("")), 1);
+}
+
+TEST_F(ModelTest, DisplayFormats) {
+    EXPECT_EQ(text_of(format_absolute_speed, kIntegerTest, 35.70f), " 35.70 M次/s");
+    EXPECT_EQ(text_of(format_absolute_speed, kFloatTest, 3.39f), "  3.39 M次/s");
+    EXPECT_EQ(text_of(format_absolute_speed, kMemoryTest, 253.49f), "  253.5 MB/s");
+    EXPECT_EQ(text_of(format_absolute_speed, kDirectDrawTest, 1339.74f), " 1339.7 MB/s");
+    EXPECT_EQ(text_of(format_absolute_speed, kDiskTest, 16.82f), " 16.82 MB/s");
+    EXPECT_EQ(relative_text(kIntegerTest, 71.4f, 35.70f), "  2.00");
+    EXPECT_EQ(relative_text(kMemoryTest, 253.49f, 253.49f), "   1.00");
+    EXPECT_EQ(relative_text(kDirectDrawTest, 33.974f, 339.74f), "   0.10");
+    EXPECT_EQ(relative_text(kDiskTest, 168.2f, 16.82f), " 10.00");
+    EXPECT_EQ(mark_text(12.345f), "12.35");
+
+    // Texts are cut to the caller's buffer, never overrun.
+    char small[6];
+    std::memset(small, 'x', sizeof small);
+    format_absolute_speed(kIntegerTest, 35.70f, small, sizeof small);
+    EXPECT_STREQ(small, " 35.7");
+    format_absolute_speed(7, 1.0f, small, sizeof small);
+    EXPECT_STREQ(small, "");
+}
+
+TEST_F(ModelTest, ZeroBaseSpeedShowsADashAndLeavesTheTestOut) {
+    MachineRecord current = base();
+    machine_list.entries[0].speeds[kMemoryTest] = 0.0f;
+    machine_list.entries[0].speeds[kDiskTest] = std::numeric_limits<float>::infinity();
+
+    EXPECT_EQ(relative_speed(current, kMemoryTest), 0.0);
+    EXPECT_EQ(relative_speed(current, kDiskTest), 0.0);
+    EXPECT_EQ(relative_text(kMemoryTest, 253.49f, 0.0f), "      -");
+    EXPECT_EQ(relative_text(kDiskTest, 16.82f, std::nanf("")), "     -");
+    EXPECT_EQ(relative_text(kIntegerTest, 35.7f, -35.7f), "     -");
+
+    // The remaining three tests score as before; no inf or nan reaches a score.
+    EXPECT_NEAR(overall_score(current), 0.6f, 1e-6f);
+    EXPECT_NEAR(weighted_score(current, 1), 0.3f + 0.05f + 0.05f, 1e-6f);
+    EXPECT_NEAR(weighted_score(current, 2), 0.25f + 0.25f + 0.3f, 1e-6f);
+    EXPECT_EQ(mark_text(overall_score(current)), "0.60");
+
+    // A speed that is not a number is shown as a dash too, and counts for nothing.
+    current.speeds[kIntegerTest] = std::nanf("");
+    EXPECT_EQ(text_of(format_absolute_speed, kIntegerTest, current.speeds[0]), "     - M次/s");
+    EXPECT_EQ(relative_text(kIntegerTest, current.speeds[0], 35.70f), "     -");
+    EXPECT_TRUE(std::isfinite(overall_score(current)));
+    EXPECT_EQ(mark_text(std::numeric_limits<float>::infinity()), "   -");
+
+    // Work amounts stay within their bounds without a divisor.
+    set_amounts_after_pre_test(current);
+    EXPECT_EQ(m_times[kMemoryTest], 2);
+    machine_list.entries[0].speeds[kIntegerTest] = 0.0f;
+    pre_test_flag = 0;
+    pre_tested = 0;
+    set_work_amounts(TestOptions{}, [](int) { return 500.0f; });
+    EXPECT_EQ(m_times[0], 3);
+}
