@@ -394,18 +394,18 @@ def write_sprite_frame(path, angle):
     cx, cy, r = 48, 50, 44
     canvas.fill(ring(cx, cy, 0, r, -90, 90), NAVY)
     canvas.fill(rect(cx - r, cy, cx + r, cy + 10), NAVY)
+    face_r = r - 4
     face_top, face_bottom = (248, 250, 255), (196, 212, 240)
-    canvas.fill(ring(cx, cy, 0, r - 4, -90, 90), lambda x, y: lerp(face_top, face_bottom,
-                                                                   (y - 10) / 40))
-    canvas.fill(rect(cx - r + 4, cy, cx + r - 4, cy + 6), face_bottom)
-    r -= 4
+    canvas.fill(ring(cx, cy, 0, face_r, -90, 90),
+                lambda x, y: lerp(face_top, face_bottom, (y - 10) / 40))
+    canvas.fill(rect(cx - face_r, cy, cx + face_r, cy + 6), face_bottom)
     zones = [(-88, -30, (40, 160, 80)), (-30, 30, (240, 190, 30)), (30, 88, (220, 60, 40))]
     for a0, a1, colour in zones:
-        canvas.fill(ring(cx, cy, 0.74 * r, 0.9 * r, a0, a1), colour)
-    draw_ticks(canvas, cx, cy, 0.76 * r, 0.9 * r, 80, 10, 0.6, 40)
-    draw_needle(canvas, cx, cy, angle, 0.86 * r, 2.6, 5)
-    pixels = canvas.pixels()
-    rgb = [SPRITE_KEY if a == 0 else lerp(SPRITE_EDGE, (cr, cg, cb), a) for cr, cg, cb, a in pixels]
+        canvas.fill(ring(cx, cy, 0.74 * face_r, 0.9 * face_r, a0, a1), colour)
+    draw_ticks(canvas, cx, cy, 0.76 * face_r, 0.9 * face_r, 80, 10, 0.6, 40)
+    draw_needle(canvas, cx, cy, angle, 0.86 * face_r, 2.6, 5)
+    rgb = [SPRITE_KEY if a == 0 else lerp(SPRITE_EDGE, (red, green, blue), a)
+           for red, green, blue, a in canvas.pixels()]
     write_bmp(path, width, height, rgb)
 
 
