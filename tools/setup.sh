@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
     cmake make g++ python3 googletest
     g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
-    wine wine64 xvfb xauth fonts-wqy-zenhei imagemagick
+    wine wine64 fonts-wine xvfb xauth fonts-arphic-uming fonts-wqy-zenhei imagemagick
     qemu-user
 )
 

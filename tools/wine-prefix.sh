@@ -5,22 +5,21 @@ set -euo pipefail
 source "$(dirname "$0")/env.sh"
 build_dir="${1:-$kalvit_root/build/win64}"
 
-if [ ! -f "$WINEPREFIX/.kalvit-configured" ]; then
-    echo "wine-prefix: creating $WINEPREFIX"
-    mkdir -p "$(dirname "$WINEPREFIX")"
-    wineboot -i >/dev/null 2>&1 || true
-    wineserver -w
-    reg=$(mktemp --suffix=.reg)
-    # CJK font for "宋体" and the dialog font; the gdi DirectDraw renderer.
-    iconv -f UTF-8 -t UTF-16 > "$reg" <<'REG'
+# The prefix's settings: a Song-style CJK font for "宋体" and the dialog fonts, Wine drawing its
+# own window frames (there is no window manager on a virtual display), the gdi DirectDraw
+# renderer, and no Mono or Gecko installers.
+settings=$(cat <<'REG'
 Windows Registry Editor Version 5.00
 
 [HKEY_CURRENT_USER\Software\Wine\Fonts\Replacements]
-"宋体"="WenQuanYi Zen Hei"
-"SimSun"="WenQuanYi Zen Hei"
-"NSimSun"="WenQuanYi Zen Hei"
-"MS Shell Dlg"="WenQuanYi Zen Hei"
-"MS Shell Dlg 2"="WenQuanYi Zen Hei"
+"宋体"="AR PL UMing CN"
+"SimSun"="AR PL UMing CN"
+"NSimSun"="AR PL UMing CN"
+"MS Shell Dlg"="AR PL UMing CN"
+"MS Shell Dlg 2"="AR PL UMing CN"
+
+[HKEY_CURRENT_USER\Software\Wine\X11 Driver]
+"Decorated"="N"
 
 [HKEY_CURRENT_USER\Software\Wine\Direct3D]
 "renderer"="gdi"
@@ -29,10 +28,22 @@ Windows Registry Editor Version 5.00
 "mscoree"=""
 "mshtml"=""
 REG
+)
+stamp=$(printf '%s' "$settings" | md5sum | cut -d' ' -f1)
+
+if [ ! -f "$WINEPREFIX/system.reg" ]; then
+    echo "wine-prefix: creating $WINEPREFIX"
+    mkdir -p "$(dirname "$WINEPREFIX")"
+    wineboot -i >/dev/null 2>&1 || true
+    wineserver -w
+fi
+if [ "$(cat "$WINEPREFIX/.kalvit-configured" 2>/dev/null)" != "$stamp" ]; then
+    reg=$(mktemp --suffix=.reg)
+    printf '%s\n' "$settings" | iconv -f UTF-8 -t UTF-16 > "$reg"
     wine regedit /S "$(winepath -w "$reg" 2>/dev/null || echo "Z:${reg//\//\\}")" >/dev/null 2>&1
     wineserver -w
     rm -f "$reg"
-    touch "$WINEPREFIX/.kalvit-configured"
+    echo "$stamp" > "$WINEPREFIX/.kalvit-configured"
 fi
 
 install_dir="$WINEPREFIX/drive_c/kalvit"
