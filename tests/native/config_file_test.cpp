@@ -281,7 +281,7 @@ TEST_F(ConfigFile, MissingFileTellsTheUserTheFullPath) {
 
 TEST_F(ConfigFile, MissingIdentificationLineEndsLoadingWithoutMessage) {
     std::string without_id = kFullFile;
-    without_id.replace(without_id.find("[KALVIT"), 1, ";");
+    without_id[without_id.find("[KALVIT")] = ';';
     write_file(without_id);
     std::snprintf(version_info, sizeof version_info, "stale");
     EXPECT_FALSE(load_configuration());
