@@ -5,12 +5,12 @@
 #include <algorithm>
 #include <limits>
 #include <string>
-#include <utility>
 
 #include "engine/clock.h"
 #include "shell/gbk.h"
 #include "shell/log.h"
 #include "shell/msgbox.h"
+#include "ui/handles.h"
 
 namespace {
 constexpr char kTempPath[] = "c:\\kalvit.tmp";
@@ -26,60 +26,13 @@ constexpr double kSpeedFactor = 2000.0; // 1 MB written plus 1 MB read per pass,
 constexpr DWORD kFlagsCached = FILE_FLAG_NO_BUFFERING | FILE_ATTRIBUTE_NORMAL;
 constexpr DWORD kFlagsUncached = FILE_FLAG_WRITE_THROUGH | kFlagsCached;
 
-class FileHandle {
-public:
-    explicit FileHandle(HANDLE handle) : handle_(handle) {}
-    FileHandle(FileHandle&& other) noexcept
-        : handle_(std::exchange(other.handle_, INVALID_HANDLE_VALUE)) {}
-    FileHandle& operator=(FileHandle&& other) noexcept {
-        if (this != &other) {
-            close();
-            handle_ = std::exchange(other.handle_, INVALID_HANDLE_VALUE);
-        }
-        return *this;
-    }
-    FileHandle(const FileHandle&) = delete;
-    FileHandle& operator=(const FileHandle&) = delete;
-    ~FileHandle() { close(); }
-
-    explicit operator bool() const { return handle_ != INVALID_HANDLE_VALUE; }
-    HANDLE get() const { return handle_; }
-    void close() {
-        if (handle_ != INVALID_HANDLE_VALUE)
-            CloseHandle(handle_);
-        handle_ = INVALID_HANDLE_VALUE;
-    }
-
-private:
-    HANDLE handle_;
+// Transfer buffers come from VirtualAlloc and go back whole.
+struct PageTraits {
+    static void* invalid() { return nullptr; }
+    static void close(void* pages) { VirtualFree(pages, 0, MEM_RELEASE); }
 };
-
-class PageBuffer {
-public:
-    explicit PageBuffer(void* pages) : pages_(pages) {}
-    PageBuffer(PageBuffer&& other) noexcept : pages_(std::exchange(other.pages_, nullptr)) {}
-    PageBuffer& operator=(PageBuffer&& other) noexcept {
-        if (this != &other) {
-            release();
-            pages_ = std::exchange(other.pages_, nullptr);
-        }
-        return *this;
-    }
-    PageBuffer(const PageBuffer&) = delete;
-    PageBuffer& operator=(const PageBuffer&) = delete;
-    ~PageBuffer() { release(); }
-
-    explicit operator bool() const { return pages_ != nullptr; }
-    void* get() const { return pages_; }
-    void release() {
-        if (pages_ != nullptr)
-            VirtualFree(pages_, 0, MEM_RELEASE);
-        pages_ = nullptr;
-    }
-
-private:
-    void* pages_;
-};
+using FileHandle = ui::File;
+using PageBuffer = ui::Owner<void*, PageTraits>;
 
 // Removes the temporary file when it goes out of scope. Declared before the file handles, so
 // that they are closed by the time it runs.
@@ -199,7 +152,7 @@ std::optional<float> disk_test(int m, int disk_cached, const TestHooks& hooks) {
     uint32_t start = ms_timer();
     transfer(writer.get(), buffer.get(), n, true, 0.0, hooks);
     FlushFileBuffers(writer.get());
-    writer.close();
+    writer.reset();
 
     FileHandle reader = open_temp(path, GENERIC_READ, OPEN_EXISTING, flags);
     if (!reader) {
@@ -208,10 +161,10 @@ std::optional<float> disk_test(int m, int disk_cached, const TestHooks& hooks) {
     }
     uint64_t passes = transfer(reader.get(), buffer.get(), n, false, 0.5, hooks);
     FlushFileBuffers(reader.get());
-    reader.close();
+    reader.reset();
     uint32_t end = ms_timer();
     remover.remove();
-    buffer.release();
+    buffer.reset();
 
     uint32_t dtgt = clamp_dtgt(end - start);
     uint64_t counted = std::min<uint64_t>(passes, std::numeric_limits<uint32_t>::max());

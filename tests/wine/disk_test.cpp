@@ -99,14 +99,13 @@ bool released(void* p) {
     return VirtualQuery(p, &info, sizeof info) != 0 && info.State == MEM_FREE;
 }
 
-std::string read_all(FILE* f) {
+std::string contents(FILE* f) {
     std::fflush(f);
+    std::fseek(f, 0, SEEK_END);
+    std::string text(static_cast<size_t>(std::ftell(f)), '\0');
     std::rewind(f);
-    std::string s;
-    int c;
-    while ((c = std::fgetc(f)) != EOF)
-        s.push_back(static_cast<char>(c));
-    return s;
+    text.resize(std::fread(text.data(), 1, text.size(), f));
+    return text;
 }
 
 class DiskTest : public ::testing::Test {
@@ -138,7 +137,7 @@ protected:
     // The log's lines, without the separator written before each.
     std::vector<std::string> log_lines() {
         std::vector<std::string> lines;
-        std::string all = read_all(log_file_);
+        std::string all = contents(log_file_);
         size_t pos = 0;
         while ((pos = all.find('\n', pos)) != std::string::npos) {
             size_t next = all.find('\n', pos + 1);
