@@ -99,6 +99,30 @@ TEST_F(ModelTest, TwiceTheIntegerSpeedScores) {
     EXPECT_EQ(relative_speed(fast, 5), 0.0);
 }
 
+TEST_F(ModelTest, AverageAddsStepByStepOtherMethodsOnce) {
+    // One term near 1 and four terms each below half a float step of 1: added one by one into a
+    // float they vanish, summed first and stored once they show.
+    auto entry = [](float first, float small, int method) {
+        MachineRecord e = base();
+        for (int k = 0; k < kTestCount; ++k) {
+            float weight = kWeights[method][k];
+            float ratio = k == 0 ? first / weight : small / weight;
+            e.speeds[k] = e.speeds[k] * ratio;
+        }
+        return e;
+    };
+    for (int method : {0, 1, 2}) {
+        MachineRecord tiny = entry(1.0f, 5e-8f, method);
+        MachineRecord none = entry(1.0f, 0.0f, method);
+        if (method == 0) {
+            EXPECT_EQ(overall_score(tiny), overall_score(none));
+            EXPECT_EQ(weighted_score(tiny, 0), weighted_score(none, 0));
+        } else {
+            EXPECT_GT(weighted_score(tiny, method), weighted_score(none, method)) << method;
+        }
+    }
+}
+
 TEST_F(ModelTest, OptionFlagsAndSimdRule) {
     TestOptions all{1, 1, 2, 2, 1, 1, 1};
     EXPECT_EQ(option_flags(all), 0x1111u);
