@@ -23,7 +23,9 @@ volatile IntegerKernelState kernel{};
 inline int32_t wrap_mul(int32_t a, int32_t b) {
     return static_cast<int32_t>(static_cast<uint32_t>(a) * static_cast<uint32_t>(b));
 }
-inline int32_t wrap_inc(int32_t a) { return static_cast<int32_t>(static_cast<uint32_t>(a) + 1u); }
+inline int32_t wrap_inc(int32_t a) {
+    return static_cast<int32_t>(static_cast<uint32_t>(a) + 1u);
+}
 
 // The measured body. integer_work_pass makes sure that alpha and gamma are neither 0 nor -1
 // anywhere in the pass, so the divisions can neither fault nor overflow.
@@ -40,6 +42,18 @@ void work_iterations(int count) {
     }
 }
 
+// Field by field, since the kernel's copy is volatile.
+template <class To, class From> void copy_state(To& to, const From& from) {
+    to.alpha = from.alpha;
+    to.beta = from.beta;
+    to.gamma = from.gamma;
+    to.delta = from.delta;
+    to.prod1 = from.prod1;
+    to.prod2 = from.prod2;
+    to.quot1 = from.quot1;
+    to.quot2 = from.quot2;
+}
+
 void empty_iterations(int count) {
     for (int i = 0; i < count; ++i) {
         kernel.prod2 = wrap_inc(kernel.prod2);
@@ -52,26 +66,12 @@ void empty_iterations(int count) {
 
 IntegerKernelState integer_kernel_state() {
     IntegerKernelState s;
-    s.alpha = kernel.alpha;
-    s.beta = kernel.beta;
-    s.gamma = kernel.gamma;
-    s.delta = kernel.delta;
-    s.prod1 = kernel.prod1;
-    s.prod2 = kernel.prod2;
-    s.quot1 = kernel.quot1;
-    s.quot2 = kernel.quot2;
+    copy_state(s, kernel);
     return s;
 }
 
 void set_integer_kernel_state(const IntegerKernelState& s) {
-    kernel.alpha = s.alpha;
-    kernel.beta = s.beta;
-    kernel.gamma = s.gamma;
-    kernel.delta = s.delta;
-    kernel.prod1 = s.prod1;
-    kernel.prod2 = s.prod2;
-    kernel.quot1 = s.quot1;
-    kernel.quot2 = s.quot2;
+    copy_state(kernel, s);
 }
 
 void reset_integer_kernel() {
@@ -92,7 +92,8 @@ bool divisor_meets_trap(int32_t d, int count) {
 // below 1074 ever makes, so only larger amounts restart. A restarted pass divides the same
 // operands as the first passes did: the work measured stays the same.
 bool integer_work_pass(int count) {
-    bool restart = divisor_meets_trap(kernel.alpha, count) || divisor_meets_trap(kernel.gamma, count);
+    bool restart =
+        divisor_meets_trap(kernel.alpha, count) || divisor_meets_trap(kernel.gamma, count);
     if (restart)
         reset_integer_kernel();
     work_iterations(count);
@@ -121,7 +122,8 @@ float integer_test(int m, const TestHooks& hooks) {
 
     uint32_t dtgt = work_time - empty_time;
     // Equal times would divide by zero: the smallest measurable difference stands in.
-    float speed = speed_from(static_cast<uint32_t>(empty_passes), kSpeedFactor, dtgt != 0 ? dtgt : 1);
+    float speed =
+        speed_from(static_cast<uint32_t>(empty_passes), kSpeedFactor, dtgt != 0 ? dtgt : 1);
     QMsgLog("Integer Test: dtgt=%d , speed=%6.2f M", static_cast<int>(dtgt),
             static_cast<double>(speed));
     return speed;

@@ -22,7 +22,9 @@ void* allocate_global(size_t bytes) {
     return block;
 }
 
-void release_global(void* block) { GlobalFree(static_cast<HGLOBAL>(block)); }
+void release_global(void* block) {
+    GlobalFree(static_cast<HGLOBAL>(block));
+}
 #else
 constexpr size_t kBlockAlignment = 4096;
 
@@ -31,7 +33,9 @@ void* allocate_aligned(size_t bytes) {
     return std::aligned_alloc(kBlockAlignment, rounded);
 }
 
-void release_aligned(void* block) { std::free(block); }
+void release_aligned(void* block) {
+    std::free(block);
+}
 #endif
 
 #ifdef _WIN32
@@ -41,7 +45,9 @@ constexpr BlockAllocator kSystemAllocator{allocate_aligned, release_aligned};
 #endif
 } // namespace
 
-BlockAllocator system_block_allocator() { return kSystemAllocator; }
+BlockAllocator system_block_allocator() {
+    return kSystemAllocator;
+}
 
 BlockAllocator memory_block_allocator = kSystemAllocator;
 
@@ -53,7 +59,8 @@ MemoryBlock MemoryBlock::allocate(size_t bytes, const BlockAllocator& allocator)
 }
 
 MemoryBlock::MemoryBlock(MemoryBlock&& other) noexcept
-    : block_(std::exchange(other.block_, nullptr)), release_(std::exchange(other.release_, nullptr)) {}
+    : block_(std::exchange(other.block_, nullptr)),
+      release_(std::exchange(other.release_, nullptr)) {}
 
 MemoryBlock& MemoryBlock::operator=(MemoryBlock&& other) noexcept {
     if (this != &other) {
@@ -64,7 +71,9 @@ MemoryBlock& MemoryBlock::operator=(MemoryBlock&& other) noexcept {
     return *this;
 }
 
-MemoryBlock::~MemoryBlock() { reset(); }
+MemoryBlock::~MemoryBlock() {
+    reset();
+}
 
 void MemoryBlock::reset() {
     if (block_ != nullptr && release_ != nullptr)

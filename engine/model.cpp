@@ -77,16 +77,16 @@ MachineRecord& current_system_entry() {
     return machine_list.entries[index];
 }
 
-bool valid_divisor(float base_speed) { return std::isfinite(base_speed) && base_speed > 0.0f; }
+bool valid_divisor(float base_speed) {
+    return std::isfinite(base_speed) && base_speed > 0.0f;
+}
 
-double speed_ratio(float speed, float base_speed) {
+double relative_speed(float speed, float base_speed) {
     if (!valid_divisor(base_speed))
         return 0.0;
     long double ratio = static_cast<long double>(speed) / static_cast<long double>(base_speed);
     return std::isfinite(ratio) ? static_cast<double>(ratio) : 0.0;
 }
-
-double relative_speed(float speed, float base_speed) { return speed_ratio(speed, base_speed); }
 
 double relative_speed(const MachineRecord& entry, int k) {
     if (k < 0 || k >= kTestCount)
@@ -116,7 +116,9 @@ float stepwise_score(const MachineRecord& entry, const float* weights) {
 }
 } // namespace
 
-float overall_score(const MachineRecord& entry) { return stepwise_score(entry, kWeights[0]); }
+float overall_score(const MachineRecord& entry) {
+    return stepwise_score(entry, kWeights[0]);
+}
 
 float weighted_score(const MachineRecord& entry, int method) {
     if (method != 1 && method != 2)
@@ -208,7 +210,7 @@ int clamp_amount(int amount, int lowest) {
 void set_work_amounts(const TestOptions& options, const QuickCalibration& quick_calibration) {
     if (!pre_test_flag && !pre_tested) {
         float q = quick_calibration ? quick_calibration(m_times[kIntegerTest]) : 0.0f;
-        int amount = amount_from_ratio(speed_ratio(q, machine_list.entries[0].speeds[0]));
+        int amount = amount_from_ratio(relative_speed(q, machine_list.entries[0].speeds[0]));
         if (amount < kCalibratedMinimum)
             amount = kCalibratedMinimum;
         if (options.test_3times)
@@ -234,7 +236,7 @@ void set_work_amounts(const TestOptions& options, const QuickCalibration& quick_
 void set_amounts_after_pre_test(const MachineRecord& current) {
     const MachineRecord& base = machine_list.entries[0];
     for (int k = 0; k < kTestCount; ++k) {
-        int amount = amount_from_ratio(speed_ratio(current.speeds[k], base.speeds[k]));
+        int amount = amount_from_ratio(relative_speed(current.speeds[k], base.speeds[k]));
         m_times[k] = clamp_amount(amount, kPreTestedMinimum);
     }
 }

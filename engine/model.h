@@ -84,6 +84,8 @@ extern const float kWeights[3][kTestCount];
 // A base speed that can divide: positive and finite. Anything else gives a relative speed of 0,
 // leaves the test out of the scores and is shown as a dash.
 bool valid_divisor(float base_speed);
+// speed ÷ base speed in extended precision; 0 without a valid divisor or for a speed that is not
+// a number.
 double relative_speed(float speed, float base_speed);
 // Against entry 0 of the machine list.
 double relative_speed(const MachineRecord& entry, int k);
@@ -99,10 +101,9 @@ void format_mark(float value, char* buffer, size_t size);
 constexpr int kMaxWorkAmount = 999;
 constexpr int kCalibratedMinimum = 3;
 constexpr int kPreTestedMinimum = 2;
-// r × 20 + 1 truncated; an unusable ratio (not finite) counts as 0, huge ones saturate.
+// r × 20 + 1 truncated, r being a relative speed; an unusable ratio (not finite) counts as 0,
+// huge ones saturate.
 int amount_from_ratio(double ratio);
-// The ratio speed ÷ base speed in extended precision, 0 without a valid divisor.
-double speed_ratio(float speed, float base_speed);
 
 // The quick integer calibration: passes of the integer kernel in, speed q out.
 using QuickCalibration = std::function<float(int passes)>;

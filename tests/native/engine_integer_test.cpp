@@ -13,7 +13,9 @@
 namespace {
 constexpr int32_t kIterations = 1000000;
 
-int32_t wrapped(int64_t value) { return static_cast<int32_t>(static_cast<uint32_t>(value)); }
+int32_t wrapped(int64_t value) {
+    return static_cast<int32_t>(static_cast<uint32_t>(value));
+}
 
 struct IntegerRun {
     float speed = 0;
@@ -37,14 +39,6 @@ IntegerRun run_integer(int m, std::initializer_list<uint32_t> times, int stop_af
     return run;
 }
 
-std::string read_all(FILE* f) {
-    std::fflush(f);
-    std::rewind(f);
-    std::string s;
-    for (int c; (c = std::fgetc(f)) != EOF;)
-        s.push_back(static_cast<char>(c));
-    return s;
-}
 } // namespace
 
 TEST(IntegerTest, AmountOneRunsFourMillionIterationsOfTheSpecifiedSequence) {

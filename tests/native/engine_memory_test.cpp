@@ -39,7 +39,8 @@ public:
 private:
     static void* allocate(size_t bytes) {
         size_t rounded = (bytes + kPage - 1) / kPage * kPage;
-        void* p = mmap(nullptr, rounded, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        void* p =
+            mmap(nullptr, rounded, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
         if (p == MAP_FAILED)
             return nullptr;
         auto* words = static_cast<uint32_t*>(p);
@@ -156,8 +157,8 @@ TEST(MemoryTest, FailedAllocationsHoldNothing) {
         EXPECT_EQ(CountingAllocator::requests(), refuse);
         EXPECT_EQ(CountingAllocator::outstanding(), 0) << refuse;
         EXPECT_FALSE(progressed);
-        std::string expected = refuse == 1 ? "Can't locate memory for handle1!"
-                                           : "Can't locate memory for handle2!";
+        std::string expected =
+            refuse == 1 ? "Can't locate memory for handle1!" : "Can't locate memory for handle2!";
         EXPECT_EQ(MessageRecorder::texts(), std::vector<std::string>{expected});
     }
 }
@@ -180,10 +181,6 @@ TEST(MemoryTest, LogLine) {
     log_attach(f);
     run_guarded(1, 1, {0, 1000, 0, 200});
     log_close();
-    std::fflush(f);
-    std::rewind(f);
-    char line[128] = {};
-    size_t n = std::fread(line, 1, sizeof line - 1, f);
-    EXPECT_EQ(std::string(line, n), "\nMemory Test: dtgt=800 , speed=  100.0 M");
+    EXPECT_EQ(read_all(f), "\nMemory Test: dtgt=800 , speed=  100.0 M");
     std::fclose(f);
 }

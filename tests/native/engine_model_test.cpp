@@ -8,6 +8,7 @@
 
 #include "engine/measure.h"
 #include "engine/model.h"
+#include "shell/gbk.h"
 
 namespace {
 std::string text_of(void (*format)(int, float, char*, size_t), int k, float speed) {
@@ -68,6 +69,14 @@ TEST_F(ModelTest, BuiltInBaseSystemRecord) {
     EXPECT_EQ(b.info_text[0], '\0');
     // The current system is the entry after the stored ones.
     EXPECT_EQ(&current_system_entry(), &machine_list.entries[1]);
+}
+
+TEST_F(ModelTest, TextsAreGbk) {
+    EXPECT_STREQ(kCurrentSystemName, "\xB5\xB1\xC7\xB0\xCF\xB5\xCD\xB3");
+    EXPECT_EQ(to_wide(kBaseSystemName), L"基本系统: 联想奔月4000 PIII650E");
+    EXPECT_EQ(to_wide(kCurrentSystemName), L"当前系统");
+    EXPECT_EQ(to_wide(text_of(format_absolute_speed, kIntegerTest, 3.39f)), L"  3.39 M次/s");
+    EXPECT_EQ(to_gbk(to_wide(kBaseSystemName)), kBaseSystemName);
 }
 
 TEST_F(ModelTest, BaseSystemScoresOneUnderEveryMethod) {

@@ -57,8 +57,8 @@ TEST(MemoryTestWine, FailedAllocationsHoldNothing) {
         EXPECT_EQ(run.progress_calls, 0);
         EXPECT_EQ(CountingAllocator::requests(), refuse);
         EXPECT_EQ(CountingAllocator::outstanding(), 0) << refuse;
-        std::string expected = refuse == 1 ? "Can't locate memory for handle1!"
-                                           : "Can't locate memory for handle2!";
+        std::string expected =
+            refuse == 1 ? "Can't locate memory for handle1!" : "Can't locate memory for handle2!";
         EXPECT_EQ(MessageRecorder::texts(), std::vector<std::string>{expected});
     }
 }
