@@ -10,45 +10,62 @@ constexpr int kOptionsPreTest = 1060;
 
 using ProfileOnClose = uitest::UiCase;
 
-// Shows the options page and returns its pre-test check box.
-HWND pre_test_box(HWND frame) {
-    HWND sheet = driver::find_sheet(frame);
+// A started program showing its options page.
+struct Started {
+    std::optional<driver::Process> process;
+    HWND frame = nullptr;
+    HWND pre_test = nullptr; // check box 1060
+};
+
+Started start_on_options_page(const driver::Installation& inst) {
+    Started started;
+    started.process = uitest::start(inst);
+    if (!started.process)
+        return started;
+    started.frame = driver::wait_for_frame(*started.process);
+    EXPECT_NE(started.frame, nullptr) << "no main frame";
+    HWND sheet = started.frame != nullptr ? driver::find_sheet(started.frame) : nullptr;
     HWND page = sheet != nullptr ? driver::select_page(sheet, 2, kOptionsPreTest) : nullptr;
-    return page != nullptr ? GetDlgItem(page, kOptionsPreTest) : nullptr;
+    started.pre_test = page != nullptr ? GetDlgItem(page, kOptionsPreTest) : nullptr;
+    EXPECT_NE(started.pre_test, nullptr) << "no options page with the pre-test box";
+    return started;
 }
 
-// Closes the frame and waits for the program's end; its exit code.
-std::optional<DWORD> close_and_wait(const driver::Process& process, HWND frame) {
-    driver::close_window(frame);
-    return process.wait_exit(driver::kStepTimeoutMs);
+struct Profile {
+    DWORD pre_test_flag;
+    std::wstring install_dir;
+    std::wstring up_mail;
+    std::wstring up_pass;
+};
+
+// Closes the frame, waits for the program's end and compares the profile it leaves.
+void expect_profile_after_close(const Started& started, const Profile& expected) {
+    driver::close_window(started.frame);
+    std::optional<DWORD> code = started.process->wait_exit(driver::kStepTimeoutMs);
+    ASSERT_TRUE(code.has_value()) << "kalvit.exe still runs after WM_CLOSE";
+    EXPECT_EQ(*code, 0u);
+    EXPECT_EQ(driver::profile_dword(L"pre_test_flag"), expected.pre_test_flag);
+    EXPECT_EQ(driver::profile_string(L"install_dir"), expected.install_dir);
+    EXPECT_EQ(driver::profile_string(L"up_mail"), expected.up_mail);
+    EXPECT_EQ(driver::profile_string(L"up_pass"), expected.up_pass);
 }
 
 TEST_F(ProfileOnClose, CheckedPreTestIsStoredAndAnEmptyAccountLeavesTheOldOne) {
     std::optional<driver::Installation> inst = uitest::prepare(L"close-checked");
     ASSERT_TRUE(inst.has_value());
-    std::optional<driver::Process> kalvit = uitest::start(*inst);
-    ASSERT_TRUE(kalvit.has_value());
-    HWND frame = driver::wait_for_frame(*kalvit);
-    ASSERT_NE(frame, nullptr);
-
-    HWND box = pre_test_box(frame);
-    ASSERT_NE(box, nullptr);
-    EXPECT_EQ(driver::check_state(box), BST_UNCHECKED) << "the profile's pre_test_flag is 0";
-    ASSERT_TRUE(driver::click_button(box));
-    ASSERT_EQ(driver::check_state(box), BST_CHECKED);
+    Started kalvit = start_on_options_page(*inst);
+    ASSERT_NE(kalvit.pre_test, nullptr);
+    EXPECT_EQ(driver::check_state(kalvit.pre_test), BST_UNCHECKED)
+        << "the profile's pre_test_flag is 0";
+    ASSERT_TRUE(driver::click_button(kalvit.pre_test));
+    ASSERT_EQ(driver::check_state(kalvit.pre_test), BST_CHECKED);
 
     // The program started without an account; one appears in the registry meanwhile.
     ASSERT_TRUE(driver::delete_profile_value(L"install_dir"));
     ASSERT_TRUE(driver::set_profile_string(L"up_mail", L"older@example.cn"));
     ASSERT_TRUE(driver::set_profile_string(L"up_pass", L"older-secret"));
 
-    std::optional<DWORD> code = close_and_wait(*kalvit, frame);
-    ASSERT_TRUE(code.has_value()) << "kalvit.exe still runs after WM_CLOSE";
-    EXPECT_EQ(*code, 0u);
-    EXPECT_EQ(driver::profile_dword(L"pre_test_flag"), std::optional<DWORD>(1));
-    EXPECT_EQ(driver::profile_string(L"install_dir"), std::optional<std::wstring>(inst->dir));
-    EXPECT_EQ(driver::profile_string(L"up_mail"), std::optional<std::wstring>(L"older@example.cn"));
-    EXPECT_EQ(driver::profile_string(L"up_pass"), std::optional<std::wstring>(L"older-secret"));
+    expect_profile_after_close(kalvit, {1, inst->dir, L"older@example.cn", L"older-secret"});
 }
 
 TEST_F(ProfileOnClose, UncheckedPreTestStoresZeroAndTheAccountIsWrittenBack) {
@@ -56,29 +73,18 @@ TEST_F(ProfileOnClose, UncheckedPreTestStoresZeroAndTheAccountIsWrittenBack) {
     ASSERT_TRUE(inst.has_value());
     ASSERT_TRUE(driver::set_profile_string(L"up_mail", L"user@example.cn"));
     ASSERT_TRUE(driver::set_profile_string(L"up_pass", L"secret"));
-    std::optional<driver::Process> kalvit = uitest::start(*inst);
-    ASSERT_TRUE(kalvit.has_value());
-    HWND frame = driver::wait_for_frame(*kalvit);
-    ASSERT_NE(frame, nullptr);
-
-    HWND box = pre_test_box(frame);
-    ASSERT_NE(box, nullptr);
-    ASSERT_TRUE(driver::click_button(box));
-    ASSERT_EQ(driver::check_state(box), BST_CHECKED);
-    ASSERT_TRUE(driver::click_button(box));
-    ASSERT_EQ(driver::check_state(box), BST_UNCHECKED);
+    Started kalvit = start_on_options_page(*inst);
+    ASSERT_NE(kalvit.pre_test, nullptr);
+    ASSERT_TRUE(driver::click_button(kalvit.pre_test));
+    ASSERT_EQ(driver::check_state(kalvit.pre_test), BST_CHECKED);
+    ASSERT_TRUE(driver::click_button(kalvit.pre_test));
+    ASSERT_EQ(driver::check_state(kalvit.pre_test), BST_UNCHECKED);
 
     ASSERT_TRUE(driver::set_profile_dword(L"pre_test_flag", 1));
     ASSERT_TRUE(driver::set_profile_string(L"up_mail", L"other@example.cn"));
     ASSERT_TRUE(driver::set_profile_string(L"up_pass", L"other"));
 
-    std::optional<DWORD> code = close_and_wait(*kalvit, frame);
-    ASSERT_TRUE(code.has_value()) << "kalvit.exe still runs after WM_CLOSE";
-    EXPECT_EQ(*code, 0u);
-    EXPECT_EQ(driver::profile_dword(L"pre_test_flag"), std::optional<DWORD>(0));
-    EXPECT_EQ(driver::profile_string(L"install_dir"), std::optional<std::wstring>(inst->dir));
-    EXPECT_EQ(driver::profile_string(L"up_mail"), std::optional<std::wstring>(L"user@example.cn"));
-    EXPECT_EQ(driver::profile_string(L"up_pass"), std::optional<std::wstring>(L"secret"));
+    expect_profile_after_close(kalvit, {0, inst->dir, L"user@example.cn", L"secret"});
 }
 
 } // namespace
