@@ -135,8 +135,6 @@ struct ExitWatch {
     std::vector<SeenWindow> windows;
 };
 ExitWatch watch_until_exit(const Process& process, DWORD timeout_ms);
-// Waits for a visible top-level window of the class; null on timeout.
-HWND wait_for_window(DWORD pid, const wchar_t* window_class, DWORD timeout_ms);
 // The first descendant with the class (any class when null) and control id (any when -1).
 HWND find_descendant(HWND parent, const wchar_t* window_class, int id);
 std::vector<HWND> children(HWND parent, const wchar_t* window_class);
