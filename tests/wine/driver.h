@@ -12,7 +12,7 @@
 
 namespace driver {
 
-constexpr DWORD kStartTimeoutMs = 60000;
+constexpr DWORD kStartTimeoutMs = 30000;
 constexpr DWORD kStepTimeoutMs = 10000;
 
 // Polls pred every 20 ms until it holds or timeout_ms pass; true when it held.
