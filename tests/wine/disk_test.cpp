@@ -6,11 +6,11 @@
 #include <string>
 #include <vector>
 
-#include "engine/clock.h"
 #include "engine/disk_test.h"
 #include "shell/gbk.h"
 #include "shell/log.h"
 #include "shell/msgbox.h"
+#include "tests/native/engine_test_support.h"
 
 namespace {
 constexpr wchar_t kTempPath[] = L"c:\\kalvit.tmp";
@@ -35,20 +35,6 @@ struct Seam {
     int allocs = 0;
 };
 Seam seam;
-std::vector<std::string> messages;
-std::vector<uint32_t> clock_readings;
-
-void record_message(const char* gbk_text) {
-    messages.emplace_back(gbk_text);
-}
-
-uint32_t scripted_timer() {
-    if (clock_readings.empty())
-        return 0;
-    uint32_t t = clock_readings.front();
-    clock_readings.erase(clock_readings.begin());
-    return t;
-}
 
 bool fake_free_space(const wchar_t* root, uint64_t& caller_free, uint64_t& total,
                      uint64_t& total_free) {
@@ -99,22 +85,10 @@ bool released(void* p) {
     return VirtualQuery(p, &info, sizeof info) != 0 && info.State == MEM_FREE;
 }
 
-std::string contents(FILE* f) {
-    std::fflush(f);
-    std::fseek(f, 0, SEEK_END);
-    std::string text(static_cast<size_t>(std::ftell(f)), '\0');
-    std::rewind(f);
-    text.resize(std::fread(text.data(), 1, text.size(), f));
-    return text;
-}
-
 class DiskTest : public ::testing::Test {
 protected:
     void SetUp() override {
         seam = Seam{};
-        messages.clear();
-        clock_readings.clear();
-        previous_presenter_ = set_message_presenter(record_message);
         disk_ops = DiskOps{fake_free_space, watched_open, watched_alloc};
         log_file_ = std::tmpfile();
         ASSERT_NE(log_file_, nullptr);
@@ -130,14 +104,12 @@ protected:
         if (log_file_ != nullptr)
             std::fclose(log_file_);
         disk_ops = default_disk_ops();
-        ms_timer = default_ms_timer;
-        set_message_presenter(previous_presenter_);
     }
 
     // The log's lines, without the separator written before each.
     std::vector<std::string> log_lines() {
         std::vector<std::string> lines;
-        std::string all = contents(log_file_);
+        std::string all = read_all(log_file_);
         size_t pos = 0;
         while ((pos = all.find('\n', pos)) != std::string::npos) {
             size_t next = all.find('\n', pos + 1);
@@ -162,7 +134,8 @@ protected:
 
     TestHooks hooks_;
     std::vector<double> fractions_;
-    MessagePresenter previous_presenter_ = nullptr;
+    MessageRecorder recorder_;
+    const std::vector<std::string>& messages() const { return MessageRecorder::texts(); }
     FILE* log_file_ = nullptr;
 };
 
@@ -177,21 +150,20 @@ TEST_F(DiskTest, LeftoverFileIsRemovedBeforeTheCreateNewOpen) {
     std::optional<float> speed = disk_test(1, 1, hooks_);
     ASSERT_TRUE(speed.has_value());
     EXPECT_GT(*speed, 0.0f);
-    EXPECT_TRUE(messages.empty());
+    EXPECT_TRUE(messages().empty());
     EXPECT_EQ(seam.size_at_read_open, static_cast<int64_t>(5 * kMB));
 }
 
 TEST_F(DiskTest, TooLittleSpaceShrinksTheFileAndSaysSoOnce) {
     with_drive(7 * kMB + 4096, 100ull * 1024 * kMB, 8 * kMB + 99);
-    ms_timer = scripted_timer;
-    clock_readings = {5000, 5700};
+    ScriptedTimer timer{5000, 5700};
 
     std::optional<float> speed = disk_test(3, 0, hooks_);
 
     ASSERT_TRUE(speed.has_value());
-    ASSERT_EQ(messages.size(), 1u);
-    EXPECT_EQ(messages[0], "C:空间不足！磁盘测试精度将降低。");
-    EXPECT_EQ(to_wide(messages[0]), L"C:空间不足！磁盘测试精度将降低。");
+    ASSERT_EQ(messages().size(), 1u);
+    EXPECT_EQ(messages()[0], "C:空间不足！磁盘测试精度将降低。");
+    EXPECT_EQ(to_wide(messages()[0]), L"C:空间不足！磁盘测试精度将降低。");
     EXPECT_EQ(seam.size_at_read_open, static_cast<int64_t>(7 * kMB));
     ASSERT_EQ(fractions_.size(), 14u);
     for (int j = 1; j <= 7; ++j) {
@@ -211,12 +183,11 @@ TEST_F(DiskTest, TooLittleSpaceShrinksTheFileAndSaysSoOnce) {
 
 TEST_F(DiskTest, NoSpaceMovesNoDataAndGivesZero) {
     with_drive(kMB - 1, 40 * kMB, kMB - 1);
-    ms_timer = scripted_timer;
-    clock_readings = {100, 103};
+    ScriptedTimer timer{100, 103};
     std::optional<float> speed = disk_test(2, 1, hooks_);
     ASSERT_TRUE(speed.has_value());
     EXPECT_EQ(*speed, 0.0f);
-    EXPECT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages().size(), 1u);
     EXPECT_TRUE(fractions_.empty());
     EXPECT_EQ(seam.size_at_read_open, 0);
     EXPECT_TRUE(released(seam.buffer));
@@ -231,7 +202,7 @@ TEST_F(DiskTest, UnknownFreeSpaceKeepsThePlannedSizeAndLogsZeros) {
     seam.fail_query = true;
     std::optional<float> speed = disk_test(1, 1, hooks_);
     ASSERT_TRUE(speed.has_value());
-    EXPECT_TRUE(messages.empty());
+    EXPECT_TRUE(messages().empty());
     EXPECT_EQ(seam.size_at_read_open, static_cast<int64_t>(5 * kMB));
     bool logged = false;
     for (const std::string& line : log_lines())
@@ -268,20 +239,20 @@ TEST_F(DiskTest, BothOpensUseTheFlagsOfTheSetting) {
 TEST_F(DiskTest, FailedWriteOpenFailsBeforeAnyAllocation) {
     std::optional<float> speed = disk_test(1, 0, hooks_);
     ASSERT_TRUE(speed.has_value()); // the real drive works; now make the open fail
-    messages.clear();
+    ASSERT_TRUE(messages().empty());
     seam.allocs = 0;
     seam.fail_write_open = true;
     EXPECT_FALSE(disk_test(1, 0, hooks_).has_value());
-    ASSERT_EQ(messages.size(), 1u);
-    EXPECT_EQ(messages[0], "CreateFile c:\\kalvit.tmp for write failed!");
+    ASSERT_EQ(messages().size(), 1u);
+    EXPECT_EQ(messages()[0], "CreateFile c:\\kalvit.tmp for write failed!");
     EXPECT_EQ(seam.allocs, 0);
 }
 
 TEST_F(DiskTest, FailedBufferClosesAndRemovesTheFile) {
     seam.fail_alloc = true;
     EXPECT_FALSE(disk_test(1, 1, hooks_).has_value());
-    ASSERT_EQ(messages.size(), 1u);
-    EXPECT_EQ(messages[0], "Can't locate memory for disk test!");
+    ASSERT_EQ(messages().size(), 1u);
+    EXPECT_EQ(messages()[0], "Can't locate memory for disk test!");
     ASSERT_NE(seam.writer, INVALID_HANDLE_VALUE);
     DWORD handle_flags = 0;
     EXPECT_FALSE(GetHandleInformation(seam.writer, &handle_flags)) << "write handle still open";
@@ -291,8 +262,8 @@ TEST_F(DiskTest, FailedBufferClosesAndRemovesTheFile) {
 TEST_F(DiskTest, FailedReadOpenRemovesTheFileAndReleasesTheBuffer) {
     seam.fail_read_open = true;
     EXPECT_FALSE(disk_test(2, 1, hooks_).has_value());
-    ASSERT_EQ(messages.size(), 1u);
-    EXPECT_EQ(messages[0], "CreateFile c:\\kalvit.tmp for read failed!");
+    ASSERT_EQ(messages().size(), 1u);
+    EXPECT_EQ(messages()[0], "CreateFile c:\\kalvit.tmp for read failed!");
     EXPECT_EQ(seam.size_at_read_open, static_cast<int64_t>(10 * kMB));
     EXPECT_EQ(write_passes(), 10);
     ASSERT_NE(seam.buffer, nullptr);
