@@ -1,0 +1,382 @@
+#include "engine/float_3dnow.h"
+
+#include <cstdint>
+
+#include "engine/float_loops.h"
+
+// The kernels are assembly routines with their own convention: arguments in MM0 (power: x in MM0,
+// y in MM1), result in MM0; they may change MM0-MM7, EAX, EDX and the flags. Their constants are
+// quadword pairs in the program's data, addressed by name from the assembly.
+
+#define KALVIT_3DN_DATA(type, name)                                                                \
+    alignas(8) __attribute__((used)) static const type name[2] asm(#name)
+
+KALVIT_3DN_DATA(uint32_t, k3dn_sign) = {0x80000000u, 0x80000000u};
+KALVIT_3DN_DATA(uint32_t, k3dn_abs) = {0x7FFFFFFFu, 0x7FFFFFFFu};
+KALVIT_3DN_DATA(uint32_t, k3dn_mantissa) = {0x007FFFFFu, 0x007FFFFFu};
+KALVIT_3DN_DATA(uint32_t, k3dn_exponent_step) = {0x00800000u, 0x00800000u};
+KALVIT_3DN_DATA(uint32_t, k3dn_nan) = {0x7FC00000u, 0x7FC00000u};
+KALVIT_3DN_DATA(int32_t, k3dn_int_1) = {1, 1};
+KALVIT_3DN_DATA(int32_t, k3dn_int_2) = {2, 2};
+KALVIT_3DN_DATA(int32_t, k3dn_int_4) = {4, 4};
+KALVIT_3DN_DATA(int32_t, k3dn_int_127) = {127, 127};
+KALVIT_3DN_DATA(float, k3dn_one) = {1.0f, 1.0f};
+KALVIT_3DN_DATA(float, k3dn_half) = {0.5f, 0.5f};
+KALVIT_3DN_DATA(float, k3dn_max) = {3.4028235e38f, 3.4028235e38f};
+KALVIT_3DN_DATA(float, k3dn_neg_max) = {-3.4028235e38f, -3.4028235e38f};
+// Sine and cosine: 8192π limit, 4/π, π/4 in two parts, and the factors of the two nested series
+// as (sine lane, cosine lane); the sine series has one step fewer, so it starts with 0.
+KALVIT_3DN_DATA(float, k3dn_limit) = {25735.928f, 25735.928f};
+KALVIT_3DN_DATA(float, k3dn_4_pi) = {1.2732395f, 1.2732395f};
+KALVIT_3DN_DATA(float, k3dn_pio4_hi) = {0.78515625f, 0.78515625f};
+KALVIT_3DN_DATA(float, k3dn_pio4_lo) = {0.00024191340f, 0.00024191340f};
+KALVIT_3DN_DATA(float, k3dn_series_1) = {0.0f, 1.0f / 56};
+KALVIT_3DN_DATA(float, k3dn_series_2) = {1.0f / 42, 1.0f / 30};
+KALVIT_3DN_DATA(float, k3dn_series_3) = {1.0f / 20, 1.0f / 12};
+KALVIT_3DN_DATA(float, k3dn_series_4) = {1.0f / 6, 1.0f / 2};
+// Logarithm: √2, the odd series of ln((1 + z)/(1 − z)) / 2z, ln 2 in two parts, log2 e.
+KALVIT_3DN_DATA(float, k3dn_sqrt2) = {1.4142135f, 1.4142135f};
+KALVIT_3DN_DATA(float, k3dn_ln_c1) = {0.33333388f, 0.33333388f};
+KALVIT_3DN_DATA(float, k3dn_ln_c2) = {0.19988798f, 0.19988798f};
+KALVIT_3DN_DATA(float, k3dn_ln_c3) = {0.14935258f, 0.14935258f};
+KALVIT_3DN_DATA(float, k3dn_ln2_hi) = {0.69314575f, 0.69314575f};
+KALVIT_3DN_DATA(float, k3dn_ln2_lo) = {0.0000014286068f, 0.0000014286068f};
+KALVIT_3DN_DATA(float, k3dn_ln2) = {0.69314718f, 0.69314718f};
+KALVIT_3DN_DATA(float, k3dn_log2e) = {1.44269504f, 1.44269504f};
+// Power: the exponent range taken (2^-127 builds a zero scale; the top gives the largest float),
+// the (3,3) Padé form of e^u = 1 + 2uA/(B − uA), A = 60 + u², B = 120 + 12u².
+KALVIT_3DN_DATA(float, k3dn_t_min) = {-127.0f, -127.0f};
+KALVIT_3DN_DATA(float, k3dn_t_max) = {127.99999f, 127.99999f};
+KALVIT_3DN_DATA(float, k3dn_below_two) = {1.9999999f, 1.9999999f};
+KALVIT_3DN_DATA(float, k3dn_12) = {12.0f, 12.0f};
+KALVIT_3DN_DATA(float, k3dn_60) = {60.0f, 60.0f};
+KALVIT_3DN_DATA(float, k3dn_120) = {120.0f, 120.0f};
+
+#define KALVIT_3DN_KERNEL(name) __attribute__((naked, used)) static void name() asm(#name)
+
+// MM0 = a = |x| < 8192π. Returns MM0 = (sin r, cos r) and MM2 = octant k, where r is the
+// remainder of a after k × π/4, reflected to π/4 − r in odd octants.
+KALVIT_3DN_KERNEL(k3dn_sincos);
+static void k3dn_sincos() {
+    asm("movq      %mm0, %mm1\n\t"
+        "pfmul     k3dn_4_pi(%rip), %mm1\n\t"
+        "pf2id     %mm1, %mm2\n\t"
+        "pi2fd     %mm2, %mm1\n\t"
+        "movq      %mm1, %mm3\n\t"
+        "pfmul     k3dn_pio4_hi(%rip), %mm3\n\t"
+        "pfmul     k3dn_pio4_lo(%rip), %mm1\n\t"
+        "pfsub     %mm3, %mm0\n\t"
+        "pfsub     %mm1, %mm0\n\t"
+        "movq      k3dn_pio4_hi(%rip), %mm4\n\t"
+        "pfsub     %mm0, %mm4\n\t"
+        "pfadd     k3dn_pio4_lo(%rip), %mm4\n\t"
+        "movq      %mm2, %mm3\n\t"
+        "pand      k3dn_int_1(%rip), %mm3\n\t"
+        "pcmpeqd   k3dn_int_1(%rip), %mm3\n\t"
+        "pand      %mm3, %mm4\n\t"
+        "pandn     %mm0, %mm3\n\t"
+        "por       %mm4, %mm3\n\t"
+        "punpckldq %mm3, %mm3\n\t"
+        "movq      %mm3, %mm4\n\t"
+        "pfmul     %mm4, %mm4\n\t"
+        "movq      %mm4, %mm5\n\t"
+        "pfmul     k3dn_series_1(%rip), %mm5\n\t"
+        "movq      k3dn_one(%rip), %mm0\n\t"
+        "pfsub     %mm5, %mm0\n\t"
+        "movq      %mm4, %mm5\n\t"
+        "pfmul     k3dn_series_2(%rip), %mm5\n\t"
+        "pfmul     %mm0, %mm5\n\t"
+        "movq      k3dn_one(%rip), %mm0\n\t"
+        "pfsub     %mm5, %mm0\n\t"
+        "movq      %mm4, %mm5\n\t"
+        "pfmul     k3dn_series_3(%rip), %mm5\n\t"
+        "pfmul     %mm0, %mm5\n\t"
+        "movq      k3dn_one(%rip), %mm0\n\t"
+        "pfsub     %mm5, %mm0\n\t"
+        "movq      %mm4, %mm5\n\t"
+        "pfmul     k3dn_series_4(%rip), %mm5\n\t"
+        "pfmul     %mm0, %mm5\n\t"
+        "movq      k3dn_one(%rip), %mm0\n\t"
+        "pfsub     %mm5, %mm0\n\t"
+        "punpckldq k3dn_one(%rip), %mm3\n\t"
+        "pfmul     %mm3, %mm0\n\t"
+        "ret");
+}
+
+// Octants 1 and 2 (mod 4) take the cosine lane; octants 4 to 7 negate; the sine is odd.
+KALVIT_3DN_KERNEL(k3dn_sin);
+static void k3dn_sin() {
+    asm("movq      %mm0, %mm7\n\t"
+        "pand      k3dn_sign(%rip), %mm7\n\t"
+        "pand      k3dn_abs(%rip), %mm0\n\t"
+        "movq      %mm0, %mm1\n\t"
+        "pfcmpge   k3dn_limit(%rip), %mm1\n\t"
+        "movd      %mm1, %eax\n\t"
+        "test      %eax, %eax\n\t"
+        "jnz       1f\n\t"
+        "call      k3dn_sincos\n\t"
+        "movq      %mm2, %mm3\n\t"
+        "paddd     k3dn_int_1(%rip), %mm3\n\t"
+        "pand      k3dn_int_2(%rip), %mm3\n\t"
+        "pcmpeqd   k3dn_int_2(%rip), %mm3\n\t"
+        "movq      %mm0, %mm1\n\t"
+        "punpckhdq %mm1, %mm1\n\t"
+        "pand      %mm3, %mm1\n\t"
+        "pandn     %mm0, %mm3\n\t"
+        "por       %mm3, %mm1\n\t"
+        "pand      k3dn_int_4(%rip), %mm2\n\t"
+        "pslld     $29, %mm2\n\t"
+        "pxor      %mm7, %mm2\n\t"
+        "pxor      %mm2, %mm1\n\t"
+        "movq      %mm1, %mm0\n\t"
+        "ret\n"
+        "1:\n\t"
+        "pxor      %mm0, %mm0\n\t"
+        "ret");
+}
+
+// Octants 1 and 2 (mod 4) take the sine lane; octants 2 to 5 negate.
+KALVIT_3DN_KERNEL(k3dn_cos);
+static void k3dn_cos() {
+    asm("pand      k3dn_abs(%rip), %mm0\n\t"
+        "movq      %mm0, %mm1\n\t"
+        "pfcmpge   k3dn_limit(%rip), %mm1\n\t"
+        "movd      %mm1, %eax\n\t"
+        "test      %eax, %eax\n\t"
+        "jnz       1f\n\t"
+        "call      k3dn_sincos\n\t"
+        "movq      %mm2, %mm3\n\t"
+        "paddd     k3dn_int_1(%rip), %mm3\n\t"
+        "pand      k3dn_int_2(%rip), %mm3\n\t"
+        "pcmpeqd   k3dn_int_2(%rip), %mm3\n\t"
+        "movq      %mm0, %mm1\n\t"
+        "punpckhdq %mm1, %mm1\n\t"
+        "pand      %mm3, %mm0\n\t"
+        "pandn     %mm1, %mm3\n\t"
+        "por       %mm3, %mm0\n\t"
+        "paddd     k3dn_int_2(%rip), %mm2\n\t"
+        "pand      k3dn_int_4(%rip), %mm2\n\t"
+        "pslld     $29, %mm2\n\t"
+        "pxor      %mm2, %mm0\n\t"
+        "ret\n"
+        "1:\n\t"
+        "movq      k3dn_one(%rip), %mm0\n\t"
+        "ret");
+}
+
+// MM0 = x, positive and normal. Returns MM0 = ln m and MM1 = e (as a float) with x = m × 2^e and
+// √2/2 < m ≤ √2; ln m = 2z + 2z·z²·(c1 + z²(c2 + z² c3)), z = (m − 1)/(m + 1).
+KALVIT_3DN_KERNEL(k3dn_ln_split);
+static void k3dn_ln_split() {
+    asm("movq      %mm0, %mm1\n\t"
+        "psrld     $23, %mm1\n\t"
+        "psubd     k3dn_int_127(%rip), %mm1\n\t"
+        "pand      k3dn_mantissa(%rip), %mm0\n\t"
+        "por       k3dn_one(%rip), %mm0\n\t"
+        "movq      %mm0, %mm2\n\t"
+        "pfcmpgt   k3dn_sqrt2(%rip), %mm2\n\t"
+        "movq      %mm2, %mm3\n\t"
+        "pand      k3dn_exponent_step(%rip), %mm3\n\t"
+        "psubd     %mm3, %mm0\n\t"
+        "psubd     %mm2, %mm1\n\t"
+        "pi2fd     %mm1, %mm1\n\t"
+        "movq      %mm0, %mm2\n\t"
+        "pfadd     k3dn_one(%rip), %mm2\n\t"
+        "pfsub     k3dn_one(%rip), %mm0\n\t"
+        "pfrcp     %mm2, %mm3\n\t"
+        "pfrcpit1  %mm3, %mm2\n\t"
+        "pfrcpit2  %mm3, %mm2\n\t"
+        "pfmul     %mm2, %mm0\n\t"
+        "movq      %mm0, %mm2\n\t"
+        "pfmul     %mm2, %mm2\n\t"
+        "movq      %mm2, %mm3\n\t"
+        "pfmul     k3dn_ln_c3(%rip), %mm3\n\t"
+        "pfadd     k3dn_ln_c2(%rip), %mm3\n\t"
+        "pfmul     %mm2, %mm3\n\t"
+        "pfadd     k3dn_ln_c1(%rip), %mm3\n\t"
+        "pfadd     %mm0, %mm0\n\t"
+        "pfmul     %mm0, %mm2\n\t"
+        "pfmul     %mm3, %mm2\n\t"
+        "pfadd     %mm2, %mm0\n\t"
+        "ret");
+}
+
+KALVIT_3DN_KERNEL(k3dn_log);
+static void k3dn_log() {
+    asm("movd      %mm0, %eax\n\t"
+        "test      $0x7F800000, %eax\n\t"
+        "jz        1f\n\t"
+        "test      %eax, %eax\n\t"
+        "js        2f\n\t"
+        "call      k3dn_ln_split\n\t"
+        "movq      %mm1, %mm2\n\t"
+        "pfmul     k3dn_ln2_lo(%rip), %mm2\n\t"
+        "pfadd     %mm2, %mm0\n\t"
+        "pfmul     k3dn_ln2_hi(%rip), %mm1\n\t"
+        "pfadd     %mm1, %mm0\n\t"
+        "ret\n"
+        "1:\n\t"
+        "movq      k3dn_neg_max(%rip), %mm0\n\t"
+        "ret\n"
+        "2:\n\t"
+        "movq      k3dn_nan(%rip), %mm0\n\t"
+        "ret");
+}
+
+// MM0 = x > 0 (normal), MM1 = y. 2^(y log2 x): the floor i of the saturated exponent goes into the
+// exponent bits, 2^f of the fraction comes from √2 × e^((f − 1/2) ln 2). Keeps EDX.
+KALVIT_3DN_KERNEL(k3dn_pow_positive);
+static void k3dn_pow_positive() {
+    asm("movq      %mm1, %mm6\n\t"
+        "call      k3dn_ln_split\n\t"
+        "pfmul     k3dn_log2e(%rip), %mm0\n\t"
+        "pfadd     %mm1, %mm0\n\t"
+        "pfmul     %mm6, %mm0\n\t"
+        "pfmax     k3dn_t_min(%rip), %mm0\n\t"
+        "pfmin     k3dn_t_max(%rip), %mm0\n\t"
+        "pf2id     %mm0, %mm1\n\t"
+        "pi2fd     %mm1, %mm2\n\t"
+        "pfcmpgt   %mm0, %mm2\n\t"
+        "paddd     %mm2, %mm1\n\t"
+        "pi2fd     %mm1, %mm2\n\t"
+        "pfsub     %mm2, %mm0\n\t"
+        "pfsub     k3dn_half(%rip), %mm0\n\t"
+        "pfmul     k3dn_ln2(%rip), %mm0\n\t"
+        "movq      %mm0, %mm2\n\t"
+        "pfmul     %mm2, %mm2\n\t"
+        "movq      %mm2, %mm3\n\t"
+        "pfadd     k3dn_60(%rip), %mm3\n\t"
+        "pfmul     k3dn_12(%rip), %mm2\n\t"
+        "pfadd     k3dn_120(%rip), %mm2\n\t"
+        "pfmul     %mm0, %mm3\n\t"
+        "pfsub     %mm3, %mm2\n\t"
+        "pfrcp     %mm2, %mm4\n\t"
+        "pfrcpit1  %mm4, %mm2\n\t"
+        "pfrcpit2  %mm4, %mm2\n\t"
+        "pfmul     %mm2, %mm3\n\t"
+        "pfadd     %mm3, %mm3\n\t"
+        "pfadd     k3dn_one(%rip), %mm3\n\t"
+        "pfmul     k3dn_sqrt2(%rip), %mm3\n\t"
+        "pfmin     k3dn_below_two(%rip), %mm3\n\t"
+        "paddd     k3dn_int_127(%rip), %mm1\n\t"
+        "pslld     $23, %mm1\n\t"
+        "pfmul     %mm1, %mm3\n\t"
+        "movq      %mm3, %mm0\n\t"
+        "ret");
+}
+
+KALVIT_3DN_KERNEL(k3dn_pow);
+static void k3dn_pow() {
+    asm("movd      %mm0, %eax\n\t"
+        "test      $0x7F800000, %eax\n\t"
+        "jz        1f\n\t"
+        "test      %eax, %eax\n\t"
+        "js        4f\n\t"
+        "jmp       k3dn_pow_positive\n"
+        // x is zero: 0, 1 or the saturated pole by the sign of y.
+        "1:\n\t"
+        "movd      %mm1, %eax\n\t"
+        "test      $0x7F800000, %eax\n\t"
+        "jz        2f\n\t"
+        "test      %eax, %eax\n\t"
+        "js        3f\n\t"
+        "pxor      %mm0, %mm0\n\t"
+        "ret\n"
+        "2:\n\t"
+        "movq      k3dn_one(%rip), %mm0\n\t"
+        "ret\n"
+        "3:\n\t"
+        "movq      k3dn_max(%rip), %mm0\n\t"
+        "ret\n"
+        // x is negative: only integral y have a real power; |y| ≥ 2^24 is even.
+        "4:\n\t"
+        "pand      k3dn_abs(%rip), %mm0\n\t"
+        "movd      %mm1, %eax\n\t"
+        "and       $0x7FFFFFFF, %eax\n\t"
+        "cmp       $0x4B800000, %eax\n\t"
+        "jae       k3dn_pow_positive\n\t"
+        "movq      %mm1, %mm2\n\t"
+        "pf2id     %mm2, %mm2\n\t"
+        "pi2fd     %mm2, %mm3\n\t"
+        "pfcmpeq   %mm1, %mm3\n\t"
+        "movd      %mm3, %eax\n\t"
+        "test      %eax, %eax\n\t"
+        "jz        5f\n\t"
+        "movd      %mm2, %edx\n\t"
+        "call      k3dn_pow_positive\n\t"
+        "shl       $31, %edx\n\t"
+        "movd      %edx, %mm1\n\t"
+        "pxor      %mm1, %mm0\n\t"
+        "ret\n"
+        "5:\n\t"
+        "movq      k3dn_nan(%rip), %mm0\n\t"
+        "ret");
+}
+
+// A wrapper's body: FEMMS, arguments into MM0 (and MM1), the call, the result to memory, FEMMS.
+// The call goes below the red zone so the return address cannot overwrite the caller's locals.
+#define KALVIT_3DN_CALL(load, kernel)                                                              \
+    "femms\n\t" load "lea -128(%%rsp), %%rsp\n\t"                                                  \
+    "call " kernel "\n\t"                                                                          \
+    "lea 128(%%rsp), %%rsp\n\t"                                                                    \
+    "movd %%mm0, %[r]\n\t"                                                                         \
+    "femms"
+#define KALVIT_3DN_LOAD_X "movd %[x], %%mm0\n\t"
+#define KALVIT_3DN_LOAD_XY "movd %[x], %%mm0\n\tmovd %[y], %%mm1\n\t"
+#define KALVIT_3DN_CLOBBERS                                                                        \
+    "mm0", "mm1", "mm2", "mm3", "mm4", "mm5", "mm6", "mm7", "st", "st(1)", "st(2)", "st(3)",       \
+        "st(4)", "st(5)", "st(6)", "st(7)", "rax", "rdx", "cc"
+
+float amd_power(float x, float y) {
+    float r;
+    asm volatile(KALVIT_3DN_CALL(KALVIT_3DN_LOAD_XY, "k3dn_pow")
+                 : [r] "=m"(r)
+                 : [x] "m"(x), [y] "m"(y)
+                 : KALVIT_3DN_CLOBBERS);
+    return r;
+}
+
+float amd_log(float x) {
+    float r;
+    asm volatile(KALVIT_3DN_CALL(KALVIT_3DN_LOAD_X, "k3dn_log")
+                 : [r] "=m"(r)
+                 : [x] "m"(x)
+                 : KALVIT_3DN_CLOBBERS);
+    return r;
+}
+
+float amd_sin(float x) {
+    float r;
+    asm volatile(KALVIT_3DN_CALL(KALVIT_3DN_LOAD_X, "k3dn_sin")
+                 : [r] "=m"(r)
+                 : [x] "m"(x)
+                 : KALVIT_3DN_CLOBBERS);
+    return r;
+}
+
+float amd_cos(float x) {
+    float r;
+    asm volatile(KALVIT_3DN_CALL(KALVIT_3DN_LOAD_X, "k3dn_cos")
+                 : [r] "=m"(r)
+                 : [x] "m"(x)
+                 : KALVIT_3DN_CLOBBERS);
+    return r;
+}
+
+void amd_leave() {
+    asm volatile("femms");
+}
+
+namespace {
+struct AmdKernels {
+    static float power(float x, float y) { return amd_power(x, y); }
+    static float log(float x) { return amd_log(x); }
+    static float sin(float x) { return amd_sin(x); }
+    static float cos(float x) { return amd_cos(x); }
+    static void leave() { amd_leave(); }
+};
+} // namespace
+
+FloatLoops amd_loops() {
+    return {5, 0.2, scalar_work_pass<AmdKernels>, scalar_empty_pass};
+}

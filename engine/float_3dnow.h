@@ -1,0 +1,15 @@
+#pragma once
+// The 3DNow! kernels, each behind a wrapper that enters and leaves the multimedia state (FEMMS)
+// around the call. They need a processor with 3DNow! (cpu_has_3dnow); elsewhere they fault.
+
+// Results for x ≤ 0: ±0 and denormals (3DNow! has no denormals) give 0 for y > 0, 1 for y = 0
+// and 3.4028235e38 for y < 0; a negative x gives ±|x|^y for an integral y (negative when y is
+// odd) and NaN otherwise. Results saturate at 3.4028235e38; below 2^-126 they are 0.
+float amd_power(float x, float y);
+// ln x; zeros and denormals give -3.4028235e38, negative x gives NaN.
+float amd_log(float x);
+// |x| ≥ 8192π gives 0.0 (sine) and 1.0 (cosine).
+float amd_sin(float x);
+float amd_cos(float x);
+// FEMMS: ends the multimedia state after an inner loop.
+void amd_leave();

@@ -1,0 +1,220 @@
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <cstdio>
+#include <string>
+
+#include "engine/float_3dnow.h"
+#include "engine/float_loops.h"
+#include "engine/float_sse.h"
+#include "engine/float_test.h"
+#include "shell/log.h"
+#include "tests/native/float_test_support.h"
+
+namespace {
+struct Libm {
+    static float power(float x, float y) { return static_cast<float>(std::pow(x, y)); }
+    static float log(float x) { return std::log(x); }
+    static float sin(float x) { return std::sin(x); }
+    static float cos(float x) { return std::cos(x); }
+    static void leave() {}
+};
+
+// The SSE kernel set seen through float arguments, so the shared counters apply.
+template <class Counting> struct SseCounting {
+    static __m128 power(__m128 x, __m128 y) {
+        Counting::power(_mm_cvtss_f32(x), _mm_cvtss_f32(y));
+        return sse_power(x, y);
+    }
+    static __m128 log(__m128 x) {
+        Counting::log(_mm_cvtss_f32(x));
+        return sse_log(x);
+    }
+    static __m128 sin(__m128 x) {
+        Counting::sin(_mm_cvtss_f32(x));
+        return sse_sin(x);
+    }
+    static __m128 cos(__m128 x) {
+        Counting::cos(_mm_cvtss_f32(x));
+        return sse_cos(x);
+    }
+    static void leave() { Counting::leave(); }
+};
+
+struct ScalarTag {};
+struct SseTag {};
+using CountingScalar = CountingKernels<Libm, ScalarTag>;
+using CountingSse = CountingKernels<Libm, SseTag>;
+
+std::string read_all(FILE* f) {
+    std::fflush(f);
+    std::rewind(f);
+    std::string s;
+    for (int c; (c = std::fgetc(f)) != EOF;)
+        s.push_back(static_cast<char>(c));
+    return s;
+}
+
+// x after one empty pass of the plain and 3DNow! paths: 100 000 float32 additions from 2.32.
+float x_after_additions() {
+    float x = kFloatStartX;
+    for (int i = 0; i < kFloatInner; ++i)
+        x += kFloatStepX;
+    return x;
+}
+} // namespace
+
+TEST(FloatPath, ThreeDNowWinsThenSseThenPlain) {
+    EXPECT_EQ(float_path(1, 0), FloatPath::amd_3dnow);
+    EXPECT_EQ(float_path(1, 1), FloatPath::amd_3dnow);
+    EXPECT_EQ(float_path(0, 1), FloatPath::sse);
+    EXPECT_EQ(float_path(0, 0), FloatPath::plain);
+}
+
+// The scalar loop shape that the plain and the 3DNow! paths share, at amount 2 with five passes
+// per amount: 10 passes of 600 000 calls, FEMMS after each, none in the empty loop.
+TEST(FloatLoops, ScalarLoopMakesTenPassesOf600000CallsAtAmountTwo) {
+    CountingScalar::counts = {};
+    const FloatLoops loops{5, 0.2, scalar_work_pass<CountingScalar>, scalar_empty_pass};
+    ProgressRecorder rec;
+    ScriptedTimer timer(work_and_empty(2000, 500));
+    FloatState state;
+    measure_float(2, loops, rec.hooks(), state);
+    expect_loop_calls(CountingScalar::counts, 10);
+    EXPECT_EQ(rec.fractions.size(), 20u);
+    EXPECT_EQ(state.x, x_after_additions());
+}
+
+TEST(FloatLoops, SseLoopMakesTenPassesOf600000CallsAndAnEmptyLoopWithoutInnerLoop) {
+    CountingSse::counts = {};
+    const FloatLoops loops{5, 0.2, sse_work_pass<SseCounting<CountingSse>>, sse_empty_pass};
+    ProgressRecorder rec;
+    ScriptedTimer timer(work_and_empty(2000, 500));
+    FloatState state;
+    measure_float(2, loops, rec.hooks(), state);
+    expect_loop_calls(CountingSse::counts, 10);
+    EXPECT_EQ(rec.fractions.size(), 20u);
+    // The empty loop only sets the start values.
+    EXPECT_EQ(state.x, kFloatStartX);
+    EXPECT_EQ(state.y, kFloatStartY);
+}
+
+// sse_float_loop runs `count` iterations and steps x and y by the double constants, rounding
+// each sum to float32.
+TEST(FloatLoops, SseLoopStepsWithDoubleConstants) {
+    // The run computes with 53-bit x87 precision.
+    uint16_t saved_cw = 0;
+    const uint16_t run_cw = 0x027F;
+    asm volatile("fnstcw %0\n\tfldcw %1" : "=m"(saved_cw) : "m"(run_cw));
+    volatile float x = kFloatStartX, y = kFloatStartY;
+    sse_float_loop(kFloatInner, x, y);
+    volatile float x1 = kFloatStartX, y1 = kFloatStartY;
+    sse_float_loop(1, x1, y1);
+    asm volatile("fldcw %0" : : "m"(saved_cw));
+    float want_x = kFloatStartX, want_y = kFloatStartY;
+    for (int i = 0; i < kFloatInner; ++i) {
+        want_x = static_cast<float>(static_cast<double>(want_x) + 0.00001);
+        want_y = static_cast<float>(static_cast<double>(want_y) + 0.000001);
+    }
+    EXPECT_EQ(x, want_x);
+    EXPECT_EQ(y, want_y);
+    EXPECT_EQ(x1, static_cast<float>(static_cast<double>(kFloatStartX) + 0.00001));
+    EXPECT_EQ(y1, static_cast<float>(static_cast<double>(kFloatStartY) + 0.000001));
+}
+
+TEST(FloatTest, PlainPathRunsThreePassesPerAmountAndReportsThirds) {
+    ProgressRecorder rec;
+    ScriptedTimer timer(work_and_empty(1500, 300));
+    const float speed = float_test(2, FloatPath::plain, rec.hooks());
+    EXPECT_EQ(ScriptedTimer::reads(), 4u);
+    EXPECT_EQ(rec.fractions, expected_fractions(6, static_cast<double>(0.33333f), 2));
+    EXPECT_FLOAT_EQ(speed, static_cast<float>(6 * 600.0 / 1200));
+    // The last pass of the work loop ran its 100 000 iterations: its results belong to the
+    // arguments of the last iteration.
+    float last_x = kFloatStartX;
+    for (int i = 0; i + 1 < kFloatInner; ++i)
+        last_x += kFloatStepX;
+    EXPECT_EQ(float_state.result[4], static_cast<float>(std::sin(static_cast<double>(last_x))));
+    EXPECT_EQ(float_state.x, x_after_additions());
+}
+
+TEST(FloatTest, SsePathRunsFivePassesPerAmountAndReportsFifths) {
+    ProgressRecorder rec;
+    ScriptedTimer timer(work_and_empty(2500, 100));
+    const float speed = float_test(2, FloatPath::sse, rec.hooks());
+    EXPECT_EQ(rec.fractions, expected_fractions(10, 0.2, 2));
+    EXPECT_FLOAT_EQ(speed, static_cast<float>(10 * 600.0 / 2400));
+}
+
+TEST(FloatTest, NetTimeIsClampedAfterTheSubtraction) {
+    {
+        // 12 − 5 = 7 ms counts as 10 ms.
+        ScriptedTimer timer(work_and_empty(12, 5));
+        EXPECT_FLOAT_EQ(float_test(1, FloatPath::sse, {}), static_cast<float>(5 * 600.0 / 10));
+    }
+    {
+        // An empty loop slower than the work loop wraps around and counts as 1 000 000 ms.
+        ScriptedTimer timer(work_and_empty(100, 200));
+        EXPECT_FLOAT_EQ(float_test(1, FloatPath::sse, {}), static_cast<float>(5 * 600.0 / 1000000));
+    }
+    {
+        // The work time itself is not clamped: 1 500 000 − 600 000 stays 900 000.
+        ScriptedTimer timer(work_and_empty(1500000, 600000));
+        EXPECT_FLOAT_EQ(float_test(1, FloatPath::sse, {}), static_cast<float>(5 * 600.0 / 900000));
+    }
+}
+
+TEST(FloatTest, StopBeforeOrDuringTheWorkLoopGivesZero) {
+    {
+        ProgressRecorder rec;
+        rec.stop = 1;
+        ScriptedTimer timer(work_and_empty(1000, 100));
+        EXPECT_EQ(float_test(2, FloatPath::plain, rec.hooks()), 0.0f);
+        EXPECT_TRUE(rec.fractions.empty());
+    }
+    {
+        ProgressRecorder rec;
+        rec.stop_after = 3;
+        ScriptedTimer timer(work_and_empty(1000, 100));
+        EXPECT_EQ(float_test(2, FloatPath::sse, rec.hooks()), 0.0f);
+        EXPECT_EQ(rec.fractions.size(), 3u);
+    }
+}
+
+TEST(FloatTest, StopDuringTheEmptyLoopCountsItsFinishedPasses) {
+    ProgressRecorder rec;
+    rec.stop_after = 10 + 2; // all 10 work passes, then 2 empty passes
+    ScriptedTimer timer(work_and_empty(1000, 100));
+    EXPECT_FLOAT_EQ(float_test(2, FloatPath::sse, rec.hooks()),
+                    static_cast<float>(2 * 600.0 / 900));
+    EXPECT_EQ(rec.fractions.size(), 12u);
+}
+
+TEST(FloatTest, LogsNetTimeAndSpeed) {
+    FILE* f = std::tmpfile();
+    ASSERT_NE(f, nullptr);
+    log_attach(f);
+    {
+        ScriptedTimer timer(work_and_empty(1234, 34));
+        float_test(1, FloatPath::sse, {});
+    }
+    log_close();
+    char want[64];
+    std::snprintf(want, sizeof want, "\nFloat Test: dtgt=1200 , speed=%6.2f M", 5 * 600.0 / 1200);
+    EXPECT_EQ(read_all(f), want);
+    std::fclose(f);
+}
+
+TEST(FloatCpu, ReportsSseOnEveryX8664Processor) {
+    EXPECT_TRUE(cpu_has_sse());
+}
+
+#ifndef _WIN32
+// Proves the 3DNow! kernels really are 3DNow! code: without it the processor refuses them.
+TEST(FloatCpuDeathTest, ThreeDNowKernelsFaultWithoutThreeDNow) {
+    if (cpu_has_3dnow())
+        GTEST_SKIP() << "this processor has 3DNow!";
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(amd_sin(1.0f), testing::KilledBySignal(SIGILL), "");
+}
+#endif

@@ -1,0 +1,221 @@
+#pragma once
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <functional>
+#include <initializer_list>
+#include <limits>
+#include <sstream>
+#include <utility>
+#include <vector>
+
+#include "engine/clock.h"
+#include "engine/float_loops.h"
+// Shared by the floating-point tests of the native suite and of the 3DNow! suite under qemu.
+
+// Replaces the millisecond timer with a script of readings for the life of the object.
+class ScriptedTimer {
+public:
+    explicit ScriptedTimer(std::vector<uint32_t> readings) {
+        readings_ = std::move(readings);
+        next_ = 0;
+        saved_ = ms_timer;
+        ms_timer = read;
+    }
+    ~ScriptedTimer() { ms_timer = saved_; }
+    ScriptedTimer(const ScriptedTimer&) = delete;
+    ScriptedTimer& operator=(const ScriptedTimer&) = delete;
+
+    static size_t reads() { return next_; }
+
+private:
+    static uint32_t read() {
+        const uint32_t t = next_ < readings_.size() ? readings_[next_] : readings_.back();
+        ++next_;
+        return t;
+    }
+    static inline std::vector<uint32_t> readings_;
+    static inline size_t next_ = 0;
+    MsTimer saved_;
+};
+
+// Timer readings for one test: work loop from 1000 ms, empty loop from 50 000 ms.
+inline std::vector<uint32_t> work_and_empty(uint32_t work_ms, uint32_t empty_ms) {
+    return {1000u, 1000u + work_ms, 50000u, 50000u + empty_ms};
+}
+
+// Progress calls of one test, and a stop flag raised after a chosen number of them.
+struct ProgressRecorder {
+    std::vector<double> fractions;
+    volatile int stop = 0;
+    size_t stop_after = 0; // 0: never
+
+    TestHooks hooks() {
+        TestHooks h;
+        h.stop = &stop;
+        h.progress = [this](double f) {
+            fractions.push_back(f);
+            if (stop_after != 0 && fractions.size() == stop_after)
+                stop = 1;
+        };
+        return h;
+    }
+};
+
+// The fractions a full test reports: j × step ÷ m for j = 1..passes, in both loops.
+inline std::vector<double> expected_fractions(int passes, double step, int m) {
+    std::vector<double> out;
+    for (int loop = 0; loop < 2; ++loop)
+        for (int j = 1; j <= passes; ++j)
+            out.push_back(j * step / m);
+    return out;
+}
+
+// Counts the calls of a kernel set K and the range of the arguments each kernel sees, forwarding
+// every call to K. Tag keeps the counters of different instantiations apart.
+struct ArgumentRange {
+    float lo = std::numeric_limits<float>::infinity();
+    float hi = -std::numeric_limits<float>::infinity();
+    void add(float v) {
+        lo = std::fmin(lo, v);
+        hi = std::fmax(hi, v);
+    }
+};
+
+struct KernelCounts {
+    uint64_t power = 0, log = 0, sin = 0, cos = 0, leave = 0;
+    ArgumentRange power_base, power_exponent, log_arg, sin_arg, cos_arg;
+    uint64_t calls() const { return power + log + sin + cos; }
+};
+
+template <class K, class Tag> struct CountingKernels {
+    static inline KernelCounts counts;
+    static float power(float x, float y) {
+        ++counts.power;
+        counts.power_base.add(x);
+        counts.power_exponent.add(y);
+        return K::power(x, y);
+    }
+    static float log(float x) {
+        ++counts.log;
+        counts.log_arg.add(x);
+        return K::log(x);
+    }
+    static float sin(float x) {
+        ++counts.sin;
+        counts.sin_arg.add(x);
+        return K::sin(x);
+    }
+    static float cos(float x) {
+        ++counts.cos;
+        counts.cos_arg.add(x);
+        return K::cos(x);
+    }
+    static void leave() {
+        ++counts.leave;
+        K::leave();
+    }
+};
+
+// The calls a work loop of `passes` passes makes, and the arguments it may pass: x in
+// 2.32..3.32, y in 0.23..0.33; power takes (x, y) and (y, x), log takes x and y. Each step is
+// rounded to float32, which biases it upwards here: a pass ends at x = 3.3214, y = 0.3310, so
+// the upper ends get 0.5 % of slack.
+inline void expect_loop_calls(const KernelCounts& c, uint64_t passes) {
+    const uint64_t per_kernel = passes * kFloatInner;
+    EXPECT_EQ(c.calls(), 6 * per_kernel);
+    EXPECT_EQ(c.power, 2 * per_kernel);
+    EXPECT_EQ(c.log, 2 * per_kernel);
+    EXPECT_EQ(c.sin, per_kernel);
+    EXPECT_EQ(c.cos, per_kernel);
+    EXPECT_EQ(c.leave, passes);
+    constexpr float kSlack = 1.005f;
+    for (const ArgumentRange* r : {&c.power_base, &c.power_exponent, &c.log_arg}) {
+        EXPECT_EQ(r->lo, kFloatStartY);
+        EXPECT_LE(r->hi, 3.32f * kSlack);
+    }
+    EXPECT_EQ(c.sin_arg.lo, kFloatStartX);
+    EXPECT_LE(c.sin_arg.hi, 3.32f * kSlack);
+    EXPECT_EQ(c.cos_arg.lo, kFloatStartY);
+    EXPECT_LE(c.cos_arg.hi, 0.33f * kSlack);
+    EXPECT_GE(c.cos_arg.hi, 0.33f);
+}
+
+// The (x, y) pairs of one pass, stepped with float32 additions.
+inline std::vector<std::pair<float, float>> pass_arguments() {
+    std::vector<std::pair<float, float>> out;
+    float x = kFloatStartX, y = kFloatStartY;
+    for (int i = 0; i < kFloatInner; ++i) {
+        out.emplace_back(x, y);
+        x += kFloatStepX;
+        y += kFloatStepY;
+    }
+    return out;
+}
+
+// An error allowance |got − want| ≤ abs + rel × |want|.
+struct Bound {
+    double abs;
+    double rel;
+};
+
+// Checks a float kernel against a double reference over a set of arguments; on failure reports
+// the argument with the largest excess over the bound.
+template <class Arg>
+testing::AssertionResult within_bound(const std::vector<Arg>& args,
+                                      const std::function<float(const Arg&)>& kernel,
+                                      const std::function<double(const Arg&)>& reference,
+                                      const std::function<Bound(const Arg&)>& bound) {
+    double worst_excess = 0.0;
+    std::ostringstream where;
+    for (const Arg& a : args) {
+        const float got = kernel(a);
+        const double want = reference(a);
+        const Bound b = bound(a);
+        const double allowed = b.abs + b.rel * std::fabs(want);
+        const double err = std::fabs(static_cast<double>(got) - want);
+        const double excess =
+            std::isnan(got) ? std::numeric_limits<double>::infinity() : err - allowed;
+        if (excess > worst_excess) {
+            worst_excess = excess;
+            where.str("");
+            where.precision(9);
+            where << "got " << got << ", want " << want << ", error " << err << ", allowed "
+                  << allowed;
+        }
+    }
+    if (worst_excess > 0.0)
+        return testing::AssertionFailure() << where.str();
+    return testing::AssertionSuccess();
+}
+
+inline float float_from_bits(uint32_t bits) {
+    float f;
+    std::memcpy(&f, &bits, sizeof f);
+    return f;
+}
+
+inline uint32_t bits_from_float(float f) {
+    uint32_t bits;
+    std::memcpy(&bits, &f, sizeof bits);
+    return bits;
+}
+
+// n points spread evenly over [lo, hi].
+inline std::vector<float> linear_sweep(double lo, double hi, int n) {
+    std::vector<float> out;
+    for (int i = 0; i < n; ++i)
+        out.push_back(static_cast<float>(lo + (hi - lo) * i / (n - 1)));
+    return out;
+}
+
+// n points spread evenly in the logarithm over [lo, hi], lo > 0.
+inline std::vector<float> log_sweep(double lo, double hi, int n) {
+    std::vector<float> out;
+    const double a = std::log(lo), b = std::log(hi);
+    for (int i = 0; i < n; ++i)
+        out.push_back(static_cast<float>(std::exp(a + (b - a) * i / (n - 1))));
+    return out;
+}
