@@ -187,6 +187,26 @@ ExitWatch watch_until_exit(const Process& process, DWORD timeout_ms) {
     return watch;
 }
 
+std::wstring describe(const std::vector<SeenWindow>& windows) {
+    std::wstring out;
+    for (const auto& w : windows)
+        out += L" [" + w.window_class + L" \"" + w.text + L"\"]";
+    return out;
+}
+
+std::wstring describe_state(const Process& process) {
+    if (std::optional<DWORD> code = process.wait_exit(0))
+        return L"ended with exit code " + std::to_wstring(*code);
+    std::vector<SeenWindow> windows;
+    for (HWND hwnd : top_windows(process.id(), true)) {
+        HWND message = GetDlgItem(hwnd, 0xFFFF);
+        windows.push_back({class_name(hwnd),
+                           window_text(hwnd) + (message != nullptr ? L": " + window_text(message)
+                                                                   : std::wstring())});
+    }
+    return L"running, showing" + (windows.empty() ? L" nothing" : describe(windows));
+}
+
 std::vector<HWND> children(HWND parent, const wchar_t* window_class) {
     struct Query {
         HWND parent;

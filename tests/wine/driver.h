@@ -135,6 +135,10 @@ struct ExitWatch {
     std::vector<SeenWindow> windows;
 };
 ExitWatch watch_until_exit(const Process& process, DWORD timeout_ms);
+// The windows as one line of text: [class "text"] ..., a message box with its message.
+std::wstring describe(const std::vector<SeenWindow>& windows);
+// What the process shows right now, or how it ended; for failure messages.
+std::wstring describe_state(const Process& process);
 // The first descendant with the class (any class when null) and control id (any when -1).
 HWND find_descendant(HWND parent, const wchar_t* window_class, int id);
 std::vector<HWND> children(HWND parent, const wchar_t* window_class);

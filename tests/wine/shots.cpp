@@ -81,7 +81,9 @@ int shoot(const std::wstring& exe, const std::wstring& exe_dir, const std::wstri
     HWND frame = driver::wait_for_frame(*kalvit);
     HWND sheet = frame != nullptr ? driver::find_sheet(frame) : nullptr;
     if (sheet == nullptr)
-        return fail(L"no main frame with its sheet appeared");
+        return fail((L"no main frame with its sheet appeared; kalvit.exe " +
+                     driver::describe_state(*kalvit))
+                        .c_str());
     SetForegroundWindow(frame);
     for (const Page& page : kPages) {
         const int index = static_cast<int>(&page - kPages);

@@ -32,6 +32,14 @@ std::optional<driver::Process> start(const driver::Installation& inst, const std
     return process;
 }
 
+HWND wait_for_frame(const driver::Process& process) {
+    HWND frame = driver::wait_for_frame(process);
+    if (frame == nullptr)
+        ADD_FAILURE() << "no main frame appeared; kalvit.exe "
+                      << to_gbk(driver::describe_state(process));
+    return frame;
+}
+
 std::string config_value(const driver::Installation& inst, const char* field) {
     const std::string dir = to_gbk(inst.dir);
     std::strncpy(install_dir, dir.c_str(), kPathSize - 1);

@@ -21,6 +21,9 @@ std::optional<driver::Installation> prepare(const std::wstring& name);
 std::optional<driver::Process> start(const driver::Installation& inst,
                                      const std::wstring& args = L"");
 
+// Waits for the main frame; when none appears, the failure says what the program shows instead.
+HWND wait_for_frame(const driver::Process& process);
+
 // The program's configuration value of a one-line field, read from the installation.
 std::string config_value(const driver::Installation& inst, const char* field);
 

@@ -32,7 +32,7 @@ protected:
         run_->process = uitest::start(*run_->inst);
         if (!run_->process)
             return;
-        run_->frame = driver::wait_for_frame(*run_->process);
+        run_->frame = uitest::wait_for_frame(*run_->process);
         if (run_->frame != nullptr)
             run_->sheet = driver::find_sheet(run_->frame);
     }

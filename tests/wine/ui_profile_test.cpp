@@ -22,8 +22,7 @@ Started start_on_options_page(const driver::Installation& inst) {
     started.process = uitest::start(inst);
     if (!started.process)
         return started;
-    started.frame = driver::wait_for_frame(*started.process);
-    EXPECT_NE(started.frame, nullptr) << "no main frame";
+    started.frame = uitest::wait_for_frame(*started.process);
     HWND sheet = started.frame != nullptr ? driver::find_sheet(started.frame) : nullptr;
     HWND page = sheet != nullptr ? driver::select_page(sheet, 2, kOptionsPreTest) : nullptr;
     started.pre_test = page != nullptr ? GetDlgItem(page, kOptionsPreTest) : nullptr;

@@ -8,13 +8,6 @@ namespace {
 
 using StartUp = uitest::UiCase;
 
-std::string describe(const std::vector<driver::SeenWindow>& windows) {
-    std::string out;
-    for (const auto& w : windows)
-        out += " [" + to_gbk(w.window_class) + " \"" + to_gbk(w.text) + "\"]";
-    return out;
-}
-
 // A folder name outside ASCII: the path travels through the registry, the program's GBK texts
 // and the message box.
 TEST_F(StartUp, MissingConfigurationFileIsReportedWithItsPathAndEndsWithCode1) {
@@ -53,7 +46,8 @@ TEST_F(StartUp, ConfigurationWithoutIdentificationLineEndsWithCode1AndNoMessage)
     std::optional<driver::Process> kalvit = uitest::start(*inst);
     ASSERT_TRUE(kalvit.has_value());
     driver::ExitWatch watch = driver::watch_until_exit(*kalvit, driver::kStartTimeoutMs);
-    ASSERT_TRUE(watch.exit_code.has_value()) << "still running:" << describe(watch.windows);
+    ASSERT_TRUE(watch.exit_code.has_value())
+        << "still running:" << to_gbk(driver::describe(watch.windows));
     EXPECT_EQ(*watch.exit_code, 1u);
     for (const auto& seen : watch.windows) {
         EXPECT_NE(seen.window_class, L"CMainFrame") << "the main frame was shown";
@@ -71,7 +65,7 @@ TEST_F(StartUp, MissingBackgroundPictureIsLoggedAndTheProgramRuns) {
     std::optional<driver::Process> kalvit = uitest::start(*inst);
     ASSERT_TRUE(kalvit.has_value());
 
-    HWND frame = driver::wait_for_frame(*kalvit);
+    HWND frame = uitest::wait_for_frame(*kalvit);
     ASSERT_NE(frame, nullptr);
     EXPECT_FALSE(driver::find_message_box(kalvit->id()).has_value());
     HWND sheet = driver::find_sheet(frame);
@@ -92,8 +86,10 @@ TEST_F(StartUp, HelpRecordsTheProgramFolderAndShowsNoWindow) {
     ASSERT_TRUE(kalvit.has_value());
 
     driver::ExitWatch watch = driver::watch_until_exit(*kalvit, driver::kStartTimeoutMs);
-    ASSERT_TRUE(watch.exit_code.has_value()) << "still running:" << describe(watch.windows);
-    EXPECT_TRUE(watch.windows.empty()) << "windows shown:" << describe(watch.windows);
+    ASSERT_TRUE(watch.exit_code.has_value())
+        << "still running:" << to_gbk(driver::describe(watch.windows));
+    EXPECT_TRUE(watch.windows.empty())
+        << "windows shown:" << to_gbk(driver::describe(watch.windows));
     EXPECT_EQ(driver::profile_string(L"install_dir"), std::optional<std::wstring>(inst->dir));
 }
 
