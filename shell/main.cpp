@@ -2,10 +2,14 @@
 
 #include "shell/bench_app.h"
 #include "shell/log.h"
+#include "shell/msg_names.h"
 #include "shell/msg_pump.h"
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR command_line, int) {
     log_open_from_environment();
+    // With the log on, its lines name window messages.
+    if (log_enabled())
+        msg_names_enable();
     install_message_box();
     ui::App::set_instance(instance);
     static BenchApp app;
