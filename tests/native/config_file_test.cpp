@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "analysis/encode_upload.h"
+#include "tests/read_all.h"
 #include "shell/app_globals.h"
 #include "shell/config_file.h"
 #include "shell/gbk.h"
@@ -82,12 +83,7 @@ protected:
 
     // The log's lines; the log writes its separator before each line.
     std::vector<std::string> log_lines() {
-        std::fflush(log_file_);
-        std::rewind(log_file_);
-        std::string all;
-        int c;
-        while ((c = std::fgetc(log_file_)) != EOF)
-            all.push_back(static_cast<char>(c));
+        std::string all = read_all(log_file_);
         std::fseek(log_file_, 0, SEEK_END);
         std::vector<std::string> lines;
         size_t start = 0;

@@ -9,18 +9,10 @@
 #include "engine/clock.h"
 #include "engine/memory_blocks.h"
 #include "shell/msgbox.h"
+#include "tests/read_all.h"
 // Test doubles for the engine: a scripted millisecond timer, a recorder for user messages and an
 // allocator that counts what it hands out.
 
-// Everything written to a temporary stream so far.
-inline std::string read_all(FILE* f) {
-    std::fflush(f);
-    std::rewind(f);
-    std::string s;
-    for (int c; (c = std::fgetc(f)) != EOF;)
-        s.push_back(static_cast<char>(c));
-    return s;
-}
 
 // Replaces ms_timer while alive; each read returns the next scripted value (the last one again
 // when the script is used up) and counts the reads.

@@ -6,18 +6,8 @@
 #include "shell/log.h"
 #include "shell/msg_names.h"
 #include "shell/msgbox.h"
+#include "tests/read_all.h"
 
-namespace {
-std::string read_all(FILE* f) {
-    std::fflush(f);
-    std::rewind(f);
-    std::string s;
-    int c;
-    while ((c = std::fgetc(f)) != EOF)
-        s.push_back(static_cast<char>(c));
-    return s;
-}
-} // namespace
 
 TEST(Log, OffFormatsNothingAndOnPutsSeparatorFirst) {
     log_close();

@@ -14,37 +14,13 @@
 #include "shell/msg_pump.h"
 #include "shell/msgbox.h"
 #include "shell/sheet.h"
-#include "tests/wine/driver.h"
+#include "tests/read_all.h"
+#include "tests/wine/window_test_support.h"
 #include "ui/app.h"
 #include "ui/text.h"
 
 namespace {
 
-void pump() {
-    MSG msg;
-    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-        TranslateMessage(&msg);
-        DispatchMessageW(&msg);
-    }
-}
-
-void click_tab(HWND tab, int index) {
-    RECT r{};
-    SendMessageW(tab, TCM_GETITEMRECT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&r));
-    LPARAM at = MAKELPARAM((r.left + r.right) / 2, (r.top + r.bottom) / 2);
-    PostMessageW(tab, WM_LBUTTONDOWN, MK_LBUTTON, at);
-    PostMessageW(tab, WM_LBUTTONUP, 0, at);
-    pump();
-}
-
-std::string read_file(FILE* f) {
-    std::fflush(f);
-    std::rewind(f);
-    std::string s;
-    for (int c; (c = std::fgetc(f)) != EOF;)
-        s.push_back(static_cast<char>(c));
-    return s;
-}
 
 // One frame with its sheet for the whole suite: the frame is a single process-wide object.
 class Frame : public ::testing::Test {
@@ -93,7 +69,7 @@ TEST_F(Frame, DuringATestNothingMovesTheUserAway) {
     EXPECT_FALSE(IsIconic(main_frame.hwnd()));
     SendMessageW(main_frame.hwnd(), WM_CLOSE, 0, 0);
     EXPECT_TRUE(IsWindow(main_frame.hwnd()));
-    std::string log = read_file(log_);
+    std::string log = read_all(log_);
     EXPECT_NE(log.find("\nTesting! Discard WM_SYSCOMMAND F020"), std::string::npos) << log;
     EXPECT_NE(log.find("\nTest is running ! wait......"), std::string::npos) << log;
 

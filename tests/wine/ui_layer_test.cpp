@@ -10,17 +10,11 @@
 #include "ui/app.h"
 #include "ui/dialog_template.h"
 #include "ui/property_sheet.h"
+#include "tests/wine/window_test_support.h"
 #include "ui/text.h"
 
 namespace {
 
-void pump() {
-    MSG msg;
-    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-        TranslateMessage(&msg);
-        DispatchMessageW(&msg);
-    }
-}
 
 class Parent : public ui::Window {
 public:
@@ -68,15 +62,6 @@ std::string tab_text(HWND tab, int index) {
     return to_gbk(buffer);
 }
 
-// Clicks a tab as a user would: button down and up at the centre of its rectangle.
-void click_tab(HWND tab, int index) {
-    RECT r{};
-    SendMessageW(tab, TCM_GETITEMRECT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&r));
-    LPARAM at = MAKELPARAM((r.left + r.right) / 2, (r.top + r.bottom) / 2);
-    PostMessageW(tab, WM_LBUTTONDOWN, MK_LBUTTON, at);
-    PostMessageW(tab, WM_LBUTTONUP, 0, at);
-    pump();
-}
 
 class UiLayer : public ::testing::Test {
 protected:
