@@ -10,47 +10,48 @@
 
 #define KALVIT_3DN_DATA(type, name)                                                                \
     alignas(8) __attribute__((used)) static const type name[2] asm(#name)
+#define KALVIT_3DN_SPLAT(type, name, value) KALVIT_3DN_DATA(type, name) = {value, value}
 
-KALVIT_3DN_DATA(uint32_t, k3dn_sign) = {0x80000000u, 0x80000000u};
-KALVIT_3DN_DATA(uint32_t, k3dn_abs) = {0x7FFFFFFFu, 0x7FFFFFFFu};
-KALVIT_3DN_DATA(uint32_t, k3dn_mantissa) = {0x007FFFFFu, 0x007FFFFFu};
-KALVIT_3DN_DATA(uint32_t, k3dn_exponent_step) = {0x00800000u, 0x00800000u};
-KALVIT_3DN_DATA(uint32_t, k3dn_nan) = {0x7FC00000u, 0x7FC00000u};
-KALVIT_3DN_DATA(int32_t, k3dn_int_1) = {1, 1};
-KALVIT_3DN_DATA(int32_t, k3dn_int_2) = {2, 2};
-KALVIT_3DN_DATA(int32_t, k3dn_int_4) = {4, 4};
-KALVIT_3DN_DATA(int32_t, k3dn_int_127) = {127, 127};
-KALVIT_3DN_DATA(float, k3dn_one) = {1.0f, 1.0f};
-KALVIT_3DN_DATA(float, k3dn_half) = {0.5f, 0.5f};
-KALVIT_3DN_DATA(float, k3dn_max) = {3.4028235e38f, 3.4028235e38f};
-KALVIT_3DN_DATA(float, k3dn_neg_max) = {-3.4028235e38f, -3.4028235e38f};
+KALVIT_3DN_SPLAT(uint32_t, k3dn_sign, 0x80000000u);
+KALVIT_3DN_SPLAT(uint32_t, k3dn_abs, 0x7FFFFFFFu);
+KALVIT_3DN_SPLAT(uint32_t, k3dn_mantissa, 0x007FFFFFu);
+KALVIT_3DN_SPLAT(uint32_t, k3dn_exponent_step, 0x00800000u);
+KALVIT_3DN_SPLAT(uint32_t, k3dn_nan, 0x7FC00000u);
+KALVIT_3DN_SPLAT(int32_t, k3dn_int_1, 1);
+KALVIT_3DN_SPLAT(int32_t, k3dn_int_2, 2);
+KALVIT_3DN_SPLAT(int32_t, k3dn_int_4, 4);
+KALVIT_3DN_SPLAT(int32_t, k3dn_int_127, 127);
+KALVIT_3DN_SPLAT(float, k3dn_one, 1.0f);
+KALVIT_3DN_SPLAT(float, k3dn_half, 0.5f);
+KALVIT_3DN_SPLAT(float, k3dn_max, 3.4028235e38f);
+KALVIT_3DN_SPLAT(float, k3dn_neg_max, -3.4028235e38f);
 // Sine and cosine: 8192π limit, 4/π, π/4 in two parts, and the factors of the two nested series
 // as (sine lane, cosine lane); the sine series has one step fewer, so it starts with 0.
-KALVIT_3DN_DATA(float, k3dn_limit) = {25735.928f, 25735.928f};
-KALVIT_3DN_DATA(float, k3dn_4_pi) = {1.2732395f, 1.2732395f};
-KALVIT_3DN_DATA(float, k3dn_pio4_hi) = {0.78515625f, 0.78515625f};
-KALVIT_3DN_DATA(float, k3dn_pio4_lo) = {0.00024191340f, 0.00024191340f};
+KALVIT_3DN_SPLAT(float, k3dn_limit, 25735.928f);
+KALVIT_3DN_SPLAT(float, k3dn_4_pi, 1.2732395f);
+KALVIT_3DN_SPLAT(float, k3dn_pio4_hi, 0.78515625f);
+KALVIT_3DN_SPLAT(float, k3dn_pio4_lo, 0.00024191340f);
 KALVIT_3DN_DATA(float, k3dn_series_1) = {0.0f, 1.0f / 56};
 KALVIT_3DN_DATA(float, k3dn_series_2) = {1.0f / 42, 1.0f / 30};
 KALVIT_3DN_DATA(float, k3dn_series_3) = {1.0f / 20, 1.0f / 12};
 KALVIT_3DN_DATA(float, k3dn_series_4) = {1.0f / 6, 1.0f / 2};
 // Logarithm: √2, the odd series of ln((1 + z)/(1 − z)) / 2z, ln 2 in two parts, log2 e.
-KALVIT_3DN_DATA(float, k3dn_sqrt2) = {1.4142135f, 1.4142135f};
-KALVIT_3DN_DATA(float, k3dn_ln_c1) = {0.33333388f, 0.33333388f};
-KALVIT_3DN_DATA(float, k3dn_ln_c2) = {0.19988798f, 0.19988798f};
-KALVIT_3DN_DATA(float, k3dn_ln_c3) = {0.14935258f, 0.14935258f};
-KALVIT_3DN_DATA(float, k3dn_ln2_hi) = {0.69314575f, 0.69314575f};
-KALVIT_3DN_DATA(float, k3dn_ln2_lo) = {0.0000014286068f, 0.0000014286068f};
-KALVIT_3DN_DATA(float, k3dn_ln2) = {0.69314718f, 0.69314718f};
-KALVIT_3DN_DATA(float, k3dn_log2e) = {1.44269504f, 1.44269504f};
+KALVIT_3DN_SPLAT(float, k3dn_sqrt2, 1.4142135f);
+KALVIT_3DN_SPLAT(float, k3dn_ln_c1, 0.33333388f);
+KALVIT_3DN_SPLAT(float, k3dn_ln_c2, 0.19988798f);
+KALVIT_3DN_SPLAT(float, k3dn_ln_c3, 0.14935258f);
+KALVIT_3DN_SPLAT(float, k3dn_ln2_hi, 0.69314575f);
+KALVIT_3DN_SPLAT(float, k3dn_ln2_lo, 0.0000014286068f);
+KALVIT_3DN_SPLAT(float, k3dn_ln2, 0.69314718f);
+KALVIT_3DN_SPLAT(float, k3dn_log2e, 1.44269504f);
 // Power: the exponent range taken (2^-127 builds a zero scale; the top gives the largest float),
 // the (3,3) Padé form of e^u = 1 + 2uA/(B − uA), A = 60 + u², B = 120 + 12u².
-KALVIT_3DN_DATA(float, k3dn_t_min) = {-127.0f, -127.0f};
-KALVIT_3DN_DATA(float, k3dn_t_max) = {127.99999f, 127.99999f};
-KALVIT_3DN_DATA(float, k3dn_below_two) = {1.9999999f, 1.9999999f};
-KALVIT_3DN_DATA(float, k3dn_12) = {12.0f, 12.0f};
-KALVIT_3DN_DATA(float, k3dn_60) = {60.0f, 60.0f};
-KALVIT_3DN_DATA(float, k3dn_120) = {120.0f, 120.0f};
+KALVIT_3DN_SPLAT(float, k3dn_t_min, -127.0f);
+KALVIT_3DN_SPLAT(float, k3dn_t_max, 127.99999f);
+KALVIT_3DN_SPLAT(float, k3dn_below_two, 1.9999999f);
+KALVIT_3DN_SPLAT(float, k3dn_12, 12.0f);
+KALVIT_3DN_SPLAT(float, k3dn_60, 60.0f);
+KALVIT_3DN_SPLAT(float, k3dn_120, 120.0f);
 
 #define KALVIT_3DN_KERNEL(name) __attribute__((naked, used)) static void name() asm(#name)
 
@@ -313,69 +314,43 @@ static void k3dn_pow() {
         "ret");
 }
 
-// A wrapper's body: FEMMS, arguments into MM0 (and MM1), the call, the result to memory, FEMMS.
-// The call goes below the red zone so the return address cannot overwrite the caller's locals.
-#define KALVIT_3DN_CALL(load, kernel)                                                              \
-    "femms\n\t" load "lea -128(%%rsp), %%rsp\n\t"                                                  \
-    "call " kernel "\n\t"                                                                          \
-    "lea 128(%%rsp), %%rsp\n\t"                                                                    \
-    "movd %%mm0, %[r]\n\t"                                                                         \
-    "femms"
-#define KALVIT_3DN_LOAD_X "movd %[x], %%mm0\n\t"
-#define KALVIT_3DN_LOAD_XY "movd %[x], %%mm0\n\tmovd %[y], %%mm1\n\t"
-#define KALVIT_3DN_CLOBBERS                                                                        \
-    "mm0", "mm1", "mm2", "mm3", "mm4", "mm5", "mm6", "mm7", "st", "st(1)", "st(2)", "st(3)",       \
-        "st(4)", "st(5)", "st(6)", "st(7)", "rax", "rdx", "cc"
+namespace {
+// A wrapper: FEMMS, x into MM0 and y into MM1 (kernels of one argument ignore MM1), the call, the
+// result to memory, FEMMS. The call goes below the red zone so that its return address cannot
+// overwrite the caller's locals.
+template <void (*Kernel)()> float call_kernel(float x, float y) {
+    float r;
+    asm volatile("femms\n\t"
+                 "movd %[x], %%mm0\n\t"
+                 "movd %[y], %%mm1\n\t"
+                 "lea -128(%%rsp), %%rsp\n\t"
+                 "call %P[kernel]\n\t"
+                 "lea 128(%%rsp), %%rsp\n\t"
+                 "movd %%mm0, %[r]\n\t"
+                 "femms"
+                 : [r] "=m"(r)
+                 : [x] "m"(x), [y] "m"(y), [kernel] "i"(Kernel)
+                 : "mm0", "mm1", "mm2", "mm3", "mm4", "mm5", "mm6", "mm7", "st", "st(1)", "st(2)",
+                   "st(3)", "st(4)", "st(5)", "st(6)", "st(7)", "rax", "rdx", "cc");
+    return r;
+}
+} // namespace
 
 float amd_power(float x, float y) {
-    float r;
-    asm volatile(KALVIT_3DN_CALL(KALVIT_3DN_LOAD_XY, "k3dn_pow")
-                 : [r] "=m"(r)
-                 : [x] "m"(x), [y] "m"(y)
-                 : KALVIT_3DN_CLOBBERS);
-    return r;
+    return call_kernel<k3dn_pow>(x, y);
 }
-
 float amd_log(float x) {
-    float r;
-    asm volatile(KALVIT_3DN_CALL(KALVIT_3DN_LOAD_X, "k3dn_log")
-                 : [r] "=m"(r)
-                 : [x] "m"(x)
-                 : KALVIT_3DN_CLOBBERS);
-    return r;
+    return call_kernel<k3dn_log>(x, 0.0f);
 }
-
 float amd_sin(float x) {
-    float r;
-    asm volatile(KALVIT_3DN_CALL(KALVIT_3DN_LOAD_X, "k3dn_sin")
-                 : [r] "=m"(r)
-                 : [x] "m"(x)
-                 : KALVIT_3DN_CLOBBERS);
-    return r;
+    return call_kernel<k3dn_sin>(x, 0.0f);
 }
-
 float amd_cos(float x) {
-    float r;
-    asm volatile(KALVIT_3DN_CALL(KALVIT_3DN_LOAD_X, "k3dn_cos")
-                 : [r] "=m"(r)
-                 : [x] "m"(x)
-                 : KALVIT_3DN_CLOBBERS);
-    return r;
+    return call_kernel<k3dn_cos>(x, 0.0f);
 }
-
 void amd_leave() {
     asm volatile("femms");
 }
-
-namespace {
-struct AmdKernels {
-    static float power(float x, float y) { return amd_power(x, y); }
-    static float log(float x) { return amd_log(x); }
-    static float sin(float x) { return amd_sin(x); }
-    static float cos(float x) { return amd_cos(x); }
-    static void leave() { amd_leave(); }
-};
-} // namespace
 
 FloatLoops amd_loops() {
     return {5, 0.2, scalar_work_pass<AmdKernels>, scalar_empty_pass};

@@ -13,3 +13,12 @@ float amd_sin(float x);
 float amd_cos(float x);
 // FEMMS: ends the multimedia state after an inner loop.
 void amd_leave();
+
+// The kernel set of the 3DNow! path (see engine/float_loops.h).
+struct AmdKernels {
+    static float power(float x, float y) { return amd_power(x, y); }
+    static float log(float x) { return amd_log(x); }
+    static float sin(float x) { return amd_sin(x); }
+    static float cos(float x) { return amd_cos(x); }
+    static void leave() { amd_leave(); }
+};

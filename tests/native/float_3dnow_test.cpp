@@ -25,15 +25,8 @@
 //   5e-7 + 1e-7 |y| + 1e-7 |t|.
 
 namespace {
-struct Amd {
-    static float power(float x, float y) { return amd_power(x, y); }
-    static float log(float x) { return amd_log(x); }
-    static float sin(float x) { return amd_sin(x); }
-    static float cos(float x) { return amd_cos(x); }
-    static void leave() { amd_leave(); }
-};
 struct AmdTag {};
-using CountingAmd = CountingKernels<Amd, AmdTag>;
+using CountingAmd = CountingKernels<AmdKernels, AmdTag>;
 
 constexpr float kLimit = 25735.928f;
 
@@ -47,31 +40,6 @@ Bound power_bound(float x, float y) {
     const double t = std::fabs(y * std::log2(static_cast<double>(x)));
     return {0.0, 5e-7 + 1e-7 * std::fabs(y) + 1e-7 * t};
 }
-
-using Pair = std::pair<float, float>;
-
-testing::AssertionResult unary_within(float (*kernel)(float), double (*reference)(double),
-                                      const std::vector<float>& xs, Bound (*bound)(float)) {
-    return within_bound<float>(
-        xs, [kernel](const float& x) { return kernel(x); },
-        [reference](const float& x) { return reference(static_cast<double>(x)); }, bound);
-}
-
-testing::AssertionResult power_within(const std::vector<Pair>& args) {
-    return within_bound<Pair>(
-        args, [](const Pair& a) { return amd_power(a.first, a.second); },
-        [](const Pair& a) {
-            return std::pow(static_cast<double>(a.first), static_cast<double>(a.second));
-        },
-        [](const Pair& a) { return power_bound(a.first, a.second); });
-}
-
-std::vector<float> lane(const std::vector<Pair>& v, bool second) {
-    std::vector<float> out;
-    for (const Pair& p : v)
-        out.push_back(second ? p.second : p.first);
-    return out;
-}
 } // namespace
 
 TEST(ThreeDNow, ProcessorReportsIt) {
@@ -79,16 +47,7 @@ TEST(ThreeDNow, ProcessorReportsIt) {
 }
 
 TEST(ThreeDNowKernels, AccurateOverTheArgumentsOfThePass) {
-    const std::vector<Pair> args = pass_arguments();
-    std::vector<Pair> swapped;
-    for (const Pair& p : args)
-        swapped.emplace_back(p.second, p.first);
-    EXPECT_TRUE(power_within(args));
-    EXPECT_TRUE(power_within(swapped));
-    EXPECT_TRUE(unary_within(amd_log, std::log, lane(args, false), log_bound));
-    EXPECT_TRUE(unary_within(amd_log, std::log, lane(args, true), log_bound));
-    EXPECT_TRUE(unary_within(amd_sin, std::sin, lane(args, false), trig_bound));
-    EXPECT_TRUE(unary_within(amd_cos, std::cos, lane(args, true), trig_bound));
+    expect_pass_accuracy<AmdKernels>(power_bound, log_bound, trig_bound);
 }
 
 TEST(ThreeDNowKernels, SineAndCosineAccurateBelowTheLimit) {
@@ -124,11 +83,11 @@ TEST(ThreeDNowKernels, LogarithmOfZeroDenormalAndNegativeArguments) {
 }
 
 TEST(ThreeDNowKernels, PowerAccurateOverAWideGrid) {
-    std::vector<Pair> args;
+    std::vector<ArgPair> args;
     for (float x : log_sweep(0.01, 100.0, 301))
         for (float y : linear_sweep(-8.0, 8.0, 301))
             args.emplace_back(x, y);
-    EXPECT_TRUE(power_within(args));
+    EXPECT_TRUE(power_within(amd_power, args, power_bound));
 }
 
 TEST(ThreeDNowKernels, PowerSaturatesOutsideTheFloatRange) {
@@ -147,9 +106,9 @@ TEST(ThreeDNowKernels, PowerOfZeroAndNegativeBases) {
     EXPECT_EQ(amd_power(float_from_bits(1), 2.0f), 0.0f);
     EXPECT_EQ(amd_power(0.0f, 0.0f), 1.0f);
     EXPECT_EQ(amd_power(0.0f, -1.0f), 3.4028235e38f);
-    const std::vector<Pair> integral = {
+    const std::vector<ArgPair> integral = {
         {-2.0f, 3.0f}, {-2.0f, 2.0f}, {-0.5f, -3.0f}, {-3.32f, 4.0f}, {-1.5f, 0.0f}};
-    EXPECT_TRUE(power_within(integral));
+    EXPECT_TRUE(power_within(amd_power, integral, power_bound));
     EXPECT_LT(amd_power(-2.0f, 3.0f), 0.0f);
     EXPECT_GT(amd_power(-2.0f, 2.0f), 0.0f);
     EXPECT_GT(amd_power(-2.0f, 16777218.0f), 3.4e38f);
@@ -159,28 +118,13 @@ TEST(ThreeDNowKernels, PowerOfZeroAndNegativeBases) {
 
 // The production loop shape with the 3DNow! kernels: 10 passes of 600 000 calls at amount 2.
 TEST(ThreeDNowLoops, TenPassesOf600000CallsAtAmountTwo) {
-    CountingAmd::counts = {};
-    const FloatLoops loops{5, 0.2, scalar_work_pass<CountingAmd>, scalar_empty_pass};
-    ProgressRecorder rec;
-    ScriptedTimer timer(work_and_empty(2000, 500));
-    FloatState state;
-    measure_float(2, loops, rec.hooks(), state);
-    expect_loop_calls(CountingAmd::counts, 10);
-    EXPECT_EQ(rec.fractions, expected_fractions(10, 0.2, 2));
+    expect_scalar_loop_at_amount_two<CountingAmd>();
 }
 
 TEST(ThreeDNowLoops, FloatTestRunsFivePassesPerAmount) {
-    ProgressRecorder rec;
-    ScriptedTimer timer(work_and_empty(1100, 100));
-    const float speed = float_test(1, FloatPath::amd_3dnow, rec.hooks());
-    EXPECT_EQ(rec.fractions, expected_fractions(5, 0.2, 1));
-    EXPECT_FLOAT_EQ(speed, static_cast<float>(5 * 600.0 / 1000));
+    expect_float_test_passes(FloatPath::amd_3dnow, 1, 5, 0.2);
     // The results of the last iteration are the kernels' values there.
-    float x = kFloatStartX, y = kFloatStartY;
-    for (int i = 0; i + 1 < kFloatInner; ++i) {
-        x += kFloatStepX;
-        y += kFloatStepY;
-    }
+    const auto [x, y] = pass_arguments().back();
     EXPECT_EQ(float_state.result[0], amd_power(x, y));
     EXPECT_EQ(float_state.result[3], amd_log(y));
     EXPECT_EQ(float_state.result[5], amd_cos(y));

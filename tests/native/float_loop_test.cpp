@@ -46,22 +46,6 @@ struct SseTag {};
 using CountingScalar = CountingKernels<Libm, ScalarTag>;
 using CountingSse = CountingKernels<Libm, SseTag>;
 
-std::string read_all(FILE* f) {
-    std::fflush(f);
-    std::rewind(f);
-    std::string s;
-    for (int c; (c = std::fgetc(f)) != EOF;)
-        s.push_back(static_cast<char>(c));
-    return s;
-}
-
-// x after one empty pass of the plain and 3DNow! paths: 100 000 float32 additions from 2.32.
-float x_after_additions() {
-    float x = kFloatStartX;
-    for (int i = 0; i < kFloatInner; ++i)
-        x += kFloatStepX;
-    return x;
-}
 } // namespace
 
 TEST(FloatPath, ThreeDNowWinsThenSseThenPlain) {
@@ -71,27 +55,17 @@ TEST(FloatPath, ThreeDNowWinsThenSseThenPlain) {
     EXPECT_EQ(float_path(0, 0), FloatPath::plain);
 }
 
-// The scalar loop shape that the plain and the 3DNow! paths share, at amount 2 with five passes
-// per amount: 10 passes of 600 000 calls, FEMMS after each, none in the empty loop.
+// The loop shape the plain and the 3DNow! paths share.
 TEST(FloatLoops, ScalarLoopMakesTenPassesOf600000CallsAtAmountTwo) {
-    CountingScalar::counts = {};
-    const FloatLoops loops{5, 0.2, scalar_work_pass<CountingScalar>, scalar_empty_pass};
-    ProgressRecorder rec;
-    ScriptedTimer timer(work_and_empty(2000, 500));
-    FloatState state;
-    measure_float(2, loops, rec.hooks(), state);
-    expect_loop_calls(CountingScalar::counts, 10);
-    EXPECT_EQ(rec.fractions.size(), 20u);
-    EXPECT_EQ(state.x, x_after_additions());
+    expect_scalar_loop_at_amount_two<CountingScalar>();
 }
 
 TEST(FloatLoops, SseLoopMakesTenPassesOf600000CallsAndAnEmptyLoopWithoutInnerLoop) {
     CountingSse::counts = {};
-    const FloatLoops loops{5, 0.2, sse_work_pass<SseCounting<CountingSse>>, sse_empty_pass};
     ProgressRecorder rec;
-    ScriptedTimer timer(work_and_empty(2000, 500));
     FloatState state;
-    measure_float(2, loops, rec.hooks(), state);
+    run_at_amount_two({5, 0.2, sse_work_pass<SseCounting<CountingSse>>, sse_empty_pass}, rec,
+                      state);
     expect_loop_calls(CountingSse::counts, 10);
     EXPECT_EQ(rec.fractions.size(), 20u);
     // The empty loop only sets the start values.
@@ -123,43 +97,32 @@ TEST(FloatLoops, SseLoopStepsWithDoubleConstants) {
 }
 
 TEST(FloatTest, PlainPathRunsThreePassesPerAmountAndReportsThirds) {
-    ProgressRecorder rec;
-    ScriptedTimer timer(work_and_empty(1500, 300));
-    const float speed = float_test(2, FloatPath::plain, rec.hooks());
-    EXPECT_EQ(ScriptedTimer::reads(), 4u);
-    EXPECT_EQ(rec.fractions, expected_fractions(6, static_cast<double>(0.33333f), 2));
-    EXPECT_FLOAT_EQ(speed, static_cast<float>(6 * 600.0 / 1200));
+    expect_float_test_passes(FloatPath::plain, 2, 3, static_cast<double>(0.33333f));
     // The last pass of the work loop ran its 100 000 iterations: its results belong to the
     // arguments of the last iteration.
-    float last_x = kFloatStartX;
-    for (int i = 0; i + 1 < kFloatInner; ++i)
-        last_x += kFloatStepX;
+    const float last_x = pass_arguments().back().first;
     EXPECT_EQ(float_state.result[4], static_cast<float>(std::sin(static_cast<double>(last_x))));
     EXPECT_EQ(float_state.x, x_after_additions());
 }
 
 TEST(FloatTest, SsePathRunsFivePassesPerAmountAndReportsFifths) {
-    ProgressRecorder rec;
-    ScriptedTimer timer(work_and_empty(2500, 100));
-    const float speed = float_test(2, FloatPath::sse, rec.hooks());
-    EXPECT_EQ(rec.fractions, expected_fractions(10, 0.2, 2));
-    EXPECT_FLOAT_EQ(speed, static_cast<float>(10 * 600.0 / 2400));
+    expect_float_test_passes(FloatPath::sse, 2, 5, 0.2);
 }
 
 TEST(FloatTest, NetTimeIsClampedAfterTheSubtraction) {
     {
         // 12 − 5 = 7 ms counts as 10 ms.
-        ScriptedTimer timer(work_and_empty(12, 5));
+        ScriptedTimer timer{0, 12, 0, 5};
         EXPECT_FLOAT_EQ(float_test(1, FloatPath::sse, {}), static_cast<float>(5 * 600.0 / 10));
     }
     {
         // An empty loop slower than the work loop wraps around and counts as 1 000 000 ms.
-        ScriptedTimer timer(work_and_empty(100, 200));
+        ScriptedTimer timer{0, 100, 0, 200};
         EXPECT_FLOAT_EQ(float_test(1, FloatPath::sse, {}), static_cast<float>(5 * 600.0 / 1000000));
     }
     {
         // The work time itself is not clamped: 1 500 000 − 600 000 stays 900 000.
-        ScriptedTimer timer(work_and_empty(1500000, 600000));
+        ScriptedTimer timer{0, 1500000, 0, 600000};
         EXPECT_FLOAT_EQ(float_test(1, FloatPath::sse, {}), static_cast<float>(5 * 600.0 / 900000));
     }
 }
@@ -168,14 +131,14 @@ TEST(FloatTest, StopBeforeOrDuringTheWorkLoopGivesZero) {
     {
         ProgressRecorder rec;
         rec.stop = 1;
-        ScriptedTimer timer(work_and_empty(1000, 100));
+        ScriptedTimer timer{0, 1000, 0, 100};
         EXPECT_EQ(float_test(2, FloatPath::plain, rec.hooks()), 0.0f);
         EXPECT_TRUE(rec.fractions.empty());
     }
     {
         ProgressRecorder rec;
         rec.stop_after = 3;
-        ScriptedTimer timer(work_and_empty(1000, 100));
+        ScriptedTimer timer{0, 1000, 0, 100};
         EXPECT_EQ(float_test(2, FloatPath::sse, rec.hooks()), 0.0f);
         EXPECT_EQ(rec.fractions.size(), 3u);
     }
@@ -184,7 +147,7 @@ TEST(FloatTest, StopBeforeOrDuringTheWorkLoopGivesZero) {
 TEST(FloatTest, StopDuringTheEmptyLoopCountsItsFinishedPasses) {
     ProgressRecorder rec;
     rec.stop_after = 10 + 2; // all 10 work passes, then 2 empty passes
-    ScriptedTimer timer(work_and_empty(1000, 100));
+    ScriptedTimer timer{0, 1000, 0, 100};
     EXPECT_FLOAT_EQ(float_test(2, FloatPath::sse, rec.hooks()),
                     static_cast<float>(2 * 600.0 / 900));
     EXPECT_EQ(rec.fractions.size(), 12u);
@@ -195,7 +158,7 @@ TEST(FloatTest, LogsNetTimeAndSpeed) {
     ASSERT_NE(f, nullptr);
     log_attach(f);
     {
-        ScriptedTimer timer(work_and_empty(1234, 34));
+        ScriptedTimer timer{0, 1234, 0, 34};
         float_test(1, FloatPath::sse, {});
     }
     log_close();

@@ -24,20 +24,19 @@
 //   Relative bound 2.5e-4 + 3e-4 |y| + 1e-7 |t|.
 
 namespace {
-float sin1(float x) {
-    return _mm_cvtss_f32(sse_sin(_mm_set_ss(x)));
-}
-float cos1(float x) {
-    return _mm_cvtss_f32(sse_cos(_mm_set_ss(x)));
-}
-float log1(float x) {
-    return _mm_cvtss_f32(sse_log(_mm_set_ss(x)));
-}
-float sse_pow(float x, float y) {
-    return _mm_cvtss_f32(sse_power(_mm_set_ss(x), _mm_set_ss(y)));
-}
+// The SSE kernels seen through float arguments and results.
+struct SseFloat {
+    static float power(float x, float y) {
+        return _mm_cvtss_f32(sse_power(_mm_set_ss(x), _mm_set_ss(y)));
+    }
+    static float log(float x) { return _mm_cvtss_f32(sse_log(_mm_set_ss(x))); }
+    static float sin(float x) { return _mm_cvtss_f32(sse_sin(_mm_set_ss(x))); }
+    static float cos(float x) { return _mm_cvtss_f32(sse_cos(_mm_set_ss(x))); }
+};
 
-constexpr Bound kTrigBound{2e-4, 0.0};
+Bound trig_bound(float) {
+    return {2e-4, 0.0};
+}
 Bound log_bound(float x) {
     return {3e-4 + std::ldexp(std::fabs(std::log(static_cast<double>(x))), -22), 0.0};
 }
@@ -46,122 +45,76 @@ Bound power_bound(float x, float y) {
     return {0.0, 2.5e-4 + 3e-4 * std::fabs(y) + 1e-7 * t};
 }
 
-using Pair = std::pair<float, float>;
-
-testing::AssertionResult unary_within(float (*kernel)(float), double (*reference)(double),
-                                      const std::vector<float>& xs, Bound (*bound)(float)) {
-    return within_bound<float>(
-        xs, [kernel](const float& x) { return kernel(x); },
-        [reference](const float& x) { return reference(static_cast<double>(x)); }, bound);
-}
-
-testing::AssertionResult power_within(const std::vector<Pair>& args) {
-    return within_bound<Pair>(
-        args, [](const Pair& a) { return sse_pow(a.first, a.second); },
-        [](const Pair& a) {
-            return std::pow(static_cast<double>(a.first), static_cast<double>(a.second));
-        },
-        [](const Pair& a) { return power_bound(a.first, a.second); });
-}
-
-std::vector<float> firsts(const std::vector<Pair>& v) {
-    std::vector<float> out;
-    for (const Pair& p : v)
-        out.push_back(p.first);
-    return out;
-}
-
-std::vector<float> seconds(const std::vector<Pair>& v) {
-    std::vector<float> out;
-    for (const Pair& p : v)
-        out.push_back(p.second);
-    return out;
-}
-
-std::vector<Pair> swapped(const std::vector<Pair>& v) {
-    std::vector<Pair> out;
-    for (const Pair& p : v)
-        out.emplace_back(p.second, p.first);
-    return out;
-}
-
-Bound trig_bound(float) {
-    return kTrigBound;
-}
 } // namespace
 
 TEST(SseKernels, AccurateOverTheArgumentsOfThePass) {
-    const std::vector<Pair> args = pass_arguments();
-    EXPECT_TRUE(power_within(args));
-    EXPECT_TRUE(power_within(swapped(args)));
-    EXPECT_TRUE(unary_within(log1, std::log, firsts(args), log_bound));
-    EXPECT_TRUE(unary_within(log1, std::log, seconds(args), log_bound));
-    EXPECT_TRUE(unary_within(sin1, std::sin, firsts(args), trig_bound));
-    EXPECT_TRUE(unary_within(cos1, std::cos, seconds(args), trig_bound));
+    expect_pass_accuracy<SseFloat>(power_bound, log_bound, trig_bound);
 }
 
 TEST(SseKernels, SineAndCosineAccurateOverSixtyFourTurns) {
     const std::vector<float> xs = linear_sweep(-64 * M_PI, 64 * M_PI, 200001);
-    EXPECT_TRUE(unary_within(sin1, std::sin, xs, trig_bound));
-    EXPECT_TRUE(unary_within(cos1, std::cos, xs, trig_bound));
+    EXPECT_TRUE(unary_within(SseFloat::sin, std::sin, xs, trig_bound));
+    EXPECT_TRUE(unary_within(SseFloat::cos, std::cos, xs, trig_bound));
     // Odd and even.
     for (float x : {0.5f, 2.0f, 4.0f, 100.0f}) {
-        EXPECT_EQ(sin1(-x), -sin1(x));
-        EXPECT_EQ(cos1(-x), cos1(x));
+        EXPECT_EQ(SseFloat::sin(-x), -SseFloat::sin(x));
+        EXPECT_EQ(SseFloat::cos(-x), SseFloat::cos(x));
     }
 }
 
 TEST(SseKernels, LogarithmAccurateOverTheNormalRange) {
-    EXPECT_TRUE(unary_within(log1, std::log, log_sweep(FLT_MIN, FLT_MAX, 200001), log_bound));
-    EXPECT_TRUE(unary_within(log1, std::log, linear_sweep(0.5, 2.0, 100001), log_bound));
+    EXPECT_TRUE(
+        unary_within(SseFloat::log, std::log, log_sweep(FLT_MIN, FLT_MAX, 200001), log_bound));
+    EXPECT_TRUE(unary_within(SseFloat::log, std::log, linear_sweep(0.5, 2.0, 100001), log_bound));
 }
 
 TEST(SseKernels, LogarithmOfZeroAndDenormalsIsThatOfTheSmallestNormal) {
-    const float at_min = log1(FLT_MIN);
+    const float at_min = SseFloat::log(FLT_MIN);
     EXPECT_NEAR(at_min, std::log(static_cast<double>(FLT_MIN)), log_bound(FLT_MIN).abs);
     for (float x : {0.0f, -0.0f, float_from_bits(1), float_from_bits(0x007FFFFF)})
-        EXPECT_EQ(log1(x), at_min) << x;
-    EXPECT_TRUE(std::isnan(log1(-1.0f)));
-    EXPECT_TRUE(std::isnan(log1(-FLT_MIN)));
+        EXPECT_EQ(SseFloat::log(x), at_min) << x;
+    EXPECT_TRUE(std::isnan(SseFloat::log(-1.0f)));
+    EXPECT_TRUE(std::isnan(SseFloat::log(-FLT_MIN)));
 }
 
 TEST(SseKernels, PowerAccurateOverAWideGrid) {
-    std::vector<Pair> args;
+    std::vector<ArgPair> args;
     for (float x : log_sweep(0.01, 100.0, 401))
         for (float y : linear_sweep(-8.0, 8.0, 401))
             args.emplace_back(x, y);
-    EXPECT_TRUE(power_within(args));
+    EXPECT_TRUE(power_within(SseFloat::power, args, power_bound));
 }
 
 TEST(SseKernels, PowerSaturatesOutsideTheFloatRange) {
-    const float big = sse_pow(10.0f, 50.0f);
+    const float big = SseFloat::power(10.0f, 50.0f);
     EXPECT_TRUE(std::isfinite(big));
     EXPECT_GT(big, 3.4e38f);
-    EXPECT_TRUE(std::isfinite(sse_pow(2.0f, 1000.0f)));
-    EXPECT_EQ(sse_pow(10.0f, -50.0f), 0.0f);
-    EXPECT_EQ(sse_pow(0.5f, 1000.0f), 0.0f);
+    EXPECT_TRUE(std::isfinite(SseFloat::power(2.0f, 1000.0f)));
+    EXPECT_EQ(SseFloat::power(10.0f, -50.0f), 0.0f);
+    EXPECT_EQ(SseFloat::power(0.5f, 1000.0f), 0.0f);
     // Just inside the range the result is still accurate.
-    EXPECT_NEAR(sse_pow(2.0f, 127.5f) / std::pow(2.0, 127.5), 1.0, power_bound(2.0f, 127.5f).rel);
-    EXPECT_NEAR(sse_pow(2.0f, -125.5f) / std::pow(2.0, -125.5), 1.0,
+    EXPECT_NEAR(SseFloat::power(2.0f, 127.5f) / std::pow(2.0, 127.5), 1.0,
+                power_bound(2.0f, 127.5f).rel);
+    EXPECT_NEAR(SseFloat::power(2.0f, -125.5f) / std::pow(2.0, -125.5), 1.0,
                 power_bound(2.0f, -125.5f).rel);
 }
 
 TEST(SseKernels, PowerOfZeroAndNegativeBases) {
-    EXPECT_EQ(sse_pow(0.0f, 2.5f), 0.0f);
-    EXPECT_EQ(sse_pow(-0.0f, 3.0f), 0.0f);
-    EXPECT_EQ(sse_pow(0.0f, 0.0f), 1.0f);
-    EXPECT_EQ(sse_pow(-0.0f, -0.0f), 1.0f);
-    EXPECT_EQ(sse_pow(0.0f, -1.0f), FLT_MAX);
+    EXPECT_EQ(SseFloat::power(0.0f, 2.5f), 0.0f);
+    EXPECT_EQ(SseFloat::power(-0.0f, 3.0f), 0.0f);
+    EXPECT_EQ(SseFloat::power(0.0f, 0.0f), 1.0f);
+    EXPECT_EQ(SseFloat::power(-0.0f, -0.0f), 1.0f);
+    EXPECT_EQ(SseFloat::power(0.0f, -1.0f), FLT_MAX);
     // Integral exponents give the real power, negative for odd exponents.
-    const std::vector<Pair> integral = {
+    const std::vector<ArgPair> integral = {
         {-2.0f, 3.0f}, {-2.0f, 2.0f}, {-0.5f, -3.0f}, {-3.32f, 4.0f}, {-1.5f, 0.0f}};
-    EXPECT_TRUE(power_within(integral));
-    EXPECT_LT(sse_pow(-2.0f, 3.0f), 0.0f);
-    EXPECT_GT(sse_pow(-2.0f, 2.0f), 0.0f);
+    EXPECT_TRUE(power_within(SseFloat::power, integral, power_bound));
+    EXPECT_LT(SseFloat::power(-2.0f, 3.0f), 0.0f);
+    EXPECT_GT(SseFloat::power(-2.0f, 2.0f), 0.0f);
     // Beyond 2^24 every float is an even integer.
-    EXPECT_NEAR(sse_pow(-1.0f, 1e8f), 1.0f, power_bound(1.0f, 0.0f).rel);
-    EXPECT_GT(sse_pow(-2.0f, 16777218.0f), 3.4e38f);
+    EXPECT_NEAR(SseFloat::power(-1.0f, 1e8f), 1.0f, power_bound(1.0f, 0.0f).rel);
+    EXPECT_GT(SseFloat::power(-2.0f, 16777218.0f), 3.4e38f);
     // Others have no real power.
     for (float y : {0.5f, -2.32f, 1e-3f})
-        EXPECT_TRUE(std::isnan(sse_pow(-2.0f, y))) << y;
+        EXPECT_TRUE(std::isnan(SseFloat::power(-2.0f, y))) << y;
 }

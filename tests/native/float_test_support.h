@@ -11,40 +11,10 @@
 #include <utility>
 #include <vector>
 
-#include "engine/clock.h"
 #include "engine/float_loops.h"
+#include "engine/float_test.h"
+#include "tests/native/engine_test_support.h"
 // Shared by the floating-point tests of the native suite and of the 3DNow! suite under qemu.
-
-// Replaces the millisecond timer with a script of readings for the life of the object.
-class ScriptedTimer {
-public:
-    explicit ScriptedTimer(std::vector<uint32_t> readings) {
-        readings_ = std::move(readings);
-        next_ = 0;
-        saved_ = ms_timer;
-        ms_timer = read;
-    }
-    ~ScriptedTimer() { ms_timer = saved_; }
-    ScriptedTimer(const ScriptedTimer&) = delete;
-    ScriptedTimer& operator=(const ScriptedTimer&) = delete;
-
-    static size_t reads() { return next_; }
-
-private:
-    static uint32_t read() {
-        const uint32_t t = next_ < readings_.size() ? readings_[next_] : readings_.back();
-        ++next_;
-        return t;
-    }
-    static inline std::vector<uint32_t> readings_;
-    static inline size_t next_ = 0;
-    MsTimer saved_;
-};
-
-// Timer readings for one test: work loop from 1000 ms, empty loop from 50 000 ms.
-inline std::vector<uint32_t> work_and_empty(uint32_t work_ms, uint32_t empty_ms) {
-    return {1000u, 1000u + work_ms, 50000u, 50000u + empty_ms};
-}
 
 // Progress calls of one test, and a stop flag raised after a chosen number of them.
 struct ProgressRecorder {
@@ -218,4 +188,92 @@ inline std::vector<float> log_sweep(double lo, double hi, int n) {
     for (int i = 0; i < n; ++i)
         out.push_back(static_cast<float>(std::exp(a + (b - a) * i / (n - 1))));
     return out;
+}
+
+using ArgPair = std::pair<float, float>;
+
+inline testing::AssertionResult unary_within(float (*kernel)(float), double (*reference)(double),
+                                             const std::vector<float>& xs, Bound (*bound)(float)) {
+    return within_bound<float>(
+        xs, [kernel](const float& x) { return kernel(x); },
+        [reference](const float& x) { return reference(static_cast<double>(x)); }, bound);
+}
+
+inline testing::AssertionResult power_within(float (*power)(float, float),
+                                             const std::vector<ArgPair>& args,
+                                             Bound (*bound)(float, float)) {
+    return within_bound<ArgPair>(
+        args, [power](const ArgPair& a) { return power(a.first, a.second); },
+        [](const ArgPair& a) {
+            return std::pow(static_cast<double>(a.first), static_cast<double>(a.second));
+        },
+        [bound](const ArgPair& a) { return bound(a.first, a.second); });
+}
+
+// The first or the second of each pair.
+inline std::vector<float> lane(const std::vector<ArgPair>& v, bool second) {
+    std::vector<float> out;
+    for (const ArgPair& p : v)
+        out.push_back(second ? p.second : p.first);
+    return out;
+}
+
+inline std::vector<ArgPair> swapped(const std::vector<ArgPair>& v) {
+    std::vector<ArgPair> out;
+    for (const ArgPair& p : v)
+        out.emplace_back(p.second, p.first);
+    return out;
+}
+
+// Kernel set K (float signatures) over the calls of the work loop: power over (x, y) and (y, x),
+// log over both, sine over x and cosine over y.
+template <class K>
+void expect_pass_accuracy(Bound (*power_bound)(float, float), Bound (*log_bound)(float),
+                          Bound (*trig_bound)(float)) {
+    const std::vector<ArgPair> args = pass_arguments();
+    EXPECT_TRUE(power_within(K::power, args, power_bound));
+    EXPECT_TRUE(power_within(K::power, swapped(args), power_bound));
+    EXPECT_TRUE(unary_within(K::log, std::log, lane(args, false), log_bound));
+    EXPECT_TRUE(unary_within(K::log, std::log, lane(args, true), log_bound));
+    EXPECT_TRUE(unary_within(K::sin, std::sin, lane(args, false), trig_bound));
+    EXPECT_TRUE(unary_within(K::cos, std::cos, lane(args, true), trig_bound));
+}
+
+// Runs one test at amount 2 on the given loops, 2000 ms of work against 500 ms empty.
+inline void run_at_amount_two(const FloatLoops& loops, ProgressRecorder& rec, FloatState& state) {
+    ScriptedTimer timer{0, 2000, 0, 500};
+    measure_float(2, loops, rec.hooks(), state);
+}
+
+// x after one empty pass of the plain and 3DNow! paths: 100 000 float32 additions from 2.32.
+inline float x_after_additions() {
+    float x = kFloatStartX;
+    for (int i = 0; i < kFloatInner; ++i)
+        x += kFloatStepX;
+    return x;
+}
+
+// The scalar loop (plain and 3DNow! paths) with the counting kernel set C at amount 2 and five
+// passes per amount: 10 passes of 600 000 calls, a leave() after each, no calls in the empty
+// loop, whose passes each make the 100 000 additions.
+template <class C> void expect_scalar_loop_at_amount_two() {
+    C::counts = {};
+    ProgressRecorder rec;
+    FloatState state;
+    run_at_amount_two({5, 0.2, scalar_work_pass<C>, scalar_empty_pass}, rec, state);
+    expect_loop_calls(C::counts, 10);
+    EXPECT_EQ(rec.fractions, expected_fractions(10, 0.2, 2));
+    EXPECT_EQ(state.x, x_after_additions());
+}
+
+// Runs float_test on a path with 1100 ms of work against 100 ms empty: passes_per_amount × m
+// passes in each loop with progress j × step ÷ m, four timer reads, speed passes × 600 ÷ 1000.
+inline void expect_float_test_passes(FloatPath path, int m, int passes_per_amount, double step) {
+    ProgressRecorder rec;
+    ScriptedTimer timer{0, 1100, 0, 100};
+    const float speed = float_test(m, path, rec.hooks());
+    const int passes = passes_per_amount * m;
+    EXPECT_EQ(ScriptedTimer::reads(), 4u);
+    EXPECT_EQ(rec.fractions, expected_fractions(passes, step, m));
+    EXPECT_FLOAT_EQ(speed, static_cast<float>(passes * 600.0 / 1000));
 }
