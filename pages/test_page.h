@@ -13,6 +13,9 @@ public:
 
     QTestPage() : PropertyPage(kTemplate) {}
 
+    // The analysis opens only on results of a finished run, and not during one.
+    bool on_set_active() override;
+
 protected:
     bool on_command(int id, int code, HWND control) override;
 };

@@ -8,6 +8,7 @@
 #include <string>
 #include <thread>
 
+#include "engine/model.h"
 #include "engine/run_flags.h"
 #include "shell/log.h"
 #include "shell/main_frame.h"
@@ -102,6 +103,13 @@ TEST_F(Frame, AfterATestPagesChangeAndTheFrameMinimizes) {
     SendMessageW(setup_page.item(QSetupPage::kAutoScale), BM_CLICK, 0, 0);
     EXPECT_EQ(auto_scale, 1);
     EXPECT_TRUE(property_sheet.set_active_page(kTestPageIndex));
+    EXPECT_FALSE(IsWindowEnabled(test_page.item(QTestPage::kAnalysisButton)))
+        << "no run has finished yet";
+    results_ready = 1;
+    EXPECT_TRUE(property_sheet.set_active_page(kComparePageIndex));
+    EXPECT_TRUE(property_sheet.set_active_page(kTestPageIndex));
+    EXPECT_TRUE(IsWindowEnabled(test_page.item(QTestPage::kAnalysisButton)));
+    results_ready = 0;
 
     SendMessageW(main_frame.hwnd(), WM_SYSCOMMAND, SC_MINIMIZE, 0);
     pump();
