@@ -6,13 +6,7 @@
 // estimate in place of every division.
 
 // Real calls, never inlined or specialised: the call is part of the measured work. Vectors
-// travel in XMM registers and results come back in XMM0 on every target; the Win64 convention
-// would pass them by address instead.
-#if defined(_WIN64)
-#define KALVIT_XMM_CC __attribute__((sysv_abi))
-#else
-#define KALVIT_XMM_CC
-#endif
+// travel in XMM registers and results come back in XMM0 on every target (KALVIT_XMM_CC).
 #define KALVIT_XMM_ABI __attribute__((noipa)) KALVIT_XMM_CC
 
 // Results for x ≤ 0: ±0 gives 0 for y > 0, 1 for y = 0 and 3.4028235e38 (saturated like any
@@ -25,10 +19,10 @@ KALVIT_XMM_ABI __m128 sse_sin(__m128 x);
 KALVIT_XMM_ABI __m128 sse_cos(__m128 x);
 
 struct SseKernels {
-    static __m128 power(__m128 x, __m128 y) { return sse_power(x, y); }
-    static __m128 log(__m128 x) { return sse_log(x); }
-    static __m128 sin(__m128 x) { return sse_sin(x); }
-    static __m128 cos(__m128 x) { return sse_cos(x); }
+    static KALVIT_XMM_CC __m128 power(__m128 x, __m128 y) { return sse_power(x, y); }
+    static KALVIT_XMM_CC __m128 log(__m128 x) { return sse_log(x); }
+    static KALVIT_XMM_CC __m128 sin(__m128 x) { return sse_sin(x); }
+    static KALVIT_XMM_CC __m128 cos(__m128 x) { return sse_cos(x); }
     static void leave() { asm volatile("emms"); }
 };
 
@@ -51,7 +45,8 @@ inline void x87_add(float& value, const double& step) {
 // count iterations of the six kernel calls; x and y are element 0 of two aligned vectors, the
 // other elements are zero and unused. The results are discarded into a volatile sink.
 template <class K = SseKernels>
-KALVIT_ALIGNED_FRAME void sse_float_loop(int count, volatile float& x, volatile float& y) {
+KALVIT_ALIGNED_FRAME KALVIT_XMM_CC void sse_float_loop(int count, volatile float& x,
+                                                       volatile float& y) {
     alignas(16) float vx[4] = {x, 0.0f, 0.0f, 0.0f};
     alignas(16) float vy[4] = {y, 0.0f, 0.0f, 0.0f};
     [[maybe_unused]] volatile float sink;
@@ -71,10 +66,13 @@ KALVIT_ALIGNED_FRAME void sse_float_loop(int count, volatile float& x, volatile 
     y = vy[0];
 }
 
-template <class K> void sse_work_pass(FloatState& s) {
+// The program's loop lives in engine/float_sse.cpp, next to its kernels.
+extern template void sse_float_loop<SseKernels>(int, volatile float&, volatile float&);
+
+template <class K> KALVIT_XMM_CC void sse_work_pass(FloatState& s) {
     sse_float_loop<K>(kFloatInner, s.x, s.y);
     K::leave();
 }
 
 // The SSE empty loop keeps only the pass loop: its inner loop is a routine of its own.
-inline void sse_empty_pass(FloatState&) {}
+inline KALVIT_XMM_CC void sse_empty_pass(FloatState&) {}

@@ -24,8 +24,8 @@ struct PlainKernels {
 constexpr float kPlainFraction = 0.33333f;
 
 // Runs passes of one body, each from the start values, while the stop flag is clear.
-uint32_t run_passes(int passes, int m, double fraction, void (*pass)(FloatState&),
-                    const TestHooks& hooks, FloatState& state) {
+uint32_t run_passes(int passes, int m, double fraction, FloatPass pass, const TestHooks& hooks,
+                    FloatState& state) {
     uint32_t done = 0;
     for (int j = 0; j < passes && !hooks.stopped(); ++j) {
         state.x = kFloatStartX;

@@ -20,21 +20,22 @@ struct Libm {
     static void leave() {}
 };
 
-// The SSE kernel set seen through float arguments, so the shared counters apply.
+// The SSE kernel set seen through float arguments, so the shared counters apply. It takes the
+// kernels' convention, like the SSE loop that calls it.
 template <class Counting> struct SseCounting {
-    static __m128 power(__m128 x, __m128 y) {
+    static KALVIT_XMM_CC __m128 power(__m128 x, __m128 y) {
         Counting::power(_mm_cvtss_f32(x), _mm_cvtss_f32(y));
         return sse_power(x, y);
     }
-    static __m128 log(__m128 x) {
+    static KALVIT_XMM_CC __m128 log(__m128 x) {
         Counting::log(_mm_cvtss_f32(x));
         return sse_log(x);
     }
-    static __m128 sin(__m128 x) {
+    static KALVIT_XMM_CC __m128 sin(__m128 x) {
         Counting::sin(_mm_cvtss_f32(x));
         return sse_sin(x);
     }
-    static __m128 cos(__m128 x) {
+    static KALVIT_XMM_CC __m128 cos(__m128 x) {
         Counting::cos(_mm_cvtss_f32(x));
         return sse_cos(x);
     }
