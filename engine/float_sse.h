@@ -66,7 +66,8 @@ KALVIT_ALIGNED_FRAME KALVIT_XMM_CC void sse_float_loop(int count, volatile float
     y = vy[0];
 }
 
-// The program's loop lives in engine/float_sse.cpp, next to its kernels.
+// The program's loop is compiled once, in engine/float_sse.cpp next to its kernels; callers in
+// other files call it instead of compiling their own copy.
 extern template void sse_float_loop<SseKernels>(int, volatile float&, volatile float&);
 
 template <class K> KALVIT_XMM_CC void sse_work_pass(FloatState& s) {
