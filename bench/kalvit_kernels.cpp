@@ -1,0 +1,174 @@
+// kalvit-kernels: runs one of the measuring tests from the console and prints what it measured.
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <optional>
+#include <string_view>
+
+#include "bench/bench_run.h"
+
+namespace {
+constexpr int kMaxAmount = 100000;
+constexpr int kMaxRuns = 1000;
+
+struct Arguments {
+    BenchSettings settings;
+    int runs = 3;
+    bool amount_given = false;
+};
+
+void usage() {
+    std::fprintf(stderr, "usage: kalvit-kernels integer|float|memory|disk [--amount N]"
+                         " [--path plain|sse|3dnow] [--block] [--cached] [--runs N]\n"
+                         "  --amount N  the test's work amount (m_times); default: about a second\n"
+                         "  --path      floating-point kernels (default plain)\n"
+                         "  --block     memory test copies 4 KB blocks instead of 32-bit words\n"
+                         "  --cached    disk test without write-through (disk_cached=1)\n"
+                         "  --runs N    repetitions (default 3)\n");
+}
+
+bool parse_count(const char* text, int highest, int& count) {
+    char* end = nullptr;
+    long value = std::strtol(text, &end, 10);
+    if (end == text || *end != '\0' || value < 1 || value > highest)
+        return false;
+    count = static_cast<int>(value);
+    return true;
+}
+
+// A net time of roughly a second per run on a current desktop processor.
+int default_amount(const BenchSettings& s) {
+    switch (s.test) {
+    case BenchTest::integer:
+        return 100;
+    case BenchTest::floating:
+        return s.path == FloatPath::plain ? 80 : 25;
+    case BenchTest::memory:
+        return s.mem_block != 0 ? 800 : 700;
+    case BenchTest::disk:
+        return 40;
+    }
+    return 1;
+}
+
+std::optional<Arguments> parse_arguments(int argc, char** argv) {
+    if (argc < 2)
+        return std::nullopt;
+    Arguments args;
+    std::string_view test = argv[1];
+    if (test == "integer")
+        args.settings.test = BenchTest::integer;
+    else if (test == "float")
+        args.settings.test = BenchTest::floating;
+    else if (test == "memory")
+        args.settings.test = BenchTest::memory;
+    else if (test == "disk")
+        args.settings.test = BenchTest::disk;
+    else
+        return std::nullopt;
+
+    for (int i = 2; i < argc; ++i) {
+        std::string_view arg = argv[i];
+        bool has_value = i + 1 < argc;
+        if (arg == "--block") {
+            args.settings.mem_block = 1;
+        } else if (arg == "--cached") {
+            args.settings.disk_cached = 1;
+        } else if (arg == "--amount" && has_value) {
+            if (!parse_count(argv[++i], kMaxAmount, args.settings.amount))
+                return std::nullopt;
+            args.amount_given = true;
+        } else if (arg == "--runs" && has_value) {
+            if (!parse_count(argv[++i], kMaxRuns, args.runs))
+                return std::nullopt;
+        } else if (arg == "--path" && has_value) {
+            std::string_view path = argv[++i];
+            if (path == "plain")
+                args.settings.path = FloatPath::plain;
+            else if (path == "sse")
+                args.settings.path = FloatPath::sse;
+            else if (path == "3dnow")
+                args.settings.path = FloatPath::amd_3dnow;
+            else
+                return std::nullopt;
+        } else {
+            return std::nullopt;
+        }
+    }
+    if (!args.amount_given)
+        args.settings.amount = default_amount(args.settings);
+    return args;
+}
+
+uint16_t x87_control_word() {
+    uint16_t cw = 0;
+    asm volatile("fnstcw %0" : "=m"(cw));
+    return cw;
+}
+
+// A test run computes under 0x027F: all exceptions masked, 53-bit precision, round to nearest.
+// On x86-64, float and double arithmetic is SSE and ignores it; it governs the x87 code that
+// remains: long double (the speed arithmetic) and library routines written for the x87.
+void load_run_control_word() {
+    const uint16_t cw = 0x027F;
+    asm volatile("fninit\n\tfldcw %0" : : "m"(cw));
+}
+
+const char* describe(const BenchSettings& s) {
+    switch (s.test) {
+    case BenchTest::integer:
+        return "integer";
+    case BenchTest::floating:
+        return s.path == FloatPath::plain
+                   ? "float, plain"
+                   : (s.path == FloatPath::sse ? "float, SSE" : "float, 3DNow!");
+    case BenchTest::memory:
+        return s.mem_block != 0 ? "memory, 4 KB blocks" : "memory, 32-bit words";
+    case BenchTest::disk:
+        return s.disk_cached != 0 ? "disk, cached" : "disk, write-through";
+    }
+    return "";
+}
+
+const char* unit(BenchTest test) {
+    return test == BenchTest::integer || test == BenchTest::floating ? "M ops/s" : "MB/s";
+}
+} // namespace
+
+int main(int argc, char** argv) {
+    std::optional<Arguments> args = parse_arguments(argc, argv);
+    if (!args) {
+        usage();
+        return 2;
+    }
+    const BenchSettings& s = args->settings;
+    if (std::optional<const char*> why = bench_refusal(s)) {
+        std::fprintf(stderr, "kalvit-kernels: %s\n", *why);
+        return 2;
+    }
+
+    uint16_t before = x87_control_word();
+    load_run_control_word();
+    std::printf("%s, amount %d, %d run(s); x87 control word %04X -> %04X\n", describe(s), s.amount,
+                args->runs, before, x87_control_word());
+
+    double sum = 0.0, lowest = 0.0, highest = 0.0;
+    for (int run = 1; run <= args->runs; ++run) {
+        std::optional<BenchResult> r = bench_run(s);
+        if (!r) {
+            std::fprintf(stderr, "kalvit-kernels: the test failed\n");
+            return 1;
+        }
+        double speed = r->speed;
+        std::printf("run %d: dtgt=%u ms  passes=%lld  speed=%.2f %s\n", run,
+                    static_cast<unsigned>(r->dtgt), r->passes, speed, unit(s.test));
+        std::fflush(stdout);
+        sum += speed;
+        lowest = run == 1 || speed < lowest ? speed : lowest;
+        highest = run == 1 || speed > highest ? speed : highest;
+    }
+    std::printf("mean %.2f %s (min %.2f, max %.2f)\n", sum / args->runs, unit(s.test), lowest,
+                highest);
+    return 0;
+}
