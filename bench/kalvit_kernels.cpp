@@ -37,6 +37,28 @@ bool parse_count(const char* text, int highest, int& count) {
     return true;
 }
 
+template <typename T> struct Named {
+    std::string_view name;
+    T value;
+};
+constexpr Named<BenchTest> kTestNames[] = {{"integer", BenchTest::integer},
+                                           {"float", BenchTest::floating},
+                                           {"memory", BenchTest::memory},
+                                           {"disk", BenchTest::disk}};
+constexpr Named<FloatPath> kPathNames[] = {
+    {"plain", FloatPath::plain}, {"sse", FloatPath::sse}, {"3dnow", FloatPath::amd_3dnow}};
+
+template <typename T, size_t N>
+bool lookup(std::string_view name, const Named<T> (&table)[N], T& value) {
+    for (const Named<T>& entry : table) {
+        if (entry.name == name) {
+            value = entry.value;
+            return true;
+        }
+    }
+    return false;
+}
+
 // A net time of roughly a second per run on a current desktop processor.
 int default_amount(const BenchSettings& s) {
     switch (s.test) {
@@ -56,16 +78,7 @@ std::optional<Arguments> parse_arguments(int argc, char** argv) {
     if (argc < 2)
         return std::nullopt;
     Arguments args;
-    std::string_view test = argv[1];
-    if (test == "integer")
-        args.settings.test = BenchTest::integer;
-    else if (test == "float")
-        args.settings.test = BenchTest::floating;
-    else if (test == "memory")
-        args.settings.test = BenchTest::memory;
-    else if (test == "disk")
-        args.settings.test = BenchTest::disk;
-    else
+    if (!lookup(argv[1], kTestNames, args.settings.test))
         return std::nullopt;
 
     for (int i = 2; i < argc; ++i) {
@@ -83,14 +96,7 @@ std::optional<Arguments> parse_arguments(int argc, char** argv) {
             if (!parse_count(argv[++i], kMaxRuns, args.runs))
                 return std::nullopt;
         } else if (arg == "--path" && has_value) {
-            std::string_view path = argv[++i];
-            if (path == "plain")
-                args.settings.path = FloatPath::plain;
-            else if (path == "sse")
-                args.settings.path = FloatPath::sse;
-            else if (path == "3dnow")
-                args.settings.path = FloatPath::amd_3dnow;
-            else
+            if (!lookup(argv[++i], kPathNames, args.settings.path))
                 return std::nullopt;
         } else {
             return std::nullopt;
