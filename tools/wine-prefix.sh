@@ -46,6 +46,14 @@ if [ "$(cat "$WINEPREFIX/.kalvit-configured" 2>/dev/null)" != "$stamp" ]; then
     echo "$stamp" > "$WINEPREFIX/.kalvit-configured"
 fi
 
+# Wine draws the caption buttons with its Marlett symbol font, which this Wine does not find in
+# its data folder on its own.
+fonts="$WINEPREFIX/drive_c/windows/Fonts"
+if [ -f /usr/share/wine/fonts/marlett.ttf ] && [ ! -f "$fonts/marlett.ttf" ]; then
+    mkdir -p "$fonts"
+    cp /usr/share/wine/fonts/marlett.ttf "$fonts/"
+fi
+
 install_dir="$WINEPREFIX/drive_c/kalvit"
 mkdir -p "$install_dir/pdata"
 cp "$kalvit_root"/data/kalvtetc.inf "$install_dir/"
