@@ -30,11 +30,15 @@ void drain(HWND filter, bool log_each) {
 
 bool exists(HWND hwnd) { return hwnd != nullptr && IsWindow(hwnd); }
 
+void show_plain_box(const char* gbk_text) {
+    HWND owner = exists(main_frame_window) ? main_frame_window : nullptr;
+    MessageBoxW(owner, to_wide(gbk_text).c_str(), L"kalvit", MB_OK);
+}
+
 void show_message_box(const char* gbk_text) {
     if (exists(welcome_window))
         ShowWindow(welcome_window, SW_HIDE);
-    HWND owner = exists(main_frame_window) ? main_frame_window : nullptr;
-    MessageBoxW(owner, to_wide(gbk_text).c_str(), L"kalvit", MB_OK);
+    show_plain_box(gbk_text);
     if (exists(welcome_window))
         ShowWindow(welcome_window, SW_SHOW);
     QMsgPump(exists(welcome_window) ? welcome_window : nullptr);
@@ -51,4 +55,7 @@ void QMsgPump(HWND dialog) {
     drain(GetDesktopWindow(), true);
 }
 
-void install_message_box() { set_message_presenter(show_message_box); }
+void install_message_box() {
+    set_message_presenter(show_message_box);
+    set_plain_message_presenter(show_plain_box);
+}

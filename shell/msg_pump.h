@@ -11,5 +11,6 @@ extern HWND main_frame_window; // the main frame, whose messages are drained sec
 // frame's, the thread's own, everything else, and the desktop window's.
 void QMsgPump(HWND dialog = nullptr);
 
-// Makes QMsgBox show the Windows message box (OK button, caption "kalvit").
+// Makes QMsgBox and plain_message_box show the Windows message box (OK button, caption
+// "kalvit").
 void install_message_box();

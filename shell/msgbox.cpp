@@ -7,6 +7,7 @@ namespace {
 void print_message(const char* gbk_text) { std::fprintf(stderr, "kalvit: %s\n", gbk_text); }
 
 MessagePresenter presenter = print_message;
+MessagePresenter plain_presenter = print_message;
 constexpr int kMessageSize = 1024;
 } // namespace
 
@@ -14,6 +15,16 @@ MessagePresenter set_message_presenter(MessagePresenter next) {
     MessagePresenter previous = presenter;
     presenter = next != nullptr ? next : print_message;
     return previous;
+}
+
+MessagePresenter set_plain_message_presenter(MessagePresenter next) {
+    MessagePresenter previous = plain_presenter;
+    plain_presenter = next != nullptr ? next : print_message;
+    return previous;
+}
+
+void plain_message_box(const char* gbk_text) {
+    plain_presenter(gbk_text);
 }
 
 int QMsgBox(const char* format, ...) {

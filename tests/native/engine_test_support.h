@@ -13,7 +13,6 @@
 // Test doubles for the engine: a scripted millisecond timer, a recorder for user messages and an
 // allocator that counts what it hands out.
 
-
 // Replaces ms_timer while alive; each read returns the next scripted value (the last one again
 // when the script is used up) and counts the reads.
 class ScriptedTimer {
@@ -39,19 +38,43 @@ private:
     static inline size_t reads_ = 0;
 };
 
-// Collects message-box texts instead of showing them.
+// Collects the texts of QMsgBox and of the plain box apart instead of showing them. A test may
+// set `on_message` to look at the state of things while a box would be open.
 class MessageRecorder {
 public:
-    MessageRecorder() : previous_(set_message_presenter(record)) { texts_.clear(); }
-    ~MessageRecorder() { set_message_presenter(previous_); }
+    MessageRecorder()
+        : previous_(set_message_presenter(record)),
+          previous_plain_(set_plain_message_presenter(record_plain)) {
+        texts_.clear();
+        plain_texts_.clear();
+        on_message = nullptr;
+    }
+    ~MessageRecorder() {
+        set_message_presenter(previous_);
+        set_plain_message_presenter(previous_plain_);
+        on_message = nullptr;
+    }
     MessageRecorder(const MessageRecorder&) = delete;
     MessageRecorder& operator=(const MessageRecorder&) = delete;
     static const std::vector<std::string>& texts() { return texts_; }
+    static const std::vector<std::string>& plain_texts() { return plain_texts_; }
+    static inline void (*on_message)() = nullptr;
 
 private:
-    static void record(const char* text) { texts_.emplace_back(text); }
+    static void record(const char* text) {
+        texts_.emplace_back(text);
+        if (on_message)
+            on_message();
+    }
+    static void record_plain(const char* text) {
+        plain_texts_.emplace_back(text);
+        if (on_message)
+            on_message();
+    }
     MessagePresenter previous_;
+    MessagePresenter previous_plain_;
     static inline std::vector<std::string> texts_;
+    static inline std::vector<std::string> plain_texts_;
 };
 
 // Installs itself as the memory test's allocator, passes requests to an inner allocator and can

@@ -22,7 +22,6 @@
 
 namespace {
 
-
 // One frame with its sheet for the whole suite: the frame is a single process-wide object.
 class Frame : public ::testing::Test {
 protected:
@@ -119,15 +118,18 @@ TEST_F(Frame, AfterATestPagesChangeAndTheFrameMinimizes) {
     EXPECT_FALSE(IsIconic(main_frame.hwnd()));
 }
 
-TEST_F(Frame, MessageBoxHidesTheWelcomeWindowWhileItIsOpen) {
-    HWND welcome = CreateWindowExW(0, L"STATIC", L"welcome", WS_POPUP | WS_VISIBLE, 0, 0, 100, 50,
-                                   nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
-    ASSERT_NE(welcome, nullptr);
-    welcome_window = welcome;
-    install_message_box();
-
-    bool hidden_while_open = false;
+// What a box of the program showed while it was open, found from a second thread and closed
+// with its OK button.
+struct SeenBox {
+    bool found = false;
+    bool welcome_visible = false;
+    bool cancel_button = false;
+    bool owned_by_frame = false;
     std::string text;
+};
+
+template <class ShowBox> SeenBox answer_box(HWND welcome, ShowBox show) {
+    SeenBox seen;
     std::thread answer([&] {
         HWND box = nullptr;
         for (int i = 0; i < 200 && box == nullptr; ++i) {
@@ -136,20 +138,49 @@ TEST_F(Frame, MessageBoxHidesTheWelcomeWindowWhileItIsOpen) {
         }
         if (box == nullptr)
             return;
-        hidden_while_open = !IsWindowVisible(welcome);
-        text = ui::get_text(GetDlgItem(box, 0xFFFF));
+        seen.found = true;
+        seen.welcome_visible = IsWindowVisible(welcome) != FALSE;
+        seen.cancel_button =
+            GetDlgItem(box, IDCANCEL) != nullptr || GetDlgItem(box, IDNO) != nullptr;
+        seen.owned_by_frame = GetWindow(box, GW_OWNER) == main_frame.hwnd();
+        seen.text = ui::get_text(GetDlgItem(box, 0xFFFF));
         PostMessageW(box, WM_COMMAND, IDOK, 0);
     });
-    int shown = QMsgBox("无法打开文件\"%s\"!", "c:\\kalvit\\kalvtetc.inf");
+    show();
     answer.join();
+    return seen;
+}
+
+TEST_F(Frame, MessageBoxesHideTheWelcomeWindowOnlyForQMsgBox) {
+    HWND welcome = CreateWindowExW(0, L"STATIC", L"welcome", WS_POPUP | WS_VISIBLE, 0, 0, 100, 50,
+                                   nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+    ASSERT_NE(welcome, nullptr);
+    welcome_window = welcome;
+    install_message_box();
+
+    int shown = 0;
+    SeenBox formatted = answer_box(
+        welcome, [&] { shown = QMsgBox("无法打开文件\"%s\"!", "c:\\kalvit\\kalvtetc.inf"); });
     EXPECT_EQ(shown, 1);
-    EXPECT_TRUE(hidden_while_open);
-    EXPECT_EQ(text, "无法打开文件\"c:\\kalvit\\kalvtetc.inf\"!");
+    ASSERT_TRUE(formatted.found);
+    EXPECT_FALSE(formatted.welcome_visible);
+    EXPECT_EQ(formatted.text, "无法打开文件\"c:\\kalvit\\kalvtetc.inf\"!");
+    EXPECT_TRUE(IsWindowVisible(welcome));
+
+    // The plain box of a failing test: the text as it is, one OK button, the welcome window
+    // left alone.
+    SeenBox plain = answer_box(welcome, [] { plain_message_box("Can't locate memory for 100%!"); });
+    ASSERT_TRUE(plain.found);
+    EXPECT_TRUE(plain.welcome_visible);
+    EXPECT_FALSE(plain.cancel_button);
+    EXPECT_TRUE(plain.owned_by_frame);
+    EXPECT_EQ(plain.text, "Can't locate memory for 100%!");
     EXPECT_TRUE(IsWindowVisible(welcome));
 
     welcome_window = nullptr;
     DestroyWindow(welcome);
     set_message_presenter(nullptr);
+    set_plain_message_presenter(nullptr);
 }
 
 TEST_F(Frame, PumpDeliversPostedMessagesAndKeepsTheQuitMessage) {
