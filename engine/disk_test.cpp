@@ -140,7 +140,7 @@ std::optional<float> disk_test(int m, int disk_cached, const TestHooks& hooks) {
     TempFileRemover remover;
     FileHandle writer = open_temp(path, GENERIC_WRITE, CREATE_NEW, flags);
     if (!writer) {
-        QMsgBox("CreateFile c:\\kalvit.tmp for write failed!");
+        plain_message_box("CreateFile c:\\kalvit.tmp for write failed!");
         return std::nullopt;
     }
     PageBuffer buffer(disk_ops.alloc_buffer(kBufferBytes));
@@ -156,7 +156,7 @@ std::optional<float> disk_test(int m, int disk_cached, const TestHooks& hooks) {
 
     FileHandle reader = open_temp(path, GENERIC_READ, OPEN_EXISTING, flags);
     if (!reader) {
-        QMsgBox("CreateFile c:\\kalvit.tmp for read failed!");
+        plain_message_box("CreateFile c:\\kalvit.tmp for read failed!");
         return std::nullopt;
     }
     uint64_t passes = transfer(reader.get(), buffer.get(), n, false, 0.5, hooks);

@@ -11,7 +11,7 @@ float amd_log(float x);
 // |x| ≥ 8192π gives 0.0 (sine) and 1.0 (cosine).
 float amd_sin(float x);
 float amd_cos(float x);
-// FEMMS: ends the multimedia state after an inner loop.
+// EMMS: ends the multimedia state after an inner loop.
 void amd_leave();
 
 // The kernel set of the 3DNow! path (see engine/float_loops.h).

@@ -55,12 +55,7 @@ template <class K> KALVIT_XMM_CC void scalar_work_pass(FloatState& s) {
 }
 
 // The empty loop of the plain and 3DNow! paths: only the two additions.
-inline KALVIT_XMM_CC void scalar_empty_pass(FloatState& s) {
-    for (int i = 0; i < kFloatInner; ++i) {
-        s.x = s.x + kFloatStepX;
-        s.y = s.y + kFloatStepY;
-    }
-}
+KALVIT_XMM_CC void scalar_empty_pass(FloatState& s);
 
 // Work loop, empty loop, net time and speed; logs the result line.
 float measure_float(int m, const FloatLoops& loops, const TestHooks& hooks, FloatState& state);

@@ -157,8 +157,6 @@ KALVIT_XMM_ABI __m128 sse_cos(__m128 x) {
 }
 
 KALVIT_XMM_ABI __m128 sse_log(__m128 x) {
-    if (!_mm_comige_ss(x, _mm_setzero_ps()))
-        return quiet_nan();
     const Split s = split(x);
     return _mm_add_ss(ln_mantissa(s.mantissa), _mm_mul_ss(s.exponent, ss(kLn2)));
 }

@@ -13,7 +13,8 @@
 // overflow) for y < 0; a negative x gives ±|x|^y for an integral y (negative when y is odd) and
 // NaN otherwise. Results beyond the float range saturate at 3.4028235e38; below 2^-126 they are 0.
 KALVIT_XMM_ABI __m128 sse_power(__m128 x, __m128 y);
-// ln x; zeros and denormals count as the smallest normal float, negative x gives NaN.
+// ln x, with x first raised to the smallest normal float (so zeros, denormals and negative
+// arguments all give ln FLT_MIN).
 KALVIT_XMM_ABI __m128 sse_log(__m128 x);
 KALVIT_XMM_ABI __m128 sse_sin(__m128 x);
 KALVIT_XMM_ABI __m128 sse_cos(__m128 x);
@@ -35,30 +36,37 @@ inline void x87_add(float& value, const double& step) {
 }
 
 // The loop's frame holds 16-byte aligned vectors. Both x86-64 conventions keep the stack 16-byte
-// aligned at every call; 32-bit callers may not, so there the routine realigns it.
+// aligned at every call; 32-bit callers may not, so there the routine realigns it. noipa keeps
+// the one routine that the program calls: no clones specialised for a count.
 #if defined(__i386__)
-#define KALVIT_ALIGNED_FRAME __attribute__((noinline, force_align_arg_pointer))
+#define KALVIT_ALIGNED_FRAME __attribute__((noipa, force_align_arg_pointer))
 #else
-#define KALVIT_ALIGNED_FRAME __attribute__((noinline))
+#define KALVIT_ALIGNED_FRAME __attribute__((noipa))
 #endif
 
+// One of the loop's vectors, loaded from its frame afresh for each call: the six calls then need
+// no spilled copies, and an iteration stores nothing but x and y.
+inline __m128 vector_at(const float* v) {
+    __m128 r;
+    asm volatile("movaps %1, %0" : "=x"(r) : "m"(*reinterpret_cast<const __m128*>(v)));
+    return r;
+}
+
 // count iterations of the six kernel calls; x and y are element 0 of two aligned vectors, the
-// other elements are zero and unused. The results are discarded into a volatile sink.
+// other elements are zero and unused. The results come back in XMM0 and are dropped: the
+// kernels' attributes keep every call.
 template <class K = SseKernels>
 KALVIT_ALIGNED_FRAME KALVIT_XMM_CC void sse_float_loop(int count, volatile float& x,
                                                        volatile float& y) {
     alignas(16) float vx[4] = {x, 0.0f, 0.0f, 0.0f};
     alignas(16) float vy[4] = {y, 0.0f, 0.0f, 0.0f};
-    [[maybe_unused]] volatile float sink;
     for (int i = 0; i < count; ++i) {
-        const __m128 a = _mm_load_ps(vx);
-        const __m128 b = _mm_load_ps(vy);
-        sink = _mm_cvtss_f32(K::power(a, b));
-        sink = _mm_cvtss_f32(K::power(b, a));
-        sink = _mm_cvtss_f32(K::log(a));
-        sink = _mm_cvtss_f32(K::log(b));
-        sink = _mm_cvtss_f32(K::sin(a));
-        sink = _mm_cvtss_f32(K::cos(b));
+        K::power(vector_at(vx), vector_at(vy));
+        K::power(vector_at(vy), vector_at(vx));
+        K::log(vector_at(vx));
+        K::log(vector_at(vy));
+        K::sin(vector_at(vx));
+        K::cos(vector_at(vy));
         x87_add(vx[0], kSseStepX);
         x87_add(vy[0], kSseStepY);
     }

@@ -1,7 +1,5 @@
 #include "engine/float_test.h"
 
-#include <cmath>
-
 #include "engine/clock.h"
 #include "engine/float_loops.h"
 #include "shell/log.h"
@@ -9,20 +7,6 @@
 FloatState float_state;
 
 namespace {
-// The run-time library in double precision, rounded back to float32.
-struct PlainKernels {
-    static float power(float x, float y) {
-        return static_cast<float>(std::pow(static_cast<double>(x), static_cast<double>(y)));
-    }
-    static float log(float x) { return static_cast<float>(std::log(static_cast<double>(x))); }
-    static float sin(float x) { return static_cast<float>(std::sin(static_cast<double>(x))); }
-    static float cos(float x) { return static_cast<float>(std::cos(static_cast<double>(x))); }
-    static void leave() {}
-};
-
-// The plain path's progress step is the single-precision constant 0.33333.
-constexpr float kPlainFraction = 0.33333f;
-
 // Runs passes of one body, each from the start values, while the stop flag is clear.
 uint32_t run_passes(int passes, int m, double fraction, FloatPass pass, const TestHooks& hooks,
                     FloatState& state) {
@@ -37,11 +21,6 @@ uint32_t run_passes(int passes, int m, double fraction, FloatPass pass, const Te
     return done;
 }
 } // namespace
-
-FloatLoops plain_loops() {
-    return {3, static_cast<double>(kPlainFraction), scalar_work_pass<PlainKernels>,
-            scalar_empty_pass};
-}
 
 float measure_float(int m, const FloatLoops& loops, const TestHooks& hooks, FloatState& state) {
     const int passes = loops.passes_per_amount * m;

@@ -1,7 +1,5 @@
 #include "engine/memory_test.h"
 
-#include <cstdint>
-
 #include "engine/clock.h"
 #include "engine/memory_blocks.h"
 #include "engine/memory_kernels.h"
@@ -12,40 +10,31 @@ namespace {
 constexpr int kPassesPerAmount = 2;
 constexpr int kRepetitions = 10;
 constexpr double kSpeedFactor = 40000.0;
-
-void copy_repetition(int mem_block, void* dst, const void* src) {
-    if (mem_block)
-        copy_blocks_4k(static_cast<unsigned char*>(dst), static_cast<const unsigned char*>(src));
-    else
-        copy_words_both_ends(static_cast<uint32_t*>(dst), static_cast<const uint32_t*>(src));
-}
-
-void empty_repetition(int mem_block) {
-    if (mem_block)
-        empty_block_steps();
-    else
-        empty_word_steps();
-}
 } // namespace
 
+MemoryLoops memory_loops[2] = {{copy_words_both_ends, empty_word_steps},
+                               {copy_blocks_4k, empty_block_steps}};
+
 std::optional<float> memory_test(int m, int mem_block, const TestHooks& hooks) {
+    // A failure is told with the plain box, which drains no messages while the test still
+    // holds its first block; the block goes when the user has closed the box.
     MemoryBlock destination = MemoryBlock::allocate(kDestinationBytes, memory_block_allocator);
     if (!destination) {
-        QMsgBox("Can't locate memory for handle1!");
+        plain_message_box("Can't locate memory for handle1!");
         return std::nullopt;
     }
     MemoryBlock source = MemoryBlock::allocate(kSourceBytes, memory_block_allocator);
     if (!source) {
-        destination.reset();
-        QMsgBox("Can't locate memory for handle2!");
+        plain_message_box("Can't locate memory for handle2!");
         return std::nullopt;
     }
+    const MemoryLoops loops = memory_loops[mem_block ? 1 : 0];
 
     const long long passes = m > 0 ? static_cast<long long>(m) * kPassesPerAmount : 0;
     uint32_t start = ms_timer();
     for (long long j = 1; j <= passes && !hooks.stopped(); ++j) {
         for (int r = 0; r < kRepetitions; ++r)
-            copy_repetition(mem_block, destination.data(), source.data());
+            loops.copy(destination.data(), source.data());
         hooks.report(static_cast<double>(j - 1) * 0.5 / m);
     }
     uint32_t work_time = ms_timer() - start;
@@ -54,7 +43,7 @@ std::optional<float> memory_test(int m, int mem_block, const TestHooks& hooks) {
     long long empty_passes = 0;
     while (empty_passes < passes && !hooks.stopped()) {
         for (int r = 0; r < kRepetitions; ++r)
-            empty_repetition(mem_block);
+            loops.empty();
         ++empty_passes;
         // The 4 KB mode shows the same fractions as its work loop, the word mode one pass ahead.
         long long shown = mem_block ? empty_passes - 1 : empty_passes;

@@ -12,3 +12,11 @@ constexpr unsigned kSourceBytes = 0x113000;
 // Empty when a buffer could not be had (the user has been told); both buffers are released
 // before it returns.
 std::optional<float> memory_test(int m, int mem_block, const TestHooks& hooks);
+
+// One repetition of each loop of a mode, as memory_test calls them: entry 0 copies words,
+// entry 1 copies 4 KB blocks. Tests put counting repetitions in their place.
+struct MemoryLoops {
+    void (*copy)(void* dst, const void* src);
+    void (*empty)();
+};
+extern MemoryLoops memory_loops[2];

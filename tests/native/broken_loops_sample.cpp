@@ -118,8 +118,8 @@ __attribute__((noipa)) __m128 sse_cos(__m128 x) {
 // The SSE loop storing every result into a sink, and a pass that forgets EMMS.
 struct SseKernels {};
 
-template <class K> __attribute__((noipa)) void sse_float_loop(int count, volatile float& x,
-                                                               volatile float& y) {
+template <class K>
+__attribute__((noipa)) void sse_float_loop(int count, volatile float& x, volatile float& y) {
     alignas(16) float vx[4] = {x, 0.0f, 0.0f, 0.0f};
     alignas(16) float vy[4] = {y, 0.0f, 0.0f, 0.0f};
     volatile float sink;
@@ -211,6 +211,5 @@ template <> void scalar_work_pass<AmdKernels>(FloatState& s) {
 
 // Out-of-line copies of the templates, as the program's loop tables make them.
 extern void (*const broken_passes[])(FloatState&);
-void (*const broken_passes[])(FloatState&) = {scalar_work_pass<PlainKernels>,
-                                              scalar_work_pass<AmdKernels>,
-                                              sse_work_pass<SseKernels>};
+void (*const broken_passes[])(FloatState&) = {
+    scalar_work_pass<PlainKernels>, scalar_work_pass<AmdKernels>, sse_work_pass<SseKernels>};

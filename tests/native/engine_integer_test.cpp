@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/integer_kernel.h"
 #include "engine/integer_test.h"
 #include "shell/log.h"
 #include "tests/native/engine_test_support.h"
@@ -20,6 +21,7 @@ int32_t wrapped(int64_t value) {
 struct IntegerRun {
     float speed = 0;
     std::vector<double> fractions;
+    std::vector<IntegerKernelState> after_pass; // the kernel state at each progress call
 };
 
 // Runs the integer test with scripted times; stop_after stops it once that many passes reported.
@@ -31,6 +33,7 @@ IntegerRun run_integer(int m, std::initializer_list<uint32_t> times, int stop_af
     hooks.stop = &stop;
     hooks.progress = [&](double fraction) {
         run.fractions.push_back(fraction);
+        run.after_pass.push_back(integer_kernel_state());
         if (static_cast<int>(run.fractions.size()) == stop_after)
             stop = 1;
     };
@@ -60,6 +63,26 @@ TEST(IntegerTest, AmountOneRunsFourMillionIterationsOfTheSpecifiedSequence) {
     EXPECT_EQ(s.prod2, wrapped(wrapped(last_beta * last_gamma) + work));
     EXPECT_EQ(s.quot1, last_beta / last_alpha);
     EXPECT_EQ(s.quot2, wrapped(last_alpha * last_beta) / last_gamma);
+}
+
+TEST(IntegerTest, EveryPassRunsAMillionIterations) {
+    // beta steps only in the work body, delta in both bodies: one step per iteration.
+    IntegerRun run = run_integer(2, {0, 4000, 0, 800});
+    ASSERT_EQ(run.after_pass.size(), 16u);
+    for (int j = 1; j <= 8; ++j) {
+        const IntegerKernelState& work = run.after_pass[j - 1];
+        EXPECT_EQ(work.beta, 12314 + j * 1000000) << "work pass " << j;
+        EXPECT_EQ(work.delta, 3333333 + j * 1000000) << "work pass " << j;
+        const IntegerKernelState& empty = run.after_pass[j + 7];
+        EXPECT_EQ(empty.beta, 12314 + 8000000) << "empty pass " << j;
+        EXPECT_EQ(empty.delta, 3333333 + 8000000 + j * 1000000) << "empty pass " << j;
+    }
+    // The quick calibration's passes are half as long.
+    {
+        ScriptedTimer timer({0, 100});
+        quick_integer_speed(3);
+    }
+    EXPECT_EQ(integer_kernel_state().delta, 3333333 + 3 * 500000);
 }
 
 TEST(IntegerTest, TimesBecomeSpeeds) {

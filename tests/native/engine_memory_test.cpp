@@ -96,9 +96,9 @@ TEST(MemoryTest, WordModeCopiesWordsZeroToOneMegabyteAndNothingBeyond) {
     EXPECT_FLOAT_EQ(*out.speed, 2 * 40000.0f / 800);
     EXPECT_EQ(out.fractions, (std::vector<double>{0.0, 0.5, 0.5, 1.0}));
     ASSERT_EQ(out.destination.size(), (kMegabyte + kPage) / 4);
-    for (size_t i = 0; i <= kCopyWordSteps; ++i)
+    for (size_t i = 0; i <= 262144; ++i)
         ASSERT_EQ(out.destination[i], GuardedAllocator::source_word(i)) << i;
-    for (size_t i = kCopyWordSteps + 1; i < out.destination.size(); ++i)
+    for (size_t i = 262144 + 1; i < out.destination.size(); ++i)
         ASSERT_EQ(out.destination[i], kUntouched) << i;
 }
 
@@ -122,33 +122,182 @@ TEST(MemoryTest, WordModeProgressAndClamps) {
     EXPECT_FLOAT_EQ(*run_guarded(1, 0, {0, 100, 0, 150}).speed, 0.08f);
 }
 
-TEST(MemoryKernels, WordCopyRunsFromBothEndsInStepOrder) {
+TEST(MemoryKernels, WordCopyMakes262144StepsFromBothEndsInStepOrder) {
     // With the destination one word above the source every copy reads what earlier steps wrote,
-    // so the final contents record the order of the copies.
-    constexpr size_t kWords = kCopyWordSteps + 2;
+    // so the final contents record the number and the order of the copies.
+    constexpr size_t kSteps = 262144;
+    constexpr size_t kWords = kSteps + 2;
     std::vector<uint32_t> buffer(kWords), expected(kWords);
     for (size_t i = 0; i < kWords; ++i)
         buffer[i] = expected[i] = static_cast<uint32_t>(i);
     copy_words_both_ends(buffer.data() + 1, buffer.data());
-    for (size_t k = 0; k < kCopyWordSteps; ++k) {
+    for (size_t k = 0; k < kSteps; ++k) {
         expected[k + 1] = expected[k];
-        expected[kCopyWordSteps - k + 1] = expected[kCopyWordSteps - k];
+        expected[kSteps - k + 1] = expected[kSteps - k];
     }
     EXPECT_EQ(buffer, expected);
     // All forward copies first, then all backward ones, would leave a different buffer.
     std::vector<uint32_t> split(kWords);
     for (size_t i = 0; i < kWords; ++i)
         split[i] = static_cast<uint32_t>(i);
-    for (size_t k = 0; k < kCopyWordSteps; ++k)
+    for (size_t k = 0; k < kSteps; ++k)
         split[k + 1] = split[k];
-    for (size_t k = 0; k < kCopyWordSteps; ++k)
-        split[kCopyWordSteps - k + 1] = split[kCopyWordSteps - k];
+    for (size_t k = 0; k < kSteps; ++k)
+        split[kSteps - k + 1] = split[kSteps - k];
     EXPECT_NE(buffer, split);
 }
 
-TEST(MemoryTest, FailedAllocationsHoldNothing) {
+namespace {
+// A block copy that records where it copied and then copies.
+struct BlockCall {
+    ptrdiff_t dst_offset, src_offset;
+    size_t bytes;
+};
+std::vector<BlockCall> block_calls;
+const unsigned char* block_dst_base = nullptr;
+const unsigned char* block_src_base = nullptr;
+
+// Offsets are taken against the buffers given to CountingBlockCopy, when it was given any.
+void* counting_block_copy(void* dst, const void* src, size_t bytes) {
+    BlockCall call{0, 0, bytes};
+    if (block_dst_base != nullptr && block_src_base != nullptr) {
+        call.dst_offset = static_cast<unsigned char*>(dst) - block_dst_base;
+        call.src_offset = static_cast<const unsigned char*>(src) - block_src_base;
+    }
+    block_calls.push_back(call);
+    return std::memcpy(dst, src, bytes);
+}
+
+class CountingBlockCopy {
+public:
+    CountingBlockCopy(const void* dst, const void* src) {
+        block_calls.clear();
+        block_dst_base = static_cast<const unsigned char*>(dst);
+        block_src_base = static_cast<const unsigned char*>(src);
+        previous_ = set_block_copy(counting_block_copy);
+    }
+    ~CountingBlockCopy() { set_block_copy(previous_); }
+    CountingBlockCopy(const CountingBlockCopy&) = delete;
+    CountingBlockCopy& operator=(const CountingBlockCopy&) = delete;
+
+private:
+    BlockCopy previous_;
+};
+
+// A scratch whose stores the empty loops' bodies record.
+struct RecordedStore {
+    std::vector<int32_t> values;
+    RecordedStore& operator=(int32_t v) {
+        values.push_back(v);
+        return *this;
+    }
+};
+struct RecordingScratch {
+    RecordedStore low, high, offset;
+};
+} // namespace
+
+TEST(MemoryKernels, BlockCopyCalls512LibraryCopiesOf4096BytesOverTheFirstMegabyte) {
+    std::vector<unsigned char> dst(kMegabyte), src(kMegabyte, 7);
+    CountingBlockCopy counting(dst.data(), src.data());
+    copy_blocks_4k(dst.data(), src.data());
+    ASSERT_EQ(block_calls.size(), 512u);
+    for (size_t k = 0; k < 512; ++k) {
+        const ptrdiff_t offset = static_cast<ptrdiff_t>((k % 256) * 4096);
+        EXPECT_EQ(block_calls[k].dst_offset, offset) << k;
+        EXPECT_EQ(block_calls[k].src_offset, offset) << k;
+        EXPECT_EQ(block_calls[k].bytes, 4096u) << k;
+    }
+    EXPECT_EQ(dst, src);
+}
+
+TEST(MemoryKernels, EmptyLoopsStepAsOftenAsTheCopies) {
+    RecordingScratch words;
+    empty_word_steps_into(words);
+    ASSERT_EQ(words.low.values.size(), 262144u);
+    ASSERT_EQ(words.high.values.size(), 262144u);
+    for (int32_t k = 0; k < 262144; ++k) {
+        ASSERT_EQ(words.low.values[k], 262144 - k) << k;
+        ASSERT_EQ(words.high.values[k], 262144 - k) << k;
+    }
+    EXPECT_TRUE(words.offset.values.empty());
+
+    RecordingScratch blocks;
+    empty_block_steps_into(blocks);
+    ASSERT_EQ(blocks.offset.values.size(), 512u);
+    for (int32_t k = 0; k < 512; ++k)
+        ASSERT_EQ(blocks.offset.values[k], (k % 256) * 4096) << k;
+    EXPECT_TRUE(blocks.low.values.empty());
+}
+
+namespace {
+// Counts the repetitions memory_test makes, forwarding them to the real loops.
+struct RepetitionCounts {
+    int copies = 0, empties = 0;
+};
+RepetitionCounts repetitions;
+MemoryLoops real_loops[2];
+
+void count_word_copy(void* dst, const void* src) {
+    ++repetitions.copies;
+    real_loops[0].copy(dst, src);
+}
+void count_block_copy(void* dst, const void* src) {
+    ++repetitions.copies;
+    real_loops[1].copy(dst, src);
+}
+void count_word_empty() {
+    ++repetitions.empties;
+    real_loops[0].empty();
+}
+void count_block_empty() {
+    ++repetitions.empties;
+    real_loops[1].empty();
+}
+} // namespace
+
+TEST(MemoryTest, EveryPassMakesTenRepetitionsInBothLoopsOfBothModes) {
+    real_loops[0] = memory_loops[0];
+    real_loops[1] = memory_loops[1];
+    memory_loops[0] = {count_word_copy, count_word_empty};
+    memory_loops[1] = {count_block_copy, count_block_empty};
+    for (int mem_block : {0, 1}) {
+        repetitions = {};
+        std::vector<RepetitionCounts> at_pass;
+        std::vector<size_t> blocks_at_pass;
+        CountingAllocator counting(0);
+        CountingBlockCopy blocks(nullptr, nullptr);
+        ScriptedTimer timer({0, 1000, 0, 200});
+        TestHooks hooks;
+        hooks.progress = [&](double) {
+            at_pass.push_back(repetitions);
+            blocks_at_pass.push_back(block_calls.size());
+        };
+        ASSERT_TRUE(memory_test(2, mem_block, hooks).has_value());
+        ASSERT_EQ(at_pass.size(), 8u) << mem_block;
+        for (int j = 1; j <= 4; ++j) {
+            EXPECT_EQ(at_pass[j - 1].copies, 10 * j) << mem_block << " work pass " << j;
+            EXPECT_EQ(at_pass[j - 1].empties, 0) << mem_block << " work pass " << j;
+            EXPECT_EQ(at_pass[j + 3].copies, 40) << mem_block << " empty pass " << j;
+            EXPECT_EQ(at_pass[j + 3].empties, 10 * j) << mem_block << " empty pass " << j;
+            // 512 × 10 blocks of 4096 bytes per pass in the 4 KB mode, none in the word mode.
+            EXPECT_EQ(blocks_at_pass[j - 1], mem_block ? 5120u * j : 0u) << mem_block;
+            EXPECT_EQ(blocks_at_pass[j + 3], mem_block ? 5120u * 4 : 0u) << mem_block;
+        }
+    }
+    memory_loops[0] = real_loops[0];
+    memory_loops[1] = real_loops[1];
+}
+
+namespace {
+int held_while_told = -1;
+}
+
+TEST(MemoryTest, FailedAllocationsAreToldPlainlyAndHoldNothing) {
     for (int refuse : {1, 2}) {
         MessageRecorder messages;
+        held_while_told = -1;
+        MessageRecorder::on_message = [] { held_while_told = CountingAllocator::outstanding(); };
         CountingAllocator counting(refuse);
         bool progressed = false;
         TestHooks hooks;
@@ -159,7 +308,10 @@ TEST(MemoryTest, FailedAllocationsHoldNothing) {
         EXPECT_FALSE(progressed);
         std::string expected =
             refuse == 1 ? "Can't locate memory for handle1!" : "Can't locate memory for handle2!";
-        EXPECT_EQ(MessageRecorder::texts(), std::vector<std::string>{expected});
+        EXPECT_EQ(MessageRecorder::plain_texts(), std::vector<std::string>{expected});
+        EXPECT_TRUE(MessageRecorder::texts().empty()) << "not through QMsgBox";
+        // The destination block is released only after the box about the source was closed.
+        EXPECT_EQ(held_while_told, refuse - 1) << refuse;
     }
 }
 
