@@ -1,6 +1,8 @@
 # Floating-point test: the loops, the SSE kernels and the processor checks, with the sanitizers.
 kalvit_test(float_tests float_loop_test.cpp float_sse_kernel_test.cpp)
 target_link_libraries(float_tests PRIVATE kalvit_engine)
+# The SSE kernels are compared bit for bit with their formulas written out: no contraction.
+target_compile_options(float_tests PRIVATE -ffp-contract=off)
 
 # Speeds of float_test on this machine (a benchmark that prints figures, not a test).
 add_executable(float_bench float_bench.cpp)
