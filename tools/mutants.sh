@@ -1,0 +1,96 @@
+#!/usr/bin/env bash
+# Mutation check of the measured work: each mutant below changes one timed loop, constant or
+# kernel the way a careless edit would. Every mutant is built in a scratch worktree of HEAD with
+# the native preset and must turn at least one test red; the table names the tests that failed.
+#   tools/mutants.sh            all mutants
+#   tools/mutants.sh NAME...    only those
+# Exits non-zero if a mutant survives or no longer applies. Needs what tools/setup.sh installs.
+set -uo pipefail
+cd "$(dirname "$0")/.."
+repo=$PWD
+
+# name | file | Perl substitution applied to the whole file (must change it)
+mutants=(
+  'integer-state-not-volatile|engine/integer_kernel.cpp|s/^volatile IntegerKernelState kernel/IntegerKernelState kernel/m'
+  'memory-scratch-not-volatile|engine/memory_kernels.cpp|s/volatile int32_t (low|high|offset);/int32_t $1;/g'
+  'float-state-not-volatile|engine/float_loops.h|s/volatile float (x|y|result)/float $1/g'
+  'block-copies-256|engine/memory_kernels.h|s/kBlockCopies = 512;/kBlockCopies = 256;/'
+  'repetitions-5|engine/memory_test.cpp|s/kRepetitions = 10;/kRepetitions = 5;/'
+  'word-steps-131072|engine/memory_kernels.h|s/kCopyWordSteps = 262144;/kCopyWordSteps = 131072;/'
+  'integer-iterations-halved|engine/integer_test.cpp|s/kIterationsPerPass = 1000000;/kIterationsPerPass = 500000;/'
+  'float-iterations-halved|engine/float_loops.h|s/kFloatInner = 100000;/kFloatInner = 50000;/'
+  'float-start-x-2.33|engine/float_loops.h|s/kFloatStartX = 2.32f;/kFloatStartX = 2.33f;/'
+  'float-start-y-0.24|engine/float_loops.h|s/kFloatStartY = 0.23f;/kFloatStartY = 0.24f;/'
+  'float-step-x-doubled|engine/float_loops.h|s/kFloatStepX = 0.00001f;/kFloatStepX = 0.00002f;/'
+  'sse-sine-f7-term|engine/float_sse.cpp|s/kSin7 = -0.0046817539f;/kSin7 = -0.0046817549f;/'
+  'sse-log-polynomial|engine/float_sse.cpp|s/kLnP1 = 16.386665f;/kLnP1 = 16.386667f;/'
+  'sse-divss-for-rcpss|engine/float_sse.cpp|s/_mm_mul_ss\((_mm_mul_ss\(_mm_mul_ss\(z, w\), p\)), _mm_rcp_ss\(q\)\)/_mm_div_ss($1, q)/'
+  'sse-no-emms-after-loop|engine/float_sse.h|s/static void leave\(\) \{ asm volatile\("emms"\); \}/static void leave() {}/'
+  '3dnow-log-coefficient|engine/float_3dnow.cpp|s/k3dn_ln_c2, 0.19988798f/k3dn_ln_c2, 0.19988808f/'
+  '3dnow-pfrcpit-as-moves|engine/float_3dnow.cpp|s/"pfrcpit1  %mm3, %mm2\\n\\t"\s*"pfrcpit2  %mm3, %mm2\\n\\t"/"movq      %mm3, %mm2\\n\\t"/'
+  '3dnow-pfrcpit-deleted|engine/float_3dnow.cpp|s/"pfrcpit[12]  %mm4, %mm2\\n\\t"//g'
+  'handle2-told-after-release|engine/memory_test.cpp|s/(plain_message_box\("Can.t locate memory for handle2!"\);)/destination.reset();\n        $1/'
+)
+
+selected=("$@")
+wanted() {
+  [[ ${#selected[@]} -eq 0 ]] && return 0
+  local s
+  for s in "${selected[@]}"; do [[ $s == "$1" ]] && return 0; done
+  return 1
+}
+
+for s in "${selected[@]}"; do
+  known=0
+  for entry in "${mutants[@]}"; do [[ ${entry%%|*} == "$s" ]] && known=1; done
+  [[ $known -eq 1 ]] || { echo "no mutant named $s" >&2; exit 2; }
+done
+
+scratch=$(mktemp -d "${TMPDIR:-/tmp}/kalvit-mutants.XXXXXX")
+tree=$scratch/src
+cleanup() {
+  git -C "$repo" worktree remove --force "$tree" >/dev/null 2>&1
+  rm -rf "$scratch"
+}
+trap cleanup EXIT
+git worktree add --quiet --detach "$tree" HEAD || exit 1
+
+cd "$tree"
+cmake --preset native >/dev/null || exit 1
+echo "building the unmutated tree..."
+if ! cmake --build --preset native >"$scratch/build.log" 2>&1 || ! ctest --preset native >"$scratch/test.log" 2>&1; then
+  echo "the unmutated tree does not build or pass; see $scratch (kept)"
+  trap - EXIT
+  exit 1
+fi
+
+failures=0
+printf '%-30s %s\n' mutant 'failing tests'
+for entry in "${mutants[@]}"; do
+  IFS='|' read -r name file expr <<<"$entry"
+  wanted "$name" || continue
+  cp "$file" "$scratch/original"
+  perl -0pi -e "$expr" "$file"
+  if cmp -s "$file" "$scratch/original"; then
+    printf '%-30s %s\n' "$name" 'DOES NOT APPLY (the source changed; update the mutant)'
+    failures=$((failures + 1))
+    continue
+  fi
+  if ! cmake --build --preset native >"$scratch/build.log" 2>&1; then
+    red='(does not compile)'
+  else
+    ctest --preset native >"$scratch/test.log" 2>&1
+    # The ctest tests that failed, then the GoogleTest cases among them.
+    whole=$(grep -oE '[0-9]+ - [A-Za-z0-9_]+ \(Failed\)' "$scratch/test.log" | awk '{print $3}' | paste -sd' ')
+    cases=$(grep -oE '^\[  FAILED  \] [A-Za-z0-9_]+\.[A-Za-z0-9_/]+' "$scratch/test.log" | awk '{print $4}' | sort -u | paste -sd' ')
+    red="$whole${cases:+ ($cases)}"
+  fi
+  cp "$scratch/original" "$file"
+  if [[ -z $red ]]; then
+    printf '%-30s %s\n' "$name" 'SURVIVED'
+    failures=$((failures + 1))
+  else
+    printf '%-30s %s\n' "$name" "$red"
+  fi
+done
+exit $((failures > 0))
