@@ -138,14 +138,13 @@ def split_operands(text):
 
 def parse_insn(addr, text):
     code = text.split("#")[0].strip()
-    tokens = code.split(None, 1)
     words = code.split()
-    while words and words[0] in PREFIXES and len(words) > 1:
-        words = words[1:]
-    if tokens and tokens[0] in PREFIXES and tokens[0].startswith("rep"):
-        mnemonic = tokens[0]
-        rest = ""
+    if words and words[0] in PREFIXES and words[0].startswith("rep"):
+        # A repeated string move is reported by its prefix.
+        mnemonic, rest = words[0], ""
     else:
+        while len(words) > 1 and words[0] in PREFIXES:
+            words = words[1:]
         mnemonic = words[0] if words else ""
         rest = code[code.index(mnemonic) + len(mnemonic):] if mnemonic else ""
     # The symbolic address objdump adds to a jump or call ("<name+0x10>") ends the line.
@@ -400,7 +399,7 @@ def check_sequence(objects, name, steps):
     return [] if pos == len(steps) else ["want %s in this order, have %s" % (steps, words)]
 
 
-def reachable(objects, obj, fn):
+def reachable(obj, fn):
     """The instructions of fn and of every function it calls or jumps to in its object."""
     seen, todo, out = set(), [fn], []
     while todo:
@@ -438,7 +437,7 @@ def check_divides(objects, spec):
     if fn is None:
         return None
     problems, estimates = [], 0
-    for f in reachable(objects, obj, fn):
+    for f in reachable(obj, fn):
         for insn in f.insns:
             if re.match(r"^f?div", insn.mnemonic) or insn.mnemonic.startswith("sqrt"):
                 problems.append("divides: %s in %s" % (insn.text, f.name))

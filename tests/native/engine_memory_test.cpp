@@ -231,36 +231,29 @@ TEST(MemoryKernels, EmptyLoopsStepAsOftenAsTheCopies) {
 }
 
 namespace {
-// Counts the repetitions memory_test makes, forwarding them to the real loops.
+// The repetitions memory_test makes.
 struct RepetitionCounts {
     int copies = 0, empties = 0;
 };
 RepetitionCounts repetitions;
 MemoryLoops real_loops[2];
 
-void count_word_copy(void* dst, const void* src) {
+// The repetitions of mode Mode, counted and forwarded to the real loops.
+template <int Mode> void counted_copy(void* dst, const void* src) {
     ++repetitions.copies;
-    real_loops[0].copy(dst, src);
+    real_loops[Mode].copy(dst, src);
 }
-void count_block_copy(void* dst, const void* src) {
-    ++repetitions.copies;
-    real_loops[1].copy(dst, src);
-}
-void count_word_empty() {
+template <int Mode> void counted_empty() {
     ++repetitions.empties;
-    real_loops[0].empty();
-}
-void count_block_empty() {
-    ++repetitions.empties;
-    real_loops[1].empty();
+    real_loops[Mode].empty();
 }
 } // namespace
 
 TEST(MemoryTest, EveryPassMakesTenRepetitionsInBothLoopsOfBothModes) {
     real_loops[0] = memory_loops[0];
     real_loops[1] = memory_loops[1];
-    memory_loops[0] = {count_word_copy, count_word_empty};
-    memory_loops[1] = {count_block_copy, count_block_empty};
+    memory_loops[0] = {counted_copy<0>, counted_empty<0>};
+    memory_loops[1] = {counted_copy<1>, counted_empty<1>};
     for (int mem_block : {0, 1}) {
         repetitions = {};
         std::vector<RepetitionCounts> at_pass;

@@ -45,42 +45,46 @@ Bound power_bound(float x, float y) {
 // The kernels' constant tables by their bit patterns (lanes 0 and 1): sine and cosine limit,
 // 4/π, π/4 in two parts and the series factors (sine lane, cosine lane); √2, the logarithm's
 // series, ln 2 in two parts; the power kernel's range and Padé coefficients; masks and integers.
-#define KALVIT_3DN_TABLE(name) extern const uint32_t k3dn_##name##_bits[2] asm("k3dn_" #name);
-KALVIT_3DN_TABLE(limit)
-KALVIT_3DN_TABLE(4_pi)
-KALVIT_3DN_TABLE(pio4_hi)
-KALVIT_3DN_TABLE(pio4_lo)
-KALVIT_3DN_TABLE(series_1)
-KALVIT_3DN_TABLE(series_2)
-KALVIT_3DN_TABLE(series_3)
-KALVIT_3DN_TABLE(series_4)
-KALVIT_3DN_TABLE(sqrt2)
-KALVIT_3DN_TABLE(ln_c1)
-KALVIT_3DN_TABLE(ln_c2)
-KALVIT_3DN_TABLE(ln_c3)
-KALVIT_3DN_TABLE(ln2_hi)
-KALVIT_3DN_TABLE(ln2_lo)
-KALVIT_3DN_TABLE(ln2)
-KALVIT_3DN_TABLE(log2e)
-KALVIT_3DN_TABLE(t_min)
-KALVIT_3DN_TABLE(t_max)
-KALVIT_3DN_TABLE(below_two)
-KALVIT_3DN_TABLE(12)
-KALVIT_3DN_TABLE(60)
-KALVIT_3DN_TABLE(120)
-KALVIT_3DN_TABLE(one)
-KALVIT_3DN_TABLE(half)
-KALVIT_3DN_TABLE(max)
-KALVIT_3DN_TABLE(neg_max)
-KALVIT_3DN_TABLE(sign)
-KALVIT_3DN_TABLE(abs)
-KALVIT_3DN_TABLE(mantissa)
-KALVIT_3DN_TABLE(exponent_step)
-KALVIT_3DN_TABLE(nan)
-KALVIT_3DN_TABLE(int_1)
-KALVIT_3DN_TABLE(int_2)
-KALVIT_3DN_TABLE(int_4)
-KALVIT_3DN_TABLE(int_127)
+#define KALVIT_3DN_TABLES(X)                                                                       \
+    X(limit, 0x46C90FDBu, 0x46C90FDBu)                                                             \
+    X(4_pi, 0x3FA2F983u, 0x3FA2F983u)                                                              \
+    X(pio4_hi, 0x3F490000u, 0x3F490000u)                                                           \
+    X(pio4_lo, 0x397DAA22u, 0x397DAA22u)                                                           \
+    X(series_1, 0x00000000u, 0x3C924925u)                                                          \
+    X(series_2, 0x3CC30C31u, 0x3D088889u)                                                          \
+    X(series_3, 0x3D4CCCCDu, 0x3DAAAAABu)                                                          \
+    X(series_4, 0x3E2AAAABu, 0x3F000000u)                                                          \
+    X(sqrt2, 0x3FB504F3u, 0x3FB504F3u)                                                             \
+    X(ln_c1, 0x3EAAAABDu, 0x3EAAAABDu)                                                             \
+    X(ln_c2, 0x3E4CAF6Fu, 0x3E4CAF6Fu)                                                             \
+    X(ln_c3, 0x3E18EFE2u, 0x3E18EFE2u)                                                             \
+    X(ln2_hi, 0x3F317200u, 0x3F317200u)                                                            \
+    X(ln2_lo, 0x35BFBE8Eu, 0x35BFBE8Eu)                                                            \
+    X(ln2, 0x3F317218u, 0x3F317218u)                                                               \
+    X(log2e, 0x3FB8AA3Bu, 0x3FB8AA3Bu)                                                             \
+    X(t_min, 0xC2FE0000u, 0xC2FE0000u)                                                             \
+    X(t_max, 0x42FFFFFFu, 0x42FFFFFFu)                                                             \
+    X(below_two, 0x3FFFFFFFu, 0x3FFFFFFFu)                                                         \
+    X(12, 0x41400000u, 0x41400000u)                                                                \
+    X(60, 0x42700000u, 0x42700000u)                                                                \
+    X(120, 0x42F00000u, 0x42F00000u)                                                               \
+    X(one, 0x3F800000u, 0x3F800000u)                                                               \
+    X(half, 0x3F000000u, 0x3F000000u)                                                              \
+    X(max, 0x7F7FFFFFu, 0x7F7FFFFFu)                                                               \
+    X(neg_max, 0xFF7FFFFFu, 0xFF7FFFFFu)                                                           \
+    X(sign, 0x80000000u, 0x80000000u)                                                              \
+    X(abs, 0x7FFFFFFFu, 0x7FFFFFFFu)                                                               \
+    X(mantissa, 0x007FFFFFu, 0x007FFFFFu)                                                          \
+    X(exponent_step, 0x00800000u, 0x00800000u)                                                     \
+    X(nan, 0x7FC00000u, 0x7FC00000u)                                                               \
+    X(int_1, 0x00000001u, 0x00000001u)                                                             \
+    X(int_2, 0x00000002u, 0x00000002u)                                                             \
+    X(int_4, 0x00000004u, 0x00000004u)                                                             \
+    X(int_127, 0x0000007Fu, 0x0000007Fu)
+
+#define KALVIT_3DN_DECLARE(name, lane0, lane1)                                                     \
+    extern const uint32_t k3dn_##name##_bits[2] asm("k3dn_" #name);
+KALVIT_3DN_TABLES(KALVIT_3DN_DECLARE)
 
 TEST(ThreeDNowKernels, ConstantTablesHoldTheirBitPatterns) {
     struct Table {
@@ -88,43 +92,8 @@ TEST(ThreeDNowKernels, ConstantTablesHoldTheirBitPatterns) {
         const uint32_t* bits;
         uint32_t lane0, lane1;
     };
-    const Table tables[] = {
-        {"limit", k3dn_limit_bits, 0x46C90FDBu, 0x46C90FDBu},
-        {"4_pi", k3dn_4_pi_bits, 0x3FA2F983u, 0x3FA2F983u},
-        {"pio4_hi", k3dn_pio4_hi_bits, 0x3F490000u, 0x3F490000u},
-        {"pio4_lo", k3dn_pio4_lo_bits, 0x397DAA22u, 0x397DAA22u},
-        {"series_1", k3dn_series_1_bits, 0x00000000u, 0x3C924925u},
-        {"series_2", k3dn_series_2_bits, 0x3CC30C31u, 0x3D088889u},
-        {"series_3", k3dn_series_3_bits, 0x3D4CCCCDu, 0x3DAAAAABu},
-        {"series_4", k3dn_series_4_bits, 0x3E2AAAABu, 0x3F000000u},
-        {"sqrt2", k3dn_sqrt2_bits, 0x3FB504F3u, 0x3FB504F3u},
-        {"ln_c1", k3dn_ln_c1_bits, 0x3EAAAABDu, 0x3EAAAABDu},
-        {"ln_c2", k3dn_ln_c2_bits, 0x3E4CAF6Fu, 0x3E4CAF6Fu},
-        {"ln_c3", k3dn_ln_c3_bits, 0x3E18EFE2u, 0x3E18EFE2u},
-        {"ln2_hi", k3dn_ln2_hi_bits, 0x3F317200u, 0x3F317200u},
-        {"ln2_lo", k3dn_ln2_lo_bits, 0x35BFBE8Eu, 0x35BFBE8Eu},
-        {"ln2", k3dn_ln2_bits, 0x3F317218u, 0x3F317218u},
-        {"log2e", k3dn_log2e_bits, 0x3FB8AA3Bu, 0x3FB8AA3Bu},
-        {"t_min", k3dn_t_min_bits, 0xC2FE0000u, 0xC2FE0000u},
-        {"t_max", k3dn_t_max_bits, 0x42FFFFFFu, 0x42FFFFFFu},
-        {"below_two", k3dn_below_two_bits, 0x3FFFFFFFu, 0x3FFFFFFFu},
-        {"12", k3dn_12_bits, 0x41400000u, 0x41400000u},
-        {"60", k3dn_60_bits, 0x42700000u, 0x42700000u},
-        {"120", k3dn_120_bits, 0x42F00000u, 0x42F00000u},
-        {"one", k3dn_one_bits, 0x3F800000u, 0x3F800000u},
-        {"half", k3dn_half_bits, 0x3F000000u, 0x3F000000u},
-        {"max", k3dn_max_bits, 0x7F7FFFFFu, 0x7F7FFFFFu},
-        {"neg_max", k3dn_neg_max_bits, 0xFF7FFFFFu, 0xFF7FFFFFu},
-        {"sign", k3dn_sign_bits, 0x80000000u, 0x80000000u},
-        {"abs", k3dn_abs_bits, 0x7FFFFFFFu, 0x7FFFFFFFu},
-        {"mantissa", k3dn_mantissa_bits, 0x007FFFFFu, 0x007FFFFFu},
-        {"exponent_step", k3dn_exponent_step_bits, 0x00800000u, 0x00800000u},
-        {"nan", k3dn_nan_bits, 0x7FC00000u, 0x7FC00000u},
-        {"int_1", k3dn_int_1_bits, 0x00000001u, 0x00000001u},
-        {"int_2", k3dn_int_2_bits, 0x00000002u, 0x00000002u},
-        {"int_4", k3dn_int_4_bits, 0x00000004u, 0x00000004u},
-        {"int_127", k3dn_int_127_bits, 0x0000007Fu, 0x0000007Fu},
-    };
+#define KALVIT_3DN_ROW(name, lane0, lane1) {#name, k3dn_##name##_bits, lane0, lane1},
+    const Table tables[] = {KALVIT_3DN_TABLES(KALVIT_3DN_ROW)};
     for (const Table& t : tables) {
         EXPECT_EQ(t.bits[0], t.lane0) << "k3dn_" << t.name;
         EXPECT_EQ(t.bits[1], t.lane1) << "k3dn_" << t.name;
