@@ -1,5 +1,4 @@
-# kalvit.exe: the thin Win32 layer, the pages and the application shell.
-add_subdirectory(ui)
+# kalvit.exe: the pages and the application shell over the thin Win32 layer (ui/).
 add_subdirectory(pages)
 add_subdirectory(infopage)
 

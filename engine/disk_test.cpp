@@ -7,9 +7,9 @@
 #include <string>
 
 #include "engine/clock.h"
-#include "shell/gbk.h"
 #include "shell/log.h"
 #include "shell/msgbox.h"
+#include "ui/gbk.h"
 #include "ui/handles.h"
 
 namespace {

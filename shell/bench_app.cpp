@@ -10,40 +10,31 @@
 #include "engine/model.h"
 #include "shell/app_globals.h"
 #include "shell/config_file.h"
-#include "shell/gbk.h"
 #include "shell/log.h"
 #include "shell/main_frame.h"
 #include "shell/msg_pump.h"
 #include "shell/msgbox.h"
 #include "shell/profile.h"
 #include "shell/sheet.h"
+#include "shell/startup_rules.h"
+#include "ui/gbk.h"
 
 OSVERSIONINFOW os_version;
 
 namespace {
 constexpr int kSloganId = QTestPage::kSlogan;
-constexpr int kTallFrameHeight = 470;
-constexpr int kSloganLimit = 395;
-
-// The installation call: "help" as the first four characters, or the quoted word.
-bool is_installation_call(const wchar_t* command_line) {
-    return std::wcsncmp(command_line, L"help", 4) == 0 ||
-           std::wcsncmp(command_line, L"\"help\"", 6) == 0;
-}
 
 void find_program_dir() {
     wchar_t module[kPathSize];
     DWORD n = GetModuleFileNameW(nullptr, module, kPathSize);
     module[n < kPathSize ? n : kPathSize - 1] = L'\0';
-    std::string path = to_gbk(module);
-    size_t cut = path.rfind('\\');
-    if (cut != std::string::npos)
-        path.resize(cut);
-    std::snprintf(program_dir, sizeof program_dir, "%s", path.c_str());
+    std::snprintf(program_dir, sizeof program_dir, "%s", to_gbk(directory_of(module)).c_str());
 }
 
 void log_os_version() {
     os_version = {};
+    // The wide record (276 bytes, not the 148 of the ANSI one): its service-pack text comes as
+    // UTF-16 and is converted like every other text.
     os_version.dwOSVersionInfoSize = sizeof os_version;
     GetVersionExW(&os_version);
     QMsgLog("The OS is Windows %d.%d build %hu %s", static_cast<int>(os_version.dwMajorVersion),
@@ -59,20 +50,17 @@ RECT client_rect(HWND hwnd) {
 }
 
 // Large system fonts push the test page's last line down; the frame then grows to 470 pixels.
-void fit_frame_height() {
+void check_frame_height() {
     RECT frame{}, slogan{};
     GetWindowRect(main_frame.hwnd(), &frame);
     GetWindowRect(test_page.item(kSloganId), &slogan);
-    int d = slogan.top - frame.top;
     QMsgLog("rect2.top=%d rect1.top=%d d=%d ", static_cast<int>(slogan.top),
-            static_cast<int>(frame.top), d);
-    if (d > kSloganLimit) {
-        int screen_height = GetSystemMetrics(SM_CYSCREEN);
-        int top = (screen_height - kTallFrameHeight) / 2;
-        int bottom = (screen_height + kTallFrameHeight) / 2;
-        MoveWindow(main_frame.hwnd(), frame.left, top, frame.right - frame.left, bottom - top,
-                   TRUE);
-    }
+            static_cast<int>(frame.top), static_cast<int>(slogan.top - frame.top));
+    FrameBounds fitted = fit_frame_height({frame.left, frame.top, frame.right, frame.bottom},
+                                        slogan.top, GetSystemMetrics(SM_CYSCREEN));
+    if (fitted.top != frame.top || fitted.bottom != frame.bottom)
+        MoveWindow(main_frame.hwnd(), fitted.left, fitted.top, fitted.right - fitted.left,
+                   fitted.bottom - fitted.top, TRUE);
     property_sheet.move_to(client_rect(main_frame.hwnd()));
     ShowWindow(property_sheet.hwnd(), SW_SHOW);
 }
@@ -117,7 +105,7 @@ int BenchApp::init_instance(const wchar_t* command_line) {
     setup_page.set_start_options(pre_test_flag);
     property_sheet.move_to(client_rect(main_frame.hwnd()));
     property_sheet.set_active_page(kTestPageIndex);
-    fit_frame_height();
+    check_frame_height();
 
     QMsgPump(property_sheet.hwnd());
     Sleep(100);

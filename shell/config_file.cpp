@@ -6,10 +6,10 @@
 #include <utility>
 
 #include "shell/app_globals.h"
-#include "shell/gbk.h"
 #include "shell/log.h"
 #include "shell/msgbox.h"
 #include "shell/text_buffer.h"
+#include "ui/gbk.h"
 
 char visit_url[kConfigTextSize];
 char upload_url[kConfigTextSize];

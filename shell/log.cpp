@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <ctime>
 
-#include "shell/gbk.h"
+#include "ui/gbk.h"
 
 #ifdef _WIN32
 #include <windows.h>

@@ -10,7 +10,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR command_line, int) {
     // With the log on, its lines name window messages.
     if (log_enabled())
         msg_names_enable();
-    install_message_box();
+    install_message_services();
     ui::App::set_instance(instance);
     static BenchApp app;
     int code = app.init_instance(command_line != nullptr ? command_line : L"");

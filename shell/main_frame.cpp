@@ -8,12 +8,12 @@
 #include "infopage/about_page.h"
 #include "pages/setup_page.h"
 #include "shell/app_globals.h"
-#include "shell/gbk.h"
 #include "shell/log.h"
 #include "shell/msg_pump.h"
 #include "shell/profile.h"
 #include "shell/sheet.h"
 #include "ui/app.h"
+#include "ui/gbk.h"
 
 FrameGdi frame_gdi;
 int quit_flag = 0;
@@ -27,7 +27,7 @@ constexpr wchar_t kFrameClass[] = L"CMainFrame";
 constexpr int kIconId = 128;
 constexpr int kMarkerBitmapId = 142;
 constexpr UINT kIdleUpdate = 0x0363;
-constexpr UINT kSwitchFirst = 0x036D;
+constexpr UINT kSwitchFirst = ui::FrameWindow::kActivateTopLevel;
 } // namespace
 
 void FrameGdi::release() {
@@ -81,10 +81,13 @@ bool CMainFrame::on_create() {
 }
 
 void CMainFrame::on_close() {
+    if (closing_)
+        return;
     if (test_running) {
         QMsgLog("Test is running ! wait......");
         return;
     }
+    closing_ = true;
     quit_flag = 1;
     property_sheet.set_active_page(kSetupPageIndex);
     pre_test_flag = setup_page.checked(QSetupPage::kPreTest) ? 1 : 0;
@@ -111,7 +114,7 @@ void CMainFrame::on_activate(WPARAM wparam) {
     frame_minimized = minimized;
 }
 
-LRESULT CMainFrame::window_proc(UINT message, WPARAM wparam, LPARAM lparam) {
+LRESULT CMainFrame::frame_proc(UINT message, WPARAM wparam, LPARAM lparam) {
     switch (message) {
     case WM_CREATE:
         main_frame_window = hwnd();

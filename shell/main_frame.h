@@ -28,7 +28,7 @@ extern bool frame_minimized;
 // Progress of the display-switch watcher, 0 to 3.
 extern int switch_step;
 
-class CMainFrame : public ui::Window {
+class CMainFrame : public ui::FrameWindow {
 public:
     static constexpr int kWidth = 640;
     static constexpr int kHeight = 440;
@@ -39,7 +39,7 @@ public:
     bool create();
 
 protected:
-    LRESULT window_proc(UINT message, WPARAM wparam, LPARAM lparam) override;
+    LRESULT frame_proc(UINT message, WPARAM wparam, LPARAM lparam) override;
     LRESULT default_proc(UINT message, WPARAM wparam, LPARAM lparam) override;
 
 private:
@@ -47,6 +47,9 @@ private:
     void on_close();
     void on_activate(WPARAM wparam);
     void watch_display_switch(UINT message);
+    // Set once the close has begun: a close request that arrives while the close drains
+    // messages (a page's kill-active may) finds it and does nothing.
+    bool closing_ = false;
 };
 
 extern CMainFrame main_frame;

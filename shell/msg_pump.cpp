@@ -1,9 +1,11 @@
 #include "shell/msg_pump.h"
 
-#include "shell/gbk.h"
 #include "shell/log.h"
 #include "shell/msg_names.h"
 #include "shell/msgbox.h"
+#include "ui/dialog.h"
+#include "ui/gbk.h"
+#include "ui/window.h"
 
 HWND welcome_window = nullptr;
 HWND main_frame_window = nullptr;
@@ -30,18 +32,28 @@ void drain(HWND filter, bool log_each) {
 
 bool exists(HWND hwnd) { return hwnd != nullptr && IsWindow(hwnd); }
 
-void show_plain_box(const char* gbk_text) {
-    HWND owner = exists(main_frame_window) ? main_frame_window : nullptr;
-    MessageBoxW(owner, to_wide(gbk_text).c_str(), L"kalvit", MB_OK);
+// The box belongs to the window the user works in, so that it blocks that window: a modal
+// dialog's handlers cannot run again underneath the box.
+void show_box(const char* gbk_text) {
+    MessageBoxW(ui::active_owner(main_frame_window), to_wide(gbk_text).c_str(), L"kalvit", MB_OK);
 }
 
-void show_message_box(const char* gbk_text) {
+void hide_welcome() {
     if (exists(welcome_window))
         ShowWindow(welcome_window, SW_HIDE);
-    show_plain_box(gbk_text);
+}
+
+void show_welcome_and_drain() {
     if (exists(welcome_window))
         ShowWindow(welcome_window, SW_SHOW);
     QMsgPump(exists(welcome_window) ? welcome_window : nullptr);
+}
+
+void log_handler_error(HWND hwnd, UINT message, const char* what) {
+    wchar_t window_class[64] = {};
+    GetClassNameW(hwnd, window_class, 64);
+    QMsgLog("*****Error:\t%s: exception in the handler of message %X: %s",
+            to_gbk(window_class).c_str(), message, what);
 }
 } // namespace
 
@@ -55,7 +67,9 @@ void QMsgPump(HWND dialog) {
     drain(GetDesktopWindow(), true);
 }
 
-void install_message_box() {
-    set_message_presenter(show_message_box);
-    set_plain_message_presenter(show_plain_box);
+void install_message_services() {
+    set_message_presenter(show_box);
+    set_plain_message_presenter(show_box);
+    set_welcome_hooks({hide_welcome, show_welcome_and_drain});
+    ui::set_handler_error_reporter(log_handler_error);
 }

@@ -12,5 +12,6 @@ extern HWND main_frame_window; // the main frame, whose messages are drained sec
 void QMsgPump(HWND dialog = nullptr);
 
 // Makes QMsgBox and plain_message_box show the Windows message box (OK button, caption
-// "kalvit").
-void install_message_box();
+// "kalvit", owned by the window the user works in), QMsgBox hide the welcome window around it,
+// and an exception that escapes a window's handler a log line.
+void install_message_services();

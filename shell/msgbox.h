@@ -1,8 +1,10 @@
 #pragma once
 // User messages: a printf-style modal box with one OK button, captioned "kalvit".
 
-// Formats into a 1024-byte buffer (longer texts are cut) and shows it. Returns 1 after the box
-// was shown and closed, 0 when formatting failed (then "QMsg error!" is shown instead).
+// Hides the welcome window, formats into a 1024-byte buffer (longer texts are cut) and shows
+// it; once the box is closed, shows the welcome window again and drains what queued up meanwhile.
+// Returns 1 then. When formatting fails it shows "QMsg error!" and returns 0 at once, leaving
+// the welcome window hidden and nothing drained.
 int QMsgBox(const char* format, ...) __attribute__((format(gnu_printf, 1, 2)));
 
 // The platform's message box as it is: the text unformatted, one OK button, caption "kalvit".
@@ -16,3 +18,11 @@ using MessagePresenter = void (*)(const char* gbk_text);
 MessagePresenter set_message_presenter(MessagePresenter presenter); // returns the previous one
 // The same for plain_message_box.
 MessagePresenter set_plain_message_presenter(MessagePresenter presenter);
+
+// What QMsgBox does to the welcome window around its box: hide it, and afterwards show it again
+// and drain the queue. Both do nothing until the program installs its own; returns the previous.
+struct WelcomeHooks {
+    void (*hide)() = nullptr;
+    void (*show_and_drain)() = nullptr;
+};
+WelcomeHooks set_welcome_hooks(WelcomeHooks hooks);

@@ -8,7 +8,7 @@
 #include <type_traits>
 
 #include "shell/app_globals.h"
-#include "shell/gbk.h"
+#include "ui/gbk.h"
 
 char up_mail[kUpMailSize];
 char up_pass[kUpPassSize];

@@ -12,6 +12,9 @@ constexpr int kSetupPageIndex = 2;
 constexpr int kAboutPageIndex = 3;
 
 class qPropertySheet : public ui::PropertySheet {
+public:
+    qPropertySheet() : PropertySheet(L"qPropertySheet") {}
+
 protected:
     // While a test runs nothing the sheet's controls report is acted on, so the page stays.
     bool on_control_notify(NMHDR* header, LRESULT& result) override;

@@ -3,6 +3,7 @@
 #include <commctrl.h>
 
 #include <algorithm>
+#include <vector>
 
 namespace ui {
 
@@ -33,18 +34,25 @@ void App::remove_dialog_window(HWND hwnd) {
     list.erase(std::remove(list.begin(), list.end(), hwnd), list.end());
 }
 
-bool App::on_idle(long) { return false; }
-
-bool App::pre_translate(MSG& msg) {
-    // Copy: a dialog procedure may add or remove windows while the message is handled.
-    std::vector<HWND> list = dialog_windows();
-    for (HWND dialog : list) {
-        if (IsWindow(dialog) && (msg.hwnd == dialog || IsChild(dialog, msg.hwnd)) &&
-            IsDialogMessageW(dialog, &msg))
-            return true;
+HWND App::dialog_window_for(HWND hwnd) {
+    const auto& list = dialog_windows();
+    HWND desktop = GetDesktopWindow();
+    for (HWND w = hwnd; w != nullptr && w != desktop; w = GetAncestor(w, GA_PARENT)) {
+        if (std::find(list.begin(), list.end(), w) != list.end())
+            return w;
     }
-    return false;
+    return nullptr;
 }
+
+void App::process(MSG& msg) {
+    HWND dialog = dialog_window_for(msg.hwnd);
+    if (dialog != nullptr && IsDialogMessageW(dialog, &msg))
+        return;
+    TranslateMessage(&msg);
+    DispatchMessageW(&msg);
+}
+
+bool App::on_idle(long) { return false; }
 
 int App::run() {
     MSG msg{};
@@ -58,10 +66,7 @@ int App::run() {
         BOOL got = GetMessageW(&msg, nullptr, 0, 0);
         if (got == 0 || got == -1)
             break;
-        if (!pre_translate(msg)) {
-            TranslateMessage(&msg);
-            DispatchMessageW(&msg);
-        }
+        process(msg);
         idle = true;
         idle_count = 0;
     }

@@ -1,9 +1,8 @@
 #pragma once
 #include <windows.h>
-
-#include <vector>
-// The application: instance handle, common controls, and the message loop that feeds modeless
-// dialogs to IsDialogMessageW and calls an idle handler while the queue is empty.
+// The application: instance handle, common controls, and the message loop that gives keyboard
+// messages to the dialog they belong to (IsDialogMessageW) and calls an idle handler while the
+// queue is empty.
 
 namespace ui {
 
@@ -15,9 +14,16 @@ public:
     static HINSTANCE instance();
     static void set_instance(HINSTANCE instance);
 
-    // Registers a window whose descendants get dialog keyboard handling (tab, arrows, Enter).
+    // Registers a window whose descendants get dialog keyboard handling (tab, arrows, Enter,
+    // Esc). A message goes to the innermost registered window that holds its target, so a key
+    // on a property page's control acts on that page, not on the sheet around it.
     static void add_dialog_window(HWND hwnd);
     static void remove_dialog_window(HWND hwnd);
+    // The innermost registered window that is `hwnd` or one of its ancestors; null when none.
+    static HWND dialog_window_for(HWND hwnd);
+
+    // One message as the loop handles it: dialog keyboard handling, or translation and dispatch.
+    static void process(MSG& msg);
 
     // Runs the loop until WM_QUIT; returns its exit code.
     int run();
@@ -28,9 +34,6 @@ protected:
     // Called while the queue is empty with a count that restarts after each message; returns
     // true to be called again before the next message arrives.
     virtual bool on_idle(long count);
-
-private:
-    bool pre_translate(MSG& msg);
 };
 
 } // namespace ui

@@ -1,9 +1,40 @@
 #include "ui/dialog.h"
 
+#include <exception>
+#include <utility>
+
 #include "ui/app.h"
 #include "ui/text.h"
+#include "ui/window.h"
 
 namespace ui {
+
+namespace {
+// The dialog whose window is being created on this thread and not yet bound.
+thread_local Dialog* creating_dialog = nullptr;
+// The innermost running modal dialog.
+ModalDialog* topmost_modal = nullptr;
+
+// What a dialog message gets when its handler failed half-way: commands and closing count as
+// handled, so that no default action (such as the cancel of a close) follows; everything else
+// takes its default handling.
+INT_PTR neutral_result(HWND hwnd, UINT message) {
+    switch (message) {
+    case WM_CLOSE:
+    case WM_COMMAND:
+    case WM_SYSCOMMAND:
+    case WM_NOTIFY:
+        SetWindowLongPtrW(hwnd, DWLP_MSGRESULT, 0);
+        return TRUE;
+    default:
+        return FALSE;
+    }
+}
+} // namespace
+
+Dialog::Creating::Creating(Dialog* dialog) : previous_(std::exchange(creating_dialog, dialog)) {}
+
+Dialog::Creating::~Creating() { creating_dialog = previous_; }
 
 Dialog::~Dialog() {
     if (hwnd_ != nullptr && IsWindow(hwnd_)) {
@@ -41,20 +72,22 @@ INT_PTR Dialog::dialog_proc(UINT message, WPARAM wparam, LPARAM lparam) {
 
 INT_PTR CALLBACK Dialog::thunk(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
     auto* self = reinterpret_cast<Dialog*>(GetWindowLongPtrW(hwnd, DWLP_USER));
-    if (self == nullptr && message == WM_INITDIALOG) {
-        self = reinterpret_cast<Dialog*>(lparam);
-        if (self != nullptr) {
-            self->hwnd_ = hwnd;
-            SetWindowLongPtrW(hwnd, DWLP_USER, reinterpret_cast<LONG_PTR>(self));
-        }
+    if (self == nullptr && creating_dialog != nullptr) {
+        self = std::exchange(creating_dialog, nullptr);
+        self->hwnd_ = hwnd;
+        SetWindowLongPtrW(hwnd, DWLP_USER, reinterpret_cast<LONG_PTR>(self));
     }
     if (self == nullptr)
         return FALSE;
     INT_PTR result = FALSE;
     try {
         result = self->dialog_proc(message, wparam, lparam);
+    } catch (const std::exception& e) {
+        report_handler_error(hwnd, message, e.what());
+        result = neutral_result(hwnd, message);
     } catch (...) {
-        result = FALSE;
+        report_handler_error(hwnd, message, "unknown exception");
+        result = neutral_result(hwnd, message);
     }
     if (message == WM_NCDESTROY) {
         SetWindowLongPtrW(hwnd, DWLP_USER, 0);
@@ -65,9 +98,17 @@ INT_PTR CALLBACK Dialog::thunk(HWND hwnd, UINT message, WPARAM wparam, LPARAM lp
 }
 
 INT_PTR ModalDialog::run(HWND owner) {
-    return DialogBoxParamW(App::instance(), MAKEINTRESOURCEW(template_id()), owner, thunk,
-                           reinterpret_cast<LPARAM>(this));
+    outer_ = std::exchange(topmost_modal, this);
+    INT_PTR result = 0;
+    {
+        Creating creating(this);
+        result = DialogBoxParamW(App::instance(), MAKEINTRESOURCEW(template_id()), owner, thunk, 0);
+    }
+    topmost_modal = std::exchange(outer_, nullptr);
+    return result;
 }
+
+ModalDialog* ModalDialog::topmost() { return topmost_modal; }
 
 bool ModalDialog::on_command(int id, int, HWND) {
     if (id == IDOK || id == IDCANCEL) {
@@ -80,8 +121,11 @@ bool ModalDialog::on_command(int id, int, HWND) {
 ModelessDialog::~ModelessDialog() { destroy(); }
 
 bool ModelessDialog::create(HWND owner) {
-    HWND hwnd = CreateDialogParamW(App::instance(), MAKEINTRESOURCEW(template_id()), owner, thunk,
-                                   reinterpret_cast<LPARAM>(this));
+    HWND hwnd = nullptr;
+    {
+        Creating creating(this);
+        hwnd = CreateDialogParamW(App::instance(), MAKEINTRESOURCEW(template_id()), owner, thunk, 0);
+    }
     if (hwnd == nullptr)
         return false;
     App::add_dialog_window(hwnd);
@@ -94,5 +138,18 @@ void ModelessDialog::destroy() {
 }
 
 void ModelessDialog::on_destroyed() { App::remove_dialog_window(hwnd()); }
+
+HWND active_owner(HWND main_window) {
+    for (ModalDialog* d = ModalDialog::topmost(); d != nullptr; d = d->outer()) {
+        if (d->hwnd() != nullptr && IsWindow(d->hwnd()))
+            return d->hwnd();
+    }
+    if (main_window == nullptr || !IsWindow(main_window))
+        return nullptr;
+    HWND popup = GetLastActivePopup(main_window);
+    if (popup != nullptr && popup != main_window && IsWindowVisible(popup) && IsWindowEnabled(popup))
+        return popup;
+    return main_window;
+}
 
 } // namespace ui

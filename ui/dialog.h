@@ -2,8 +2,9 @@
 #include <windows.h>
 
 #include <string>
-// Dialogs from templates. One static procedure binds the object at WM_INITDIALOG and calls
-// its dialog_proc; texts are GBK at this interface.
+// Dialogs from templates. One static procedure binds the object to its window at the first
+// message the dialog procedure sees (WM_SETFONT and the owner-drawn controls' WM_MEASUREITEM
+// come before WM_INITDIALOG) and calls its dialog_proc; texts are GBK at this interface.
 
 namespace ui {
 
@@ -41,6 +42,19 @@ protected:
 
     static INT_PTR CALLBACK thunk(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);
 
+    // Held around the call that creates this dialog's window with thunk as its procedure: the
+    // first message of the new dialog binds it to this object.
+    class Creating {
+    public:
+        explicit Creating(Dialog* dialog);
+        Creating(const Creating&) = delete;
+        Creating& operator=(const Creating&) = delete;
+        ~Creating();
+
+    private:
+        Dialog* previous_;
+    };
+
 private:
     int template_id_;
     HWND hwnd_ = nullptr;
@@ -53,8 +67,15 @@ public:
     INT_PTR run(HWND owner);
     void end(INT_PTR result) { EndDialog(hwnd(), result); }
 
+    // The innermost modal dialog running now, null when none, and the one it was opened from.
+    static ModalDialog* topmost();
+    ModalDialog* outer() const { return outer_; }
+
 protected:
     bool on_command(int id, int code, HWND control) override;
+
+private:
+    ModalDialog* outer_ = nullptr;
 };
 
 // Created modeless; the message loop feeds it to IsDialogMessageW.
@@ -68,5 +89,10 @@ public:
 protected:
     void on_destroyed() override;
 };
+
+// The window a message box of the program belongs to, so that the box blocks whatever the user
+// works in: the innermost modal dialog, otherwise the main window's last active popup,
+// otherwise the main window itself (null when it does not exist).
+HWND active_owner(HWND main_window);
 
 } // namespace ui

@@ -2,8 +2,8 @@
 
 #include <cstring>
 
-#include "shell/gbk.h"
 #include "ui/app.h"
+#include "ui/gbk.h"
 
 namespace ui {
 

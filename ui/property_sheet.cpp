@@ -2,9 +2,9 @@
 
 #include <commctrl.h>
 
-#include "shell/gbk.h"
 #include "ui/app.h"
 #include "ui/dialog_template.h"
+#include "ui/gbk.h"
 
 namespace ui {
 
@@ -20,10 +20,20 @@ bool PropertyPage::create_in(PropertySheet* sheet) {
         return false;
     tmpl.make_child();
     sheet_ = sheet;
-    HWND hwnd = CreateDialogIndirectParamW(App::instance(), tmpl.get(), sheet->hwnd(), thunk,
-                                           reinterpret_cast<LPARAM>(this));
-    return hwnd != nullptr;
+    HWND hwnd = nullptr;
+    {
+        Creating creating(this);
+        hwnd = CreateDialogIndirectParamW(App::instance(), tmpl.get(), sheet->hwnd(), thunk, 0);
+    }
+    if (hwnd == nullptr)
+        return false;
+    // Keys on the page's controls act on the page: Enter on a button is its click, Esc the
+    // page's cancel, and both reach the page before the sheet.
+    App::add_dialog_window(hwnd);
+    return true;
 }
+
+void PropertyPage::on_destroyed() { App::remove_dialog_window(hwnd()); }
 
 INT_PTR PropertyPage::dialog_proc(UINT message, WPARAM wparam, LPARAM lparam) {
     if (message == WM_COMMAND) {
@@ -50,10 +60,11 @@ PropertyPage* PropertySheet::page(int index) const {
 
 bool PropertySheet::create(HWND parent, const char* caption_gbk, DWORD style, DWORD ex_style,
                            int initial) {
-    if (!register_class(kSheetClass, nullptr, LoadCursorW(nullptr, IDC_ARROW),
+    if (!register_class(class_name_, nullptr, LoadCursorW(nullptr, IDC_ARROW),
                         reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1), 0))
         return false;
-    if (!Window::create(ex_style | WS_EX_CONTROLPARENT, kSheetClass, to_wide(caption_gbk).c_str(),
+    // A control parent, so that Tab goes on from the tab control into the shown page's controls.
+    if (!Window::create(ex_style | WS_EX_CONTROLPARENT, class_name_, to_wide(caption_gbk).c_str(),
                         style | WS_CLIPCHILDREN, 0, 0, 100, 100, parent, nullptr))
         return false;
     tab_ = CreateWindowExW(0, WC_TABCONTROLW, L"",

@@ -30,6 +30,8 @@ public:
 
 protected:
     INT_PTR dialog_proc(UINT message, WPARAM wparam, LPARAM lparam) override;
+    // Pages that override this call it too.
+    void on_destroyed() override;
 
 private:
     friend class PropertySheet;
@@ -41,6 +43,9 @@ private:
 class PropertySheet : public Window {
 public:
     static constexpr int kTabId = 0x3020;
+
+    // The sheet's window class is the program's: each sheet names its own.
+    explicit PropertySheet(const wchar_t* class_name) : class_name_(class_name) {}
 
     void add_page(PropertyPage* page);
     // Creates the sheet window as a child of `parent` and shows page `initial` (when visible).
@@ -70,6 +75,7 @@ private:
     RECT page_rect() const;
     void layout();
     bool switch_to(int index);
+    const wchar_t* class_name_;
     std::vector<PropertyPage*> pages_;
     int active_ = -1;
     HWND tab_ = nullptr;

@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "shell/gbk.h"
+#include "ui/gbk.h"
 // Window texts in GBK: converted to UTF-16 at the call, never through the A API.
 
 namespace ui {

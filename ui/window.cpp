@@ -1,8 +1,38 @@
 #include "ui/window.h"
 
+#include <exception>
+
 #include "ui/app.h"
 
 namespace ui {
+
+namespace {
+HandlerErrorReporter error_reporter = nullptr;
+
+// What a message gets when its handler failed half-way: nothing more happens. Creation fails
+// rather than going on with a half-made window.
+LRESULT neutral_result(UINT message) {
+    switch (message) {
+    case WM_NCCREATE:
+        return FALSE;
+    case WM_CREATE:
+        return -1;
+    default:
+        return 0;
+    }
+}
+} // namespace
+
+HandlerErrorReporter set_handler_error_reporter(HandlerErrorReporter reporter) {
+    HandlerErrorReporter previous = error_reporter;
+    error_reporter = reporter;
+    return previous;
+}
+
+void report_handler_error(HWND hwnd, UINT message, const char* what) {
+    if (error_reporter != nullptr)
+        error_reporter(hwnd, message, what);
+}
 
 Window::~Window() {
     if (hwnd_ != nullptr && IsWindow(hwnd_)) {
@@ -56,8 +86,12 @@ LRESULT CALLBACK Window::thunk(HWND hwnd, UINT message, WPARAM wparam, LPARAM lp
     LRESULT result = 0;
     try {
         result = self->window_proc(message, wparam, lparam);
+    } catch (const std::exception& e) {
+        report_handler_error(hwnd, message, e.what());
+        result = neutral_result(message);
     } catch (...) {
-        result = DefWindowProcW(hwnd, message, wparam, lparam);
+        report_handler_error(hwnd, message, "unknown exception");
+        result = neutral_result(message);
     }
     if (message == WM_NCDESTROY) {
         SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
@@ -65,6 +99,17 @@ LRESULT CALLBACK Window::thunk(HWND hwnd, UINT message, WPARAM wparam, LPARAM lp
         self->hwnd_ = nullptr;
     }
     return result;
+}
+
+LRESULT FrameWindow::window_proc(UINT message, WPARAM wparam, LPARAM lparam) {
+    LRESULT result = frame_proc(message, wparam, lparam);
+    if ((message == WM_ACTIVATE || message == WM_ENABLE) && hwnd() != nullptr)
+        SendMessageW(hwnd(), kActivateTopLevel, wparam, 0);
+    return result;
+}
+
+LRESULT FrameWindow::frame_proc(UINT message, WPARAM wparam, LPARAM lparam) {
+    return default_proc(message, wparam, lparam);
 }
 
 } // namespace ui

@@ -6,6 +6,12 @@
 
 namespace ui {
 
+// Told about an exception that escaped a message handler (window or dialog); the handler's
+// message then gets its neutral result. The program logs it; by default nothing is told.
+using HandlerErrorReporter = void (*)(HWND hwnd, UINT message, const char* what);
+HandlerErrorReporter set_handler_error_reporter(HandlerErrorReporter reporter);
+void report_handler_error(HWND hwnd, UINT message, const char* what);
+
 class Window {
 public:
     Window() = default;
@@ -33,6 +39,19 @@ protected:
 private:
     static LRESULT CALLBACK thunk(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);
     HWND hwnd_ = nullptr;
+};
+
+// A top-level frame. Whenever its activation or its enabled state changes it sends itself
+// kActivateTopLevel (wParam as the WM_ACTIVATE or WM_ENABLE that caused it), the notification
+// by which a frame learns that it, or the program, comes to the front or goes behind.
+class FrameWindow : public Window {
+public:
+    static constexpr UINT kActivateTopLevel = 0x036D;
+
+protected:
+    LRESULT window_proc(UINT message, WPARAM wparam, LPARAM lparam) final;
+    // The frame's own handling of every message.
+    virtual LRESULT frame_proc(UINT message, WPARAM wparam, LPARAM lparam);
 };
 
 } // namespace ui

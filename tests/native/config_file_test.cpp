@@ -8,13 +8,13 @@
 #include <vector>
 
 #include "analysis/encode_upload.h"
-#include "tests/read_all.h"
 #include "shell/app_globals.h"
 #include "shell/config_file.h"
-#include "shell/gbk.h"
 #include "shell/log.h"
 #include "shell/msgbox.h"
 #include "shell/text_buffer.h"
+#include "tests/read_all.h"
+#include "ui/gbk.h"
 
 namespace fs = std::filesystem;
 

@@ -8,7 +8,7 @@
 
 #include "engine/measure.h"
 #include "engine/model.h"
-#include "shell/gbk.h"
+#include "ui/gbk.h"
 
 namespace {
 std::string text_of(void (*format)(int, float, char*, size_t), int k, float speed) {

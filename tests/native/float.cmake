@@ -20,7 +20,7 @@ if(KALVIT_QEMU_X86_64)
         ${PROJECT_SOURCE_DIR}/engine/float_cpu.cpp
         ${PROJECT_SOURCE_DIR}/engine/clock.cpp
         ${PROJECT_SOURCE_DIR}/shell/log.cpp
-        ${PROJECT_SOURCE_DIR}/shell/gbk.cpp
+        ${PROJECT_SOURCE_DIR}/ui/gbk.cpp
     )
     target_link_libraries(float_3dnow_tests PRIVATE kalvit_base_options GTest::gtest_main)
     add_test(NAME float_3dnow_tests

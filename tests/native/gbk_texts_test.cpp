@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "shell/gbk.h"
+#include "ui/gbk.h"
 
 // The compiler encodes each text twice, independently of the converters under test: the narrow
 // literal as GBK bytes and the wide literal as UTF-16 (UTF-32 natively). to_wide and to_gbk must

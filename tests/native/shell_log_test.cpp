@@ -2,11 +2,14 @@
 
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "shell/log.h"
 #include "shell/msg_names.h"
 #include "shell/msgbox.h"
+#include "shell/startup_rules.h"
 #include "tests/read_all.h"
+#include "ui/gbk.h"
 
 
 TEST(Log, OffFormatsNothingAndOnPutsSeparatorFirst) {
@@ -54,28 +57,66 @@ TEST(MsgName, TableOffOnAndUnknown) {
 }
 
 namespace {
-std::string shown_text;
-int shown_count = 0;
-void record(const char* text) {
-    shown_text = text;
-    ++shown_count;
-}
+// What the message services did, in order: "hide", "box:<text>", "show".
+std::vector<std::string> events;
+void record(const char* text) { events.push_back(std::string("box:") + text); }
+void record_hide() { events.push_back("hide"); }
+void record_show() { events.push_back("show"); }
 } // namespace
 
-TEST(MsgBox, FormatsCutsAndReportsFormattingFailure) {
+TEST(MsgBox, HidesTheWelcomeWindowFormatsAndCutsAndReportsFormattingFailure) {
     MessagePresenter previous = set_message_presenter(record);
-    shown_count = 0;
+    WelcomeHooks previous_hooks = set_welcome_hooks({record_hide, record_show});
+    using Events = std::vector<std::string>;
+    events.clear();
     EXPECT_EQ(QMsgBox("无法打开文件\"%s\"!", "c:\\kalvit\\kalvtetc.inf"), 1);
-    EXPECT_EQ(shown_text, "无法打开文件\"c:\\kalvit\\kalvtetc.inf\"!");
+    EXPECT_EQ(events, (Events{"hide", "box:无法打开文件\"c:\\kalvit\\kalvtetc.inf\"!", "show"}));
 
+    events.clear();
     std::string big(3000, 'y');
     EXPECT_EQ(QMsgBox("%s", big.c_str()), 1);
-    EXPECT_EQ(shown_text, std::string(1023, 'y'));
+    EXPECT_EQ(events, (Events{"hide", "box:" + std::string(1023, 'y'), "show"}));
 
-    // A wide text that has no multibyte form cannot be formatted.
+    // A wide text that has no multibyte form cannot be formatted: the welcome window was hidden
+    // first and stays hidden, and nothing is drained.
+    events.clear();
     const wchar_t lone_surrogate[] = {static_cast<wchar_t>(0xD800), 0};
     EXPECT_EQ(QMsgBox("%ls", lone_surrogate), 0);
-    EXPECT_EQ(shown_text, "QMsg error!");
-    EXPECT_EQ(shown_count, 3);
+    EXPECT_EQ(events, (Events{"hide", "box:QMsg error!"}));
+    set_welcome_hooks(previous_hooks);
     set_message_presenter(previous);
+}
+
+TEST(StartUpRules, InstallationCallProgramDirectoryAndFrameHeight) {
+    struct Call {
+        const wchar_t* command_line;
+        bool installs;
+    };
+    for (Call c : {Call{L"help", true}, Call{L"\"help\"", true}, Call{L"helpXYZ", true},
+                   Call{L"\"help\" more", true}, Call{L"hel", false}, Call{L"", false},
+                   Call{L" help", false}, Call{L"\"help", false}, Call{L"HELP", false}})
+        EXPECT_EQ(is_installation_call(c.command_line), c.installs) << to_gbk(c.command_line);
+
+    // 乗 and 淺 end in the byte 5C, a backslash: the cut is made before the conversion.
+    EXPECT_EQ(directory_of(L"c:\\kalvit-ui\\乗\\kalvit.exe"), L"c:\\kalvit-ui\\乗");
+    EXPECT_EQ(directory_of(L"c:\\dir\\淺kalvit.exe"), L"c:\\dir");
+    EXPECT_EQ(to_gbk(directory_of(L"d:\\乗\\x.exe")), "d:\\\x81\x5c");
+    EXPECT_EQ(directory_of(L"kalvit.exe"), L"kalvit.exe");
+
+    // 395 pixels keep the created frame; 396 make it 470 high and centred, truncating.
+    const FrameBounds created{192, 164, 832, 604};
+    struct Fit {
+        int slogan_below_top;
+        int screen_height;
+        FrameBounds expected;
+    };
+    for (Fit f : {Fit{395, 768, created}, Fit{396, 768, {192, 149, 832, 619}},
+                  Fit{500, 767, {192, 148, 832, 618}}, Fit{-20, 768, created}}) {
+        FrameBounds got = fit_frame_height(created, created.top + f.slogan_below_top,
+                                           f.screen_height);
+        EXPECT_EQ(got.left, f.expected.left) << f.slogan_below_top;
+        EXPECT_EQ(got.top, f.expected.top) << f.slogan_below_top;
+        EXPECT_EQ(got.right, f.expected.right) << f.slogan_below_top;
+        EXPECT_EQ(got.bottom, f.expected.bottom) << f.slogan_below_top;
+    }
 }

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "shell/gbk.h"
+#include "ui/gbk.h"
 
 // The program's narrow literals become GBK bytes through -fexec-charset=GB18030, which also
 // accepts characters that GBK lacks (as four-byte codes the GBK converters cannot read). So every

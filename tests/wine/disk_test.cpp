@@ -7,10 +7,10 @@
 #include <vector>
 
 #include "engine/disk_test.h"
-#include "shell/gbk.h"
 #include "shell/log.h"
 #include "shell/msgbox.h"
 #include "tests/native/engine_test_support.h"
+#include "ui/gbk.h"
 
 namespace {
 constexpr wchar_t kTempPath[] = L"c:\\kalvit.tmp";

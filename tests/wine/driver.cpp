@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <cwchar>
 
-#include "shell/gbk.h"
+#include "ui/gbk.h"
 // Starting the program and working its windows from another process.
 
 namespace driver {

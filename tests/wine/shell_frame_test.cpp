@@ -156,7 +156,7 @@ TEST_F(Frame, MessageBoxesHideTheWelcomeWindowOnlyForQMsgBox) {
                                    nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
     ASSERT_NE(welcome, nullptr);
     welcome_window = welcome;
-    install_message_box();
+    install_message_services();
 
     int shown = 0;
     SeenBox formatted = answer_box(

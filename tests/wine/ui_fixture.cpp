@@ -4,7 +4,7 @@
 
 #include "shell/app_globals.h"
 #include "shell/config_file.h"
-#include "shell/gbk.h"
+#include "ui/gbk.h"
 
 namespace uitest {
 

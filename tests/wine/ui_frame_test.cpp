@@ -2,8 +2,8 @@
 
 #include <memory>
 
-#include "shell/gbk.h"
 #include "tests/wine/ui_fixture.h"
+#include "ui/gbk.h"
 // The running program seen from outside: frame, sheet, tabs and pages, and a second copy.
 // One start serves the whole suite, since every start of the program costs seconds.
 

@@ -4,6 +4,9 @@
 #include <commctrl.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <functional>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -39,6 +42,7 @@ protected:
 class Page : public ui::PropertyPage {
 public:
     using PropertyPage::PropertyPage;
+    std::vector<int> commands; // every command the page saw, handled or not
     bool refuse_show = false;
     bool refuse_leave = false;
     int shown = 0;
@@ -49,7 +53,10 @@ public:
     bool on_kill_active() override { return !refuse_leave; }
 
 protected:
-    bool on_command(int id, int, HWND) override { return id == 32772; }
+    bool on_command(int id, int, HWND) override {
+        commands.push_back(id);
+        return id == 32772;
+    }
 };
 
 std::string tab_text(HWND tab, int index) {
@@ -96,7 +103,7 @@ TEST_F(UiLayer, SheetChangesPagesAndHonoursRefusals) {
     Parent parent;
     ASSERT_TRUE(parent.open());
     Page first(201), second(202);
-    ui::PropertySheet sheet;
+    ui::PropertySheet sheet(L"KalvitLayerTestSheet");
     sheet.add_page(&first);
     sheet.add_page(&second);
     ASSERT_TRUE(sheet.create(parent.hwnd(), "Sheet", WS_CHILD | WS_VISIBLE | WS_BORDER, 0, 0));
@@ -143,13 +150,200 @@ TEST_F(UiLayer, UnhandledCommandsGoThroughTheSheetToItsParent) {
     Parent parent;
     ASSERT_TRUE(parent.open());
     Page first(201);
-    ui::PropertySheet sheet;
+    ui::PropertySheet sheet(L"KalvitLayerTestSheet");
     sheet.add_page(&first);
     ASSERT_TRUE(sheet.create(parent.hwnd(), "Sheet", WS_CHILD | WS_VISIBLE, 0, 0));
     SendMessageW(GetDlgItem(first.hwnd(), 32771), BM_CLICK, 0, 0);
     SendMessageW(GetDlgItem(first.hwnd(), 32772), BM_CLICK, 0, 0);
     pump();
     ASSERT_EQ(parent.commands, std::vector<int>{32771}) << "32772 is the page's own";
+}
+
+// Posts a key press to the focused window and delivers it the way the program's loop does.
+void press(UINT key) {
+    HWND focus = GetFocus();
+    PostMessageW(focus, WM_KEYDOWN, key, 1);
+    PostMessageW(focus, WM_KEYUP, key, 0xC0000001);
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE))
+        ui::App::process(msg);
+}
+
+TEST_F(UiLayer, KeysOnAPageActOnThatPageBeforeTheSheetAndItsParent) {
+    Parent parent;
+    ASSERT_TRUE(parent.open());
+    Page first(201);
+    ui::PropertySheet sheet(L"KalvitLayerTestSheet");
+    sheet.add_page(&first);
+    ASSERT_TRUE(sheet.create(parent.hwnd(), "Sheet", WS_CHILD | WS_VISIBLE, 0, 0));
+    sheet.move_to(RECT{0, 0, 480, 260});
+    pump();
+    HWND start = GetDlgItem(first.hwnd(), 32771);
+    HWND stop = GetDlgItem(first.hwnd(), 32772);
+    SetFocus(start);
+    ASSERT_EQ(GetFocus(), start);
+
+    press(VK_TAB);
+    ASSERT_EQ(GetFocus(), stop);
+    press(VK_RETURN);
+    EXPECT_EQ(first.commands, std::vector<int>{32772}) << "Enter on a button is its click";
+    press(VK_SPACE);
+    EXPECT_EQ(first.commands, (std::vector<int>{32772, 32772}));
+    EXPECT_TRUE(parent.commands.empty()) << "the page handles its own button";
+    press(VK_ESCAPE);
+    EXPECT_EQ(first.commands, (std::vector<int>{32772, 32772, IDCANCEL}));
+    EXPECT_EQ(parent.commands, std::vector<int>{IDCANCEL}) << "what the page leaves goes on";
+
+    // Enter on the default button acts on the page too, and goes on since the page leaves it.
+    press(VK_TAB);
+    ASSERT_EQ(GetFocus(), start);
+    press(VK_RETURN);
+    EXPECT_EQ(parent.commands, (std::vector<int>{IDCANCEL, 32771}));
+}
+
+// A modal dialog of template 203. It notes the messages that came before WM_INITDIALOG, gives
+// its owner-drawn rows their height, and once shown runs `while_open` and ends.
+class Rows : public ui::ModalDialog {
+public:
+    Rows() : ModalDialog(203) {}
+    std::vector<UINT> before_init;
+    bool initialised = false;
+    int row_height = 0;
+    std::function<void(Rows&)> while_open;
+
+protected:
+    INT_PTR dialog_proc(UINT message, WPARAM wparam, LPARAM lparam) override {
+        if (!initialised && message != WM_INITDIALOG)
+            before_init.push_back(message);
+        switch (message) {
+        case WM_MEASUREITEM:
+            reinterpret_cast<MEASUREITEMSTRUCT*>(lparam)->itemHeight = 21;
+            return TRUE;
+        case WM_INITDIALOG:
+            initialised = true;
+            PostMessageW(hwnd(), WM_APP, 0, 0);
+            break;
+        case WM_APP:
+            row_height = static_cast<int>(SendMessageW(item(1101), LB_GETITEMHEIGHT, 0, 0));
+            if (while_open)
+                while_open(*this);
+            end(IDOK);
+            return TRUE;
+        default:
+            break;
+        }
+        return ModalDialog::dialog_proc(message, wparam, lparam);
+    }
+    bool on_command(int id, int code, HWND control) override {
+        if (id == 1234)
+            throw std::runtime_error("command failed");
+        return ModalDialog::on_command(id, code, control);
+    }
+};
+
+struct Reported {
+    HWND hwnd;
+    UINT message;
+    std::string what;
+};
+std::vector<Reported> reported;
+void record_error(HWND hwnd, UINT message, const char* what) {
+    reported.push_back({hwnd, message, what});
+}
+
+TEST_F(UiLayer, ModalDialogsGetTheirFirstMessagesAndOwnWhatIsOpenedInThem) {
+    Parent parent;
+    ASSERT_TRUE(parent.open());
+    EXPECT_EQ(ui::active_owner(parent.hwnd()), parent.hwnd());
+    EXPECT_EQ(ui::active_owner(nullptr), nullptr);
+
+    Rows outer;
+    Rows inner;
+    HWND outer_hwnd = nullptr, inner_hwnd = nullptr;
+    HWND owner_in_outer = nullptr, owner_in_inner = nullptr, owner_after_inner = nullptr;
+    bool parent_enabled = true;
+    inner.while_open = [&](Rows& self) {
+        inner_hwnd = self.hwnd();
+        owner_in_inner = ui::active_owner(parent.hwnd());
+    };
+    outer.while_open = [&](Rows& self) {
+        outer_hwnd = self.hwnd();
+        owner_in_outer = ui::active_owner(parent.hwnd());
+        parent_enabled = IsWindowEnabled(parent.hwnd()) != FALSE;
+        inner.run(self.hwnd());
+        owner_after_inner = ui::active_owner(parent.hwnd());
+    };
+    EXPECT_EQ(outer.run(parent.hwnd()), IDOK);
+    ASSERT_NE(outer_hwnd, nullptr);
+    ASSERT_NE(inner_hwnd, nullptr);
+    EXPECT_FALSE(parent_enabled);
+    EXPECT_EQ(owner_in_outer, outer_hwnd);
+    EXPECT_EQ(owner_in_inner, inner_hwnd);
+    EXPECT_EQ(owner_after_inner, outer_hwnd);
+    EXPECT_EQ(ui::active_owner(parent.hwnd()), parent.hwnd());
+
+    // What came before WM_INITDIALOG reached the object: the font, and the rows' height.
+    auto came = [&](UINT message) {
+        return std::find(outer.before_init.begin(), outer.before_init.end(), message) !=
+               outer.before_init.end();
+    };
+    EXPECT_TRUE(came(WM_SETFONT));
+    EXPECT_TRUE(came(WM_MEASUREITEM));
+    EXPECT_EQ(outer.row_height, 21);
+}
+
+class Throwing : public ui::Window {
+public:
+    bool throw_on_create = false;
+    bool open() {
+        register_class(L"KalvitLayerTestThrowing", nullptr, LoadCursorW(nullptr, IDC_ARROW),
+                       reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1));
+        return create(0, L"KalvitLayerTestThrowing", L"throwing", WS_OVERLAPPEDWINDOW, 0, 0, 200,
+                      100, nullptr, nullptr);
+    }
+
+protected:
+    LRESULT window_proc(UINT message, WPARAM wparam, LPARAM lparam) override {
+        if (message == WM_CREATE && throw_on_create)
+            throw std::runtime_error("create failed");
+        if (message == WM_CLOSE)
+            throw std::runtime_error("close failed");
+        return default_proc(message, wparam, lparam);
+    }
+};
+
+TEST_F(UiLayer, AnExceptionInAHandlerIsReportedAndTheMessageHasNoFurtherEffect) {
+    ui::HandlerErrorReporter previous = ui::set_handler_error_reporter(record_error);
+    reported.clear();
+    Throwing window;
+    ASSERT_TRUE(window.open());
+    EXPECT_EQ(SendMessageW(window.hwnd(), WM_CLOSE, 0, 0), 0);
+    EXPECT_TRUE(IsWindow(window.hwnd())) << "the default close destroyed the window";
+    ASSERT_EQ(reported.size(), 1u);
+    EXPECT_EQ(reported[0].hwnd, window.hwnd());
+    EXPECT_EQ(reported[0].message, static_cast<UINT>(WM_CLOSE));
+    EXPECT_EQ(reported[0].what, "close failed");
+
+    // A creation that fails half-way makes no window.
+    Throwing half_made;
+    half_made.throw_on_create = true;
+    EXPECT_FALSE(half_made.open());
+    EXPECT_EQ(half_made.hwnd(), nullptr);
+
+    // In a dialog the command counts as handled and the dialog goes on.
+    Rows rows;
+    bool still_open = false;
+    rows.while_open = [&](Rows& self) {
+        SendMessageW(self.hwnd(), WM_COMMAND, 1234, 0);
+        still_open = IsWindow(self.hwnd()) != FALSE;
+    };
+    EXPECT_EQ(rows.run(nullptr), IDOK);
+    EXPECT_TRUE(still_open);
+    ASSERT_EQ(reported.size(), 3u);
+    EXPECT_EQ(reported[1].message, static_cast<UINT>(WM_CREATE));
+    EXPECT_EQ(reported[2].message, static_cast<UINT>(WM_COMMAND));
+    EXPECT_EQ(reported[2].what, "command failed");
+    ui::set_handler_error_reporter(previous);
 }
 
 } // namespace

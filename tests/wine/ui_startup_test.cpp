@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "shell/gbk.h"
 #include "tests/wine/ui_fixture.h"
+#include "ui/gbk.h"
 // Start-up with a damaged installation, and the installation call "help".
 
 namespace {

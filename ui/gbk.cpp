@@ -1,4 +1,4 @@
-#include "shell/gbk.h"
+#include "ui/gbk.h"
 
 #include <cerrno>
 #include <vector>
