@@ -37,8 +37,11 @@ struct Line {
     bool blank() const { return text[0] == '\0'; }
 };
 
-// Hands the file over as the Windows text mode would (CR LF becomes LF), whatever the platform,
-// in lines of at most 127 characters: a longer physical line comes as several lines.
+// Hands the file over as the Windows text mode would, whatever the platform: CR LF becomes LF
+// and a Ctrl-Z byte ends the file. Lines come in pieces of at most 127 bytes, so a longer
+// physical line is read as several lines, and one of exactly 127 bytes leaves its line end
+// behind as an empty line of its own. A piece never ends inside a double-byte GBK character:
+// one that does not fit begins the next piece.
 class LineReader {
 public:
     explicit LineReader(FILE* file) : file_(file) {}
@@ -55,16 +58,20 @@ public:
                 ended = true;
                 break;
             }
+            if (is_lead_byte(c)) {
+                if (n + 2 > kLineChars) {
+                    pending_ = c;
+                    break;
+                }
+                int trail = get();
+                line.text[n++] = static_cast<char>(c);
+                if (is_trail_byte(trail))
+                    line.text[n++] = static_cast<char>(trail);
+                else
+                    pending_ = trail;
+                continue;
+            }
             line.text[n++] = static_cast<char>(c);
-        }
-        if (n == kLineChars) {
-            // A line of exactly 127 characters keeps its line end, rather than leaving it behind
-            // as an empty line of its own.
-            int c = get();
-            if (c == '\n')
-                ended = true;
-            else
-                pending_ = c;
         }
         if (n == 0 && !ended)
             return false;
@@ -75,9 +82,14 @@ public:
     }
 
 private:
+    static bool is_lead_byte(int c) { return c >= 0x81 && c <= 0xFE; }
+    static bool is_trail_byte(int c) { return c >= 0x40 && c <= 0xFE && c != 0x7F; }
+
     int get() {
         if (pending_ != EOF)
             return std::exchange(pending_, EOF);
+        if (ended_)
+            return EOF;
         int c = std::getc(file_);
         if (c == '\r') {
             int d = std::getc(file_);
@@ -86,11 +98,17 @@ private:
             if (d != EOF)
                 std::ungetc(d, file_);
         }
+        if (c == kEndOfText) {
+            ended_ = true;
+            return EOF;
+        }
         return c;
     }
 
+    static constexpr int kEndOfText = 0x1A; // Ctrl-Z
     FILE* file_;
     int pending_ = EOF;
+    bool ended_ = false;
 };
 
 // The value lines after a field's name line. Rows beyond the last value found stay empty.

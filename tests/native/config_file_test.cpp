@@ -246,20 +246,66 @@ TEST_F(ConfigFile, OverlongLinesAreReadInPiecesOf127) {
     write_file(crlf("[F]\n" + a300 + "\n" + b127 + "\n" + c254 + "\nlast\n[ONE]\n" + a300 + "\n"));
     Rows rows;
     fill(rows);
-    EXPECT_EQ(read_config_field("[F]", rows[0], 7), 1);
+    EXPECT_EQ(read_config_field("[F]", rows[0], 9), 1);
     EXPECT_EQ(std::string(rows[0]), a300.substr(0, 127));
     EXPECT_EQ(std::string(rows[1]), a300.substr(127, 127));
     EXPECT_EQ(std::string(rows[2]), a300.substr(254));
-    // A line that fills the 127 characters exactly keeps its line end.
+    // A piece that fills the 127 bytes leaves its line end behind, read as an empty row.
     EXPECT_EQ(std::string(rows[3]), b127);
-    EXPECT_EQ(std::string(rows[4]), c254.substr(0, 127));
-    EXPECT_EQ(std::string(rows[5]), c254.substr(127));
-    EXPECT_STREQ(rows[6], "last");
+    EXPECT_STREQ(rows[4], "");
+    EXPECT_EQ(std::string(rows[5]), c254.substr(0, 127));
+    EXPECT_EQ(std::string(rows[6]), c254.substr(127));
+    EXPECT_STREQ(rows[7], "");
+    EXPECT_STREQ(rows[8], "last");
     char value[kConfigTextSize];
     std::memset(value, 'Z', sizeof value);
     EXPECT_EQ(read_config_field("[ONE]", value, 1), 1);
     EXPECT_EQ(std::string(value), a300.substr(0, 127));
     EXPECT_TRUE(log_lines().empty());
+
+    // A name line of 127 bytes is followed by its own line end: an empty value.
+    const std::string long_name = "[LONG]" + std::string(121, 'x');
+    write_file(long_name + "\nvalue\n");
+    std::memset(value, 'Z', sizeof value);
+    EXPECT_EQ(read_config_field("[LONG]", value, 1), 1);
+    EXPECT_STREQ(value, "");
+    EXPECT_EQ(log_lines(), std::vector<std::string>{"-----Warning: field [LONG] is NULL."});
+}
+
+TEST_F(ConfigFile, PiecesNeverSplitAGbkCharacter) {
+    // 癧 is B0 5B: cut after its first byte, the next piece would begin with "[" and end the
+    // field. A character that does not fit into the 127 bytes begins the next piece instead.
+    const std::string a126(126, 'a');
+    write_file("[F]\n" + a126 + "癧tail\n" + a126 + "b中\nnext\n[G]\n");
+    Rows rows;
+    fill(rows);
+    EXPECT_EQ(read_config_field("[F]", rows[0], 5), 1);
+    EXPECT_EQ(std::string(rows[0]), a126);
+    EXPECT_STREQ(rows[1], "癧tail");
+    EXPECT_EQ(std::string(rows[2]), a126 + "b");
+    EXPECT_STREQ(rows[3], "中");
+    EXPECT_STREQ(rows[4], "next");
+    EXPECT_TRUE(log_lines().empty());
+}
+
+TEST_F(ConfigFile, CtrlZEndsTheFileAsInTextMode) {
+    write_file("[F]\nvalue\x1a[G]\nhidden\n");
+    char value[kConfigTextSize] = "old";
+    EXPECT_EQ(read_config_field("[F]", value, 1), 1);
+    EXPECT_STREQ(value, "value");
+    EXPECT_EQ(read_config_field("[G]", value, 1), 0);
+    EXPECT_STREQ(value, "value");
+
+    write_file("[ABOUTINFO]\r\nfirst\r\nsecond\x1athird\r\n");
+    Rows rows;
+    fill(rows);
+    EXPECT_EQ(read_config_field("[ABOUTINFO]", rows[0], kAboutLines), 1);
+    EXPECT_STREQ(rows[0], "first");
+    EXPECT_STREQ(rows[1], "second");
+    EXPECT_STREQ(rows[2], "");
+    EXPECT_EQ(log_lines(),
+              std::vector<std::string>{"-----Warning: find lines=2 is not equal to required "
+                                       "lines=32 for field [ABOUTINFO]"});
 }
 
 TEST_F(ConfigFile, MissingFileTellsTheUserTheFullPath) {
