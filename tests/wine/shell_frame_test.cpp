@@ -8,16 +8,20 @@
 #include <string>
 #include <thread>
 
+#include "engine/directx_state.h"
 #include "engine/model.h"
 #include "engine/run_flags.h"
 #include "shell/log.h"
 #include "shell/main_frame.h"
 #include "shell/msg_pump.h"
 #include "shell/msgbox.h"
+#include "shell/profile.h"
 #include "shell/sheet.h"
 #include "tests/read_all.h"
+#include "tests/wine/driver.h"
 #include "tests/wine/window_test_support.h"
 #include "ui/app.h"
+#include "ui/dialog.h"
 #include "ui/text.h"
 
 namespace {
@@ -124,7 +128,8 @@ struct SeenBox {
     bool found = false;
     bool welcome_visible = false;
     bool cancel_button = false;
-    bool owned_by_frame = false;
+    HWND owner = nullptr;
+    bool owner_enabled = true;
     std::string text;
 };
 
@@ -142,7 +147,8 @@ template <class ShowBox> SeenBox answer_box(HWND welcome, ShowBox show) {
         seen.welcome_visible = IsWindowVisible(welcome) != FALSE;
         seen.cancel_button =
             GetDlgItem(box, IDCANCEL) != nullptr || GetDlgItem(box, IDNO) != nullptr;
-        seen.owned_by_frame = GetWindow(box, GW_OWNER) == main_frame.hwnd();
+        seen.owner = GetWindow(box, GW_OWNER);
+        seen.owner_enabled = IsWindowEnabled(seen.owner) != FALSE;
         seen.text = ui::get_text(GetDlgItem(box, 0xFFFF));
         PostMessageW(box, WM_COMMAND, IDOK, 0);
     });
@@ -173,7 +179,7 @@ TEST_F(Frame, MessageBoxesHideTheWelcomeWindowOnlyForQMsgBox) {
     ASSERT_TRUE(plain.found);
     EXPECT_TRUE(plain.welcome_visible);
     EXPECT_FALSE(plain.cancel_button);
-    EXPECT_TRUE(plain.owned_by_frame);
+    EXPECT_EQ(plain.owner, main_frame.hwnd());
     EXPECT_EQ(plain.text, "Can't locate memory for 100%!");
     EXPECT_TRUE(IsWindowVisible(welcome));
 
@@ -181,6 +187,159 @@ TEST_F(Frame, MessageBoxesHideTheWelcomeWindowOnlyForQMsgBox) {
     DestroyWindow(welcome);
     set_message_presenter(nullptr);
     set_plain_message_presenter(nullptr);
+    set_welcome_hooks({});
+}
+
+// A modal dialog (template 203 of the test's own resources) that shows a box from its handler,
+// the way the score, analysis and account dialogs report a refusal.
+class Asking : public ui::ModalDialog {
+public:
+    Asking() : ModalDialog(203) {}
+    HWND shown_hwnd = nullptr;
+    SeenBox seen;
+
+protected:
+    INT_PTR dialog_proc(UINT message, WPARAM wparam, LPARAM lparam) override {
+        if (message == WM_INITDIALOG)
+            PostMessageW(hwnd(), WM_APP, 0, 0);
+        if (message == WM_APP) {
+            shown_hwnd = hwnd();
+            seen = answer_box(nullptr, [] { QMsgBox("帐号或密码错误！"); });
+            end(IDOK);
+            return TRUE;
+        }
+        return ModalDialog::dialog_proc(message, wparam, lparam);
+    }
+};
+
+TEST_F(Frame, AMessageBoxBlocksTheModalDialogThatRaisedIt) {
+    install_message_services();
+    Asking dialog;
+    EXPECT_EQ(dialog.run(main_frame.hwnd()), IDOK);
+    ASSERT_TRUE(dialog.seen.found);
+    EXPECT_EQ(dialog.seen.owner, dialog.shown_hwnd) << "owned by the frame, which is disabled";
+    EXPECT_FALSE(dialog.seen.owner_enabled) << "the dialog stays clickable under the box";
+    EXPECT_EQ(dialog.seen.text, "帐号或密码错误！");
+    set_message_presenter(nullptr);
+    set_plain_message_presenter(nullptr);
+    set_welcome_hooks({});
+}
+
+TEST_F(Frame, KeysOnTheTestPageActOnItAndNeverSelectTheComparisonPage) {
+    ASSERT_TRUE(property_sheet.set_active_page(kTestPageIndex));
+    HWND start = test_page.item(QTestPage::kStartButton);
+    HWND stop = test_page.item(QTestPage::kStopButton);
+    SetForegroundWindow(main_frame.hwnd());
+    SetFocus(start);
+    ASSERT_EQ(GetFocus(), start);
+    press(VK_TAB);
+    ASSERT_EQ(GetFocus(), stop) << "Tab goes from the start button to the stop button";
+
+    // During a test, Enter and Space on the stop button stop it, as a click would.
+    for (UINT key : {VK_RETURN, VK_SPACE}) {
+        test_running = 1;
+        stop_requested = 0;
+        press(key);
+        EXPECT_EQ(stop_requested, 1) << "key " << key;
+        EXPECT_EQ(property_sheet.active_index(), kTestPageIndex) << "key " << key;
+    }
+    // After it they change nothing; Esc neither closes nor moves anything.
+    test_running = 0;
+    stop_requested = 0;
+    for (UINT key : {VK_RETURN, VK_SPACE, VK_ESCAPE}) {
+        press(key);
+        EXPECT_EQ(property_sheet.active_index(), kTestPageIndex) << "key " << key;
+        EXPECT_EQ(stop_requested, 0) << "key " << key;
+        EXPECT_TRUE(IsWindowVisible(main_frame.hwnd())) << "key " << key;
+    }
+}
+
+// A window of another thread, to take the activation away from the frame the way another
+// program does.
+class OtherThreadWindow {
+public:
+    OtherThreadWindow() {
+        HANDLE ready = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+        thread_ = std::thread([this, ready] {
+            hwnd_ = CreateWindowExW(0, L"STATIC", L"other program", WS_POPUP | WS_VISIBLE, 700,
+                                    500, 100, 50, nullptr, nullptr, GetModuleHandleW(nullptr),
+                                    nullptr);
+            thread_id_ = GetCurrentThreadId();
+            SetEvent(ready);
+            MSG msg;
+            while (GetMessageW(&msg, nullptr, 0, 0) > 0)
+                DispatchMessageW(&msg);
+            DestroyWindow(hwnd_);
+        });
+        WaitForSingleObject(ready, 5000);
+        CloseHandle(ready);
+    }
+    ~OtherThreadWindow() {
+        PostThreadMessageW(thread_id_, WM_QUIT, 0, 0);
+        thread_.join();
+    }
+    HWND hwnd() const { return hwnd_; }
+
+private:
+    std::thread thread_;
+    HWND hwnd_ = nullptr;
+    DWORD thread_id_ = 0;
+};
+
+// Brings `hwnd` to the front and lets the frame handle what that sends it.
+void activate(HWND hwnd) {
+    SetForegroundWindow(hwnd);
+    for (int i = 0; i < 20; ++i) {
+        pump();
+        Sleep(10);
+    }
+}
+
+TEST_F(Frame, DisplaySwitchWatcherFollowsTheFramesActivation) {
+    OtherThreadWindow other;
+    ASSERT_NE(other.hwnd(), nullptr);
+    activate(main_frame.hwnd());
+    ASSERT_EQ(GetForegroundWindow(), main_frame.hwnd());
+
+    // Without an open connection, or with an exclusive one, nothing is watched.
+    for (int open_exclusive : {0b00, 0b11}) {
+        dd_open = open_exclusive >> 1;
+        exclusive = open_exclusive & 1;
+        switch_step = 0;
+        activate(other.hwnd());
+        activate(main_frame.hwnd());
+        RedrawWindow(main_frame.hwnd(), nullptr, nullptr, RDW_FRAME | RDW_INVALIDATE | RDW_UPDATENOW);
+        EXPECT_EQ(switch_step, 0) << "dd_open " << dd_open << " exclusive " << exclusive;
+    }
+
+    // An open windowed connection: losing the activation gives the frame's notification (step
+    // 1) and the program's deactivation (step 2); the next frame repaint is step 3.
+    dd_open = 1;
+    exclusive = 0;
+    switch_step = 0;
+    activate(other.hwnd());
+    EXPECT_EQ(switch_step, 2);
+    RedrawWindow(main_frame.hwnd(), nullptr, nullptr, RDW_FRAME | RDW_INVALIDATE | RDW_UPDATENOW);
+    EXPECT_EQ(switch_step, 3);
+    std::string log = read_all(log_);
+    size_t step1 = log.find("\n-----Step1 to switch property page at ");
+    size_t step2 = log.find("\n-----Step2 to switch property page at ");
+    size_t step3 = log.find("\n-----Step3: Now starting switch! at ");
+    ASSERT_NE(step1, std::string::npos) << log;
+    ASSERT_NE(step2, std::string::npos) << log;
+    ASSERT_NE(step3, std::string::npos) << log;
+    EXPECT_LT(step1, step2);
+    EXPECT_LT(step2, step3);
+    activate(main_frame.hwnd());
+    EXPECT_EQ(switch_step, 3) << "the information page resets the watcher, nothing else";
+
+    // The frame's enabled state counts as much as its activation: a modal box disables it.
+    switch_step = 0;
+    EnableWindow(main_frame.hwnd(), FALSE);
+    EXPECT_EQ(switch_step, 1);
+    EnableWindow(main_frame.hwnd(), TRUE);
+    dd_open = 0;
+    switch_step = 0;
 }
 
 TEST_F(Frame, PumpDeliversPostedMessagesAndKeepsTheQuitMessage) {
@@ -199,6 +358,43 @@ TEST_F(Frame, PumpDeliversPostedMessagesAndKeepsTheQuitMessage) {
     MSG msg{};
     ASSERT_TRUE(PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
     EXPECT_EQ(msg.wParam, 7u);
+}
+
+// The close runs once, also when a second close request arrives while it drains messages: the
+// request here comes as the close selects the options page. Left to the last, since it ends
+// the frame of the whole suite.
+TEST_F(Frame, ZzCloseRunsOnceAndStoresThePreTestBox) {
+    driver::ProfileGuard profile;
+    ASSERT_TRUE(property_sheet.set_active_page(kSetupPageIndex));
+    setup_page.set_check(QSetupPage::kPreTest, true);
+    ASSERT_TRUE(property_sheet.set_active_page(kTestPageIndex));
+
+    static HWND tab = property_sheet.tab();
+    static int second_closes = 0;
+    second_closes = 0;
+    HHOOK hook = SetWindowsHookExW(
+        WH_CALLWNDPROC,
+        [](int code, WPARAM wparam, LPARAM lparam) -> LRESULT {
+            auto* sent = reinterpret_cast<CWPSTRUCT*>(lparam);
+            if (code == HC_ACTION && sent->hwnd == tab && sent->message == TCM_SETCURSEL &&
+                second_closes == 0) {
+                ++second_closes;
+                SendMessageW(main_frame.hwnd(), WM_CLOSE, 0, 0);
+            }
+            return CallNextHookEx(nullptr, code, wparam, lparam);
+        },
+        nullptr, GetCurrentThreadId());
+    ASSERT_NE(hook, nullptr);
+    SendMessageW(main_frame.hwnd(), WM_CLOSE, 0, 0);
+    UnhookWindowsHookEx(hook);
+
+    EXPECT_EQ(second_closes, 1) << "the close did not select the options page";
+    EXPECT_FALSE(IsWindow(property_sheet.hwnd()));
+    EXPECT_EQ(quit_flag, 1);
+    EXPECT_EQ(pre_test_flag, 1);
+    EXPECT_EQ(driver::profile_dword(L"pre_test_flag"), std::optional<DWORD>(1));
+    MSG quit{};
+    EXPECT_TRUE(PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
 }
 
 } // namespace

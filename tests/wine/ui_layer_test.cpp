@@ -159,16 +159,6 @@ TEST_F(UiLayer, UnhandledCommandsGoThroughTheSheetToItsParent) {
     ASSERT_EQ(parent.commands, std::vector<int>{32771}) << "32772 is the page's own";
 }
 
-// Posts a key press to the focused window and delivers it the way the program's loop does.
-void press(UINT key) {
-    HWND focus = GetFocus();
-    PostMessageW(focus, WM_KEYDOWN, key, 1);
-    PostMessageW(focus, WM_KEYUP, key, 0xC0000001);
-    MSG msg;
-    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE))
-        ui::App::process(msg);
-}
-
 TEST_F(UiLayer, KeysOnAPageActOnThatPageBeforeTheSheetAndItsParent) {
     Parent parent;
     ASSERT_TRUE(parent.open());
