@@ -13,6 +13,9 @@ constexpr int kTestSlogan = 1082;
 constexpr int kCompareStore = 1031;
 constexpr int kOptionsPreTest = 1060;
 constexpr int kInfoPicture = 1068;
+constexpr int kStartButton = 32771;
+constexpr int kStopButton = 32772;
+constexpr int kHelpButton = 1039;
 
 struct Running {
     driver::ProfileGuard profile;
@@ -164,6 +167,53 @@ TEST_F(RunningProgram, SecondCopyEndsAtOnceAndLeavesTheFirstAlone) {
     EXPECT_TRUE(driver::responding(run_->frame));
     EXPECT_TRUE(IsWindowVisible(run_->frame));
     EXPECT_EQ(driver::window_text(run_->frame), title);
+}
+
+// The keyboard focus of the program's one thread.
+HWND focus_of(HWND frame) {
+    GUITHREADINFO info{};
+    info.cbSize = sizeof info;
+    if (!GetGUIThreadInfo(GetWindowThreadProcessId(frame, nullptr), &info))
+        return nullptr;
+    return info.hwndFocus;
+}
+
+void post_key(HWND hwnd, UINT key) {
+    PostMessageW(hwnd, WM_KEYDOWN, key, 1);
+    PostMessageW(hwnd, WM_KEYUP, key, 0xC0000001);
+}
+
+// Enter, Space and Esc on the test page's stop button act like a click on it: the page handles
+// them, so the command 32772 never reaches the frame, which would select the comparison page.
+TEST_F(RunningProgram, KeysOnTheTestPageStayOnTheTestPage) {
+    HWND tab = driver::find_tab_control(run_->sheet);
+    ASSERT_NE(tab, nullptr);
+    HWND page = driver::select_page(run_->sheet, 0, kTestSlogan);
+    ASSERT_NE(page, nullptr);
+    HWND start = GetDlgItem(page, kStartButton);
+    HWND stop = GetDlgItem(page, kStopButton);
+    HWND help = GetDlgItem(page, kHelpButton);
+    ASSERT_TRUE(start != nullptr && stop != nullptr && help != nullptr);
+    SetForegroundWindow(run_->frame);
+    SendMessageW(page, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(start), TRUE);
+    ASSERT_TRUE(driver::wait_until([&] { return focus_of(run_->frame) == start; },
+                                   driver::kStepTimeoutMs));
+
+    post_key(start, VK_TAB);
+    ASSERT_TRUE(driver::wait_until([&] { return focus_of(run_->frame) == stop; },
+                                   driver::kStepTimeoutMs))
+        << "Tab does not go from the start button to the stop button";
+    for (UINT key : {VK_RETURN, VK_SPACE, VK_ESCAPE})
+        post_key(stop, key);
+    // Tab again, past the disabled analysis button: once the focus is on help, the keys before
+    // it have been handled.
+    post_key(stop, VK_TAB);
+    ASSERT_TRUE(driver::wait_until([&] { return focus_of(run_->frame) == help; },
+                                   driver::kStepTimeoutMs));
+    EXPECT_EQ(driver::tab_selection(tab), 0);
+    EXPECT_TRUE(IsWindowVisible(page));
+    EXPECT_TRUE(IsWindowVisible(run_->frame));
+    EXPECT_TRUE(driver::responding(run_->frame));
 }
 
 } // namespace

@@ -1,5 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <cctype>
+#include <optional>
+#include <string>
+
 #include "tests/wine/ui_fixture.h"
 #include "ui/gbk.h"
 // Start-up with a damaged installation, and the installation call "help".
@@ -78,19 +82,109 @@ TEST_F(StartUp, MissingBackgroundPictureIsLoggedAndTheProgramRuns) {
     EXPECT_EQ(kalvit->wait_exit(driver::kStepTimeoutMs), std::optional<DWORD>(0));
 }
 
-TEST_F(StartUp, HelpRecordsTheProgramFolderAndShowsNoWindow) {
-    std::optional<driver::Installation> inst = uitest::prepare(L"帮助");
-    ASSERT_TRUE(inst.has_value());
-    ASSERT_TRUE(driver::set_profile_string(L"install_dir", L"c:\\kalvit-ui\\elsewhere"));
-    std::optional<driver::Process> kalvit = uitest::start(*inst, L"help");
-    ASSERT_TRUE(kalvit.has_value());
+// Points the prefix's ".chm" association at a command that writes the opened file's path into
+// a file of the test's own, and puts the association back when it goes.
+class ChmOpenRecorder {
+public:
+    static constexpr wchar_t kRecord[] = L"c:\\kalvit-ui\\shell-open.txt";
 
-    driver::ExitWatch watch = driver::watch_until_exit(*kalvit, driver::kStartTimeoutMs);
-    ASSERT_TRUE(watch.exit_code.has_value())
-        << "still running:" << to_gbk(driver::describe(watch.windows));
-    EXPECT_TRUE(watch.windows.empty())
-        << "windows shown:" << to_gbk(driver::describe(watch.windows));
-    EXPECT_EQ(driver::profile_string(L"install_dir"), std::optional<std::wstring>(inst->dir));
+    ChmOpenRecorder() {
+        DeleteFileW(kRecord);
+        std::optional<std::wstring> now = read_default(L"Software\\Classes\\.chm");
+        // A run that ended without putting it back left our own class there.
+        saved_ = now.has_value() && *now != kClass ? *now : L"chm.file";
+        const std::wstring command =
+            L"C:\\windows\\system32\\cmd.exe /c echo %1>" + std::wstring(kRecord);
+        ok_ = write_default(L"Software\\Classes\\kalvit.test.chm\\shell\\open\\command",
+                            command) &&
+              write_default(L"Software\\Classes\\.chm", kClass);
+    }
+    ~ChmOpenRecorder() {
+        write_default(L"Software\\Classes\\.chm", saved_);
+        RegDeleteTreeW(HKEY_LOCAL_MACHINE, L"Software\\Classes\\kalvit.test.chm");
+        DeleteFileW(kRecord);
+    }
+    bool ok() const { return ok_; }
+
+    // The path the shell opened, once the command has written it.
+    std::string opened() const {
+        std::string text;
+        driver::wait_until(
+            [&] {
+                std::optional<std::string> got = driver::read_file(kRecord);
+                text = got.value_or("");
+                return text.find('\n') != std::string::npos;
+            },
+            driver::kStepTimeoutMs);
+        while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' '))
+            text.pop_back();
+        return text;
+    }
+
+private:
+    static constexpr wchar_t kClass[] = L"kalvit.test.chm";
+    static std::optional<std::wstring> read_default(const wchar_t* key) {
+        wchar_t value[256] = {};
+        DWORD size = sizeof value;
+        if (RegGetValueW(HKEY_LOCAL_MACHINE, key, nullptr, RRF_RT_REG_SZ, nullptr, value, &size) !=
+            ERROR_SUCCESS)
+            return std::nullopt;
+        return std::wstring(value);
+    }
+    static bool write_default(const wchar_t* key, const std::wstring& value) {
+        return RegSetKeyValueW(HKEY_LOCAL_MACHINE, key, nullptr, REG_SZ, value.c_str(),
+                               static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t))) ==
+               ERROR_SUCCESS;
+    }
+    std::wstring saved_;
+    bool ok_ = false;
+};
+
+// The installation call in its three spellings, from folders whose GBK names end in the byte
+// 5C (a backslash), once from an executable whose own name has such a character: it records
+// the program's folder, marks it as a system folder, opens the help file and shows no window.
+TEST_F(StartUp, InstallationCallRecordsTheProgramFolderOpensHelpAndShowsNoWindow) {
+    ChmOpenRecorder recorder;
+    ASSERT_TRUE(recorder.ok());
+    struct Call {
+        const wchar_t* args;
+        const wchar_t* folder;
+        const wchar_t* exe_name;
+    };
+    for (Call call : {Call{L"help", L"乗", L"kalvit.exe"}, Call{L"\"help\"", L"淺", L"淺kalvit.exe"},
+                      Call{L"helpXYZ", L"琝", L"kalvit.exe"}}) {
+        SCOPED_TRACE(to_gbk(call.args));
+        std::optional<driver::Installation> inst = uitest::prepare(call.folder);
+        ASSERT_TRUE(inst.has_value());
+        const std::wstring exe = driver::join_path(inst->dir, call.exe_name);
+        if (exe != inst->exe()) {
+            ASSERT_TRUE(driver::copy_file(inst->exe(), exe));
+        }
+        ASSERT_TRUE(driver::write_file(driver::join_path(inst->dir, L"kalvit.chm"), "ITSF"));
+        ASSERT_TRUE(driver::set_profile_string(L"install_dir", L"c:\\kalvit-ui\\elsewhere"));
+        DeleteFileW(ChmOpenRecorder::kRecord);
+
+        std::optional<driver::Process> kalvit =
+            driver::Process::start(exe, call.args, inst->dir, inst->log());
+        ASSERT_TRUE(kalvit.has_value());
+        driver::ExitWatch watch = driver::watch_until_exit(*kalvit, driver::kStartTimeoutMs);
+        ASSERT_TRUE(watch.exit_code.has_value())
+            << "still running:" << to_gbk(driver::describe(watch.windows));
+        EXPECT_EQ(*watch.exit_code, 0u);
+        EXPECT_TRUE(watch.windows.empty())
+            << "windows shown:" << to_gbk(driver::describe(watch.windows));
+        EXPECT_EQ(driver::profile_string(L"install_dir"), std::optional<std::wstring>(inst->dir));
+        const DWORD attributes = GetFileAttributesW(inst->dir.c_str());
+        EXPECT_NE(attributes, INVALID_FILE_ATTRIBUTES);
+        EXPECT_TRUE(attributes & FILE_ATTRIBUTE_SYSTEM) << "not marked as a system folder";
+
+        // The help file of the current directory, opened with the shell's "open".
+        std::string opened = recorder.opened();
+        for (char& c : opened)
+            c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        EXPECT_EQ(opened.rfind("c:\\kalvit-ui\\", 0), 0u) << opened;
+        EXPECT_TRUE(opened.ends_with("\\kalvit.chm")) << opened;
+    }
 }
 
 } // namespace
