@@ -9,6 +9,7 @@ target_link_libraries(ui_layer_tests PRIVATE kalvit_ui)
 if(TARGET kalvit_app)
     kalvit_test(shell_frame_tests
         ${CMAKE_CURRENT_LIST_DIR}/shell_frame_test.cpp
+        ${CMAKE_CURRENT_LIST_DIR}/templates_test.cpp
         ${CMAKE_CURRENT_LIST_DIR}/ui_layer_test.rc
     )
     target_link_libraries(shell_frame_tests PRIVATE kalvit_app kalvit_resources kalvit_ui_driver)
