@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Mutation check of the measured work: each mutant below changes one timed loop, constant or
-# kernel the way a careless edit would. Every mutant is built in a scratch worktree of HEAD with
+# Mutation check of the measured work and the portable rules: each mutant below changes one
+# timed loop, constant, kernel or rule the way a careless edit would. Every mutant is built in a scratch worktree of HEAD with
 # the native preset and must turn at least one test red; the table names the tests that failed.
 #   tools/mutants.sh            all mutants
 #   tools/mutants.sh NAME...    only those
@@ -30,6 +30,12 @@ mutants=(
   '3dnow-pfrcpit-as-moves|engine/float_3dnow.cpp|s/"pfrcpit1  %mm3, %mm2\\n\\t"\s*"pfrcpit2  %mm3, %mm2\\n\\t"/"movq      %mm3, %mm2\\n\\t"/'
   '3dnow-pfrcpit-deleted|engine/float_3dnow.cpp|s/"pfrcpit[12]  %mm4, %mm2\\n\\t"//g'
   'handle2-told-after-release|engine/memory_test.cpp|s/(plain_message_box\("Can.t locate memory for handle2!"\);)/destination.reset();\n        $1/'
+  'config-cuts-inside-gbk|shell/config_file.cpp|s/if \(is_lead_byte\(c\)\) \{/if (false) {/'
+  'config-reads-past-ctrl-z|shell/config_file.cpp|s/if \(c == kEndOfText\) \{/if (false) {/'
+  'config-127-keeps-line-end|shell/config_file.cpp|s/(        if \(n == 0 && !ended\))/        if (n == kLineChars) { int c = get(); if (c != \x27\\n\x27) pending_ = c; }\n$1/'
+  'msgbox-hides-only-when-formatted|shell/msgbox.cpp|s/    call\(welcome_hooks.hide\);\n(.*?        return 0;\n    \}\n)/$1    call(welcome_hooks.hide);\n/s'
+  'msgbox-shows-after-failure|shell/msgbox.cpp|s/(presenter\("QMsg error!"\);)/$1\n        call(welcome_hooks.show_and_drain);/'
+  'frame-height-limit-396|shell/startup_rules.h|s/kSloganLimit = 395;/kSloganLimit = 396;/'
 )
 
 selected=("$@")
