@@ -146,20 +146,9 @@ TEST_F(UiLayer, SheetChangesPagesAndHonoursRefusals) {
     EXPECT_FALSE(sheet.set_active_page(7));
 }
 
-TEST_F(UiLayer, UnhandledCommandsGoThroughTheSheetToItsParent) {
-    Parent parent;
-    ASSERT_TRUE(parent.open());
-    Page first(201);
-    ui::PropertySheet sheet(L"KalvitLayerTestSheet");
-    sheet.add_page(&first);
-    ASSERT_TRUE(sheet.create(parent.hwnd(), "Sheet", WS_CHILD | WS_VISIBLE, 0, 0));
-    SendMessageW(GetDlgItem(first.hwnd(), 32771), BM_CLICK, 0, 0);
-    SendMessageW(GetDlgItem(first.hwnd(), 32772), BM_CLICK, 0, 0);
-    pump();
-    ASSERT_EQ(parent.commands, std::vector<int>{32771}) << "32772 is the page's own";
-}
-
-TEST_F(UiLayer, KeysOnAPageActOnThatPageBeforeTheSheetAndItsParent) {
+// Clicks and keys alike: a command reaches the page first, and what the page leaves goes on
+// through the sheet to its parent.
+TEST_F(UiLayer, CommandsFromClicksAndKeysReachThePageBeforeTheSheetAndItsParent) {
     Parent parent;
     ASSERT_TRUE(parent.open());
     Page first(201);
@@ -167,9 +156,16 @@ TEST_F(UiLayer, KeysOnAPageActOnThatPageBeforeTheSheetAndItsParent) {
     sheet.add_page(&first);
     ASSERT_TRUE(sheet.create(parent.hwnd(), "Sheet", WS_CHILD | WS_VISIBLE, 0, 0));
     sheet.move_to(RECT{0, 0, 480, 260});
-    pump();
     HWND start = GetDlgItem(first.hwnd(), 32771);
     HWND stop = GetDlgItem(first.hwnd(), 32772);
+    SendMessageW(start, BM_CLICK, 0, 0);
+    SendMessageW(stop, BM_CLICK, 0, 0);
+    pump();
+    ASSERT_EQ(first.commands, (std::vector<int>{32771, 32772}));
+    ASSERT_EQ(parent.commands, std::vector<int>{32771}) << "32772 is the page's own";
+    first.commands.clear();
+    parent.commands.clear();
+
     SetFocus(start);
     ASSERT_EQ(GetFocus(), start);
 
