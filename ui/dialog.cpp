@@ -99,11 +99,9 @@ INT_PTR CALLBACK Dialog::thunk(HWND hwnd, UINT message, WPARAM wparam, LPARAM lp
 
 INT_PTR ModalDialog::run(HWND owner) {
     outer_ = std::exchange(topmost_modal, this);
-    INT_PTR result = 0;
-    {
-        Creating creating(this);
-        result = DialogBoxParamW(App::instance(), MAKEINTRESOURCEW(template_id()), owner, thunk, 0);
-    }
+    INT_PTR result = create_bound([&] {
+        return DialogBoxParamW(App::instance(), MAKEINTRESOURCEW(template_id()), owner, thunk, 0);
+    });
     topmost_modal = std::exchange(outer_, nullptr);
     return result;
 }
@@ -121,11 +119,9 @@ bool ModalDialog::on_command(int id, int, HWND) {
 ModelessDialog::~ModelessDialog() { destroy(); }
 
 bool ModelessDialog::create(HWND owner) {
-    HWND hwnd = nullptr;
-    {
-        Creating creating(this);
-        hwnd = CreateDialogParamW(App::instance(), MAKEINTRESOURCEW(template_id()), owner, thunk, 0);
-    }
+    HWND hwnd = create_bound([&] {
+        return CreateDialogParamW(App::instance(), MAKEINTRESOURCEW(template_id()), owner, thunk, 0);
+    });
     if (hwnd == nullptr)
         return false;
     App::add_dialog_window(hwnd);

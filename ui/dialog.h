@@ -42,8 +42,15 @@ protected:
 
     static INT_PTR CALLBACK thunk(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);
 
-    // Held around the call that creates this dialog's window with thunk as its procedure: the
+    // Runs `make`, the call that creates this dialog's window with thunk as its procedure: the
     // first message of the new dialog binds it to this object.
+    template <class Make> auto create_bound(Make make) {
+        Creating creating(this);
+        return make();
+    }
+
+private:
+    // The dialog being created on this thread, for the duration of the creating call.
     class Creating {
     public:
         explicit Creating(Dialog* dialog);
@@ -55,7 +62,6 @@ protected:
         Dialog* previous_;
     };
 
-private:
     int template_id_;
     HWND hwnd_ = nullptr;
 };

@@ -1,6 +1,7 @@
 #include "ui/dialog_template.h"
 
 #include <cstring>
+#include <utility>
 
 #include "ui/app.h"
 #include "ui/gbk.h"
@@ -8,20 +9,58 @@
 namespace ui {
 
 namespace {
-// Skips a "string or ordinal" field of a template; returns the next position.
-const WORD* skip_sz_or_ord(const WORD* p, const WORD* end) {
-    if (p >= end)
-        return end;
-    if (*p == 0x0000)
-        return p + 1;
-    if (*p == 0xFFFF)
-        return p + 2;
-    while (p < end && *p != 0)
-        ++p;
-    return p < end ? p + 1 : end;
-}
 constexpr size_t kExtendedHeader = 26; // dlgVer .. cy of DLGTEMPLATEEX
-constexpr size_t kPlainHeader = 18;    // style .. cy of DLGTEMPLATE
+
+// Reads a template's little-endian fields in order; past the end every read gives 0 and the
+// reader is no longer ok().
+class FieldReader {
+public:
+    FieldReader(const unsigned char* data, size_t size) : data_(data), size_(size) {}
+
+    DWORD read(size_t n) {
+        DWORD v = 0;
+        if (at_ + n > size_) {
+            ok_ = false;
+            at_ = size_;
+            return 0;
+        }
+        std::memcpy(&v, data_ + at_, n);
+        at_ += n;
+        return v;
+    }
+    void skip(size_t n) {
+        while (n-- > 0)
+            read(1);
+    }
+    void align4() { skip((4 - at_ % 4) % 4); }
+    // A "string or ordinal" field: the ordinal (0 for a string or nothing), the string in text.
+    WORD sz_or_ord(std::wstring& text) {
+        text.clear();
+        WORD w = static_cast<WORD>(read(2));
+        if (w == 0xFFFF)
+            return static_cast<WORD>(read(2));
+        for (; w != 0 && ok_; w = static_cast<WORD>(read(2)))
+            text.push_back(static_cast<wchar_t>(w));
+        return 0;
+    }
+    bool ok() const { return ok_; }
+
+private:
+    const unsigned char* data_;
+    size_t size_;
+    size_t at_ = 0;
+    bool ok_ = true;
+};
+
+WORD predefined_atom(const std::wstring& name) {
+    static const wchar_t* const names[] = {L"Button",  L"Edit",      L"Static",
+                                           L"ListBox", L"ScrollBar", L"ComboBox"};
+    for (WORD i = 0; i < 6; ++i) {
+        if (lstrcmpiW(name.c_str(), names[i]) == 0)
+            return static_cast<WORD>(0x80 + i);
+    }
+    return 0;
+}
 } // namespace
 
 DialogTemplate::DialogTemplate(int id) {
@@ -53,19 +92,57 @@ DWORD* DialogTemplate::ex_style_field() {
     return reinterpret_cast<DWORD*>(bytes_.data() + (extended() ? 8 : 4));
 }
 
-std::string DialogTemplate::caption() const {
+DialogTemplate::Layout DialogTemplate::layout() const {
+    Layout out;
     if (empty())
-        return {};
-    size_t header = extended() ? kExtendedHeader : kPlainHeader;
-    auto* p = reinterpret_cast<const WORD*>(bytes_.data() + header);
-    auto* end = reinterpret_cast<const WORD*>(bytes_.data() + bytes_.size());
-    p = skip_sz_or_ord(p, end); // menu
-    p = skip_sz_or_ord(p, end); // window class
-    const WORD* start = p;
-    while (p < end && *p != 0)
-        ++p;
-    return to_gbk(std::wstring_view(reinterpret_cast<const wchar_t*>(start),
-                                    static_cast<size_t>(p - start)));
+        return out;
+    const bool ex = extended();
+    FieldReader in(bytes_.data(), bytes_.size());
+    in.skip(ex ? 8 : 0); // version, signature, help id
+    DWORD first = in.read(4), second = in.read(4);
+    const DWORD style = ex ? second : first; // DIALOGEX puts the extended style first
+    const WORD count = static_cast<WORD>(in.read(2));
+    in.skip(4); // x, y
+    out.cx = static_cast<short>(in.read(2));
+    out.cy = static_cast<short>(in.read(2));
+    std::wstring text;
+    in.sz_or_ord(text); // menu
+    in.sz_or_ord(text); // window class
+    in.sz_or_ord(text);
+    out.caption = to_gbk(text);
+    if (style & DS_SETFONT) {
+        out.font_points = static_cast<int>(in.read(2));
+        in.skip(ex ? 4 : 0); // weight, italic, character set
+        in.sz_or_ord(text);
+        out.font_face = to_gbk(text);
+    }
+    for (WORD i = 0; i < count && in.ok(); ++i) {
+        Control c;
+        in.align4();
+        in.skip(ex ? 4 : 0); // help id
+        c.style = in.read(4);
+        c.ex_style = in.read(4);
+        if (ex)
+            std::swap(c.style, c.ex_style);
+        c.x = static_cast<short>(in.read(2));
+        c.y = static_cast<short>(in.read(2));
+        c.cx = static_cast<short>(in.read(2));
+        c.cy = static_cast<short>(in.read(2));
+        const DWORD id = in.read(ex ? 4 : 2);
+        c.id = id == 0xFFFF || id == 0xFFFFFFFF ? -1 : static_cast<int>(id);
+        std::wstring class_name;
+        c.class_atom = in.sz_or_ord(class_name);
+        if (c.class_atom == 0)
+            c.class_atom = predefined_atom(class_name);
+        c.class_name = to_gbk(class_name);
+        if (in.sz_or_ord(text) == 0) // an ordinal (an icon) is no text
+            c.text = to_gbk(text);
+        in.skip(in.read(2)); // creation data
+        if (in.ok())
+            out.controls.push_back(std::move(c));
+    }
+    out.complete = in.ok();
+    return out;
 }
 
 void DialogTemplate::make_child() {

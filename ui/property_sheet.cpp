@@ -20,11 +20,9 @@ bool PropertyPage::create_in(PropertySheet* sheet) {
         return false;
     tmpl.make_child();
     sheet_ = sheet;
-    HWND hwnd = nullptr;
-    {
-        Creating creating(this);
-        hwnd = CreateDialogIndirectParamW(App::instance(), tmpl.get(), sheet->hwnd(), thunk, 0);
-    }
+    HWND hwnd = create_bound([&] {
+        return CreateDialogIndirectParamW(App::instance(), tmpl.get(), sheet->hwnd(), thunk, 0);
+    });
     if (hwnd == nullptr)
         return false;
     // Keys on the page's controls act on the page: Enter on a button is its click, Esc the

@@ -1,102 +1,22 @@
-// The four page templates as compiled into the module, walked byte by byte: every control's id,
-// class, text, style and place in dialog units against the page layouts drawn for them.
+// The four page templates as compiled into the module, read control by control: every control's
+// id, class, text, style and place in dialog units against the page layouts drawn for them.
 #include <windows.h>
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <ostream>
 #include <string>
-#include <utility>
 #include <vector>
 
-#include "ui/gbk.h"
+#include "ui/app.h"
+#include "ui/dialog_template.h"
 
 namespace {
 
-struct Item {
-    long id; // -1 for a control without id
-    DWORD style, ex_style;
-    int place[4]; // x, y, width, height in dialog units
-    WORD atom;    // predefined class; 0 with a class name of another kind
-    std::wstring cls, text;
-};
+using Item = ui::DialogTemplate::Control;
 
-struct Template {
-    DWORD style = 0;
-    int cx = 0, cy = 0, points = 0;
-    std::wstring caption, face;
-    std::vector<Item> items;
-};
-
-// Reads DLGTEMPLATEEX (DIALOGEX) and the plain DLGTEMPLATE (DIALOG).
-Template parse(const BYTE* data, size_t size) {
-    size_t at = 0;
-    bool ok = true;
-    auto get = [&](size_t n) -> DWORD { // n bytes, little-endian
-        DWORD v = 0;
-        if (at + n > size)
-            ok = false;
-        else
-            std::memcpy(&v, data + at, n);
-        at = ok ? at + n : size;
-        return v;
-    };
-    auto sz_or_ord = [&](std::wstring& s) -> WORD { // 0: empty, 0xFFFF: ordinal, else a string
-        s.clear();
-        WORD w = get(2);
-        if (w == 0xFFFF)
-            return get(2);
-        for (; w != 0 && ok; w = get(2))
-            s.push_back(static_cast<wchar_t>(w));
-        return 0;
-    };
-    static const wchar_t* const predefined[] = {L"Button",  L"Edit",      L"Static",
-                                                L"ListBox", L"ScrollBar", L"ComboBox"};
-    Template t;
-    std::wstring unused;
-    const bool ex = get(2) == 1 && get(2) == 0xFFFF;
-    at = ex ? 8 : 0;                             // past the help id
-    const DWORD first = get(4), second = get(4); // DIALOGEX: extended style first
-    t.style = ex ? second : first;
-    const WORD count = get(2);
-    get(4); // x, y
-    t.cx = static_cast<short>(get(2));
-    t.cy = static_cast<short>(get(2));
-    sz_or_ord(unused); // menu
-    sz_or_ord(unused); // window class
-    sz_or_ord(t.caption);
-    if (t.style & DS_SETFONT) {
-        t.points = get(2);
-        if (ex)
-            get(4); // weight, italic, character set
-        sz_or_ord(t.face);
-    }
-    for (WORD i = 0; i < count && ok; ++i) {
-        Item it{};
-        get((4 - at % 4) % 4);
-        if (ex)
-            get(4); // help id
-        it.style = get(4);
-        it.ex_style = get(4);
-        if (ex)
-            std::swap(it.style, it.ex_style);
-        for (int& v : it.place)
-            v = static_cast<short>(get(2));
-        const DWORD id = get(ex ? 4 : 2);
-        it.id = id == 0xFFFF || id == 0xFFFFFFFF ? -1 : static_cast<long>(id);
-        it.atom = sz_or_ord(it.cls);
-        for (WORD a = 0; a < 6; ++a)
-            if (!it.atom && lstrcmpiW(it.cls.c_str(), predefined[a]) == 0)
-                it.atom = 0x80 + a;
-        if (sz_or_ord(it.text))
-            it.text.clear(); // a resource ordinal (an icon) is no text
-        for (WORD extra = get(2); extra > 0 && ok; --extra)
-            get(1);
-        if (ok)
-            t.items.push_back(it);
-    }
-    EXPECT_TRUE(ok) << "template ends before its " << count << " controls";
-    return t;
+int place(const Item& it, int i) {
+    const int places[] = {it.x, it.y, it.cx, it.cy};
+    return places[i];
 }
 
 // Control kinds as the layouts name them: the class, and the style that makes a control of that
@@ -160,10 +80,10 @@ struct Page {
 
 bool fits(const Item& it, const Row& r) {
     for (int i = 0; i < 4; ++i)
-        if (r.place[i] != any && r.place[i] != it.place[i])
+        if (r.place[i] != any && r.place[i] != place(it, i))
             return false;
-    return it.atom == kinds[r.kind].atom && style_fits(r.kind, it) &&
-           (!r.text || to_gbk(it.text) == r.text);
+    return it.class_atom == kinds[r.kind].atom && style_fits(r.kind, it) &&
+           (!r.text || it.text == r.text);
 }
 
 // clang-format off
@@ -243,17 +163,16 @@ class PageTemplate : public ::testing::TestWithParam<Page> {};
 
 TEST_P(PageTemplate, MatchesItsLayoutControlByControl) {
     const Page& page = GetParam();
-    HRSRC found = FindResourceW(nullptr, MAKEINTRESOURCEW(page.resource), RT_DIALOG);
-    ASSERT_NE(found, nullptr) << "no dialog resource " << page.resource;
-    HGLOBAL loaded = LoadResource(nullptr, found);
-    ASSERT_NE(loaded, nullptr);
-    const Template t =
-        parse(static_cast<const BYTE*>(LockResource(loaded)), SizeofResource(nullptr, found));
+    ui::App::set_instance(GetModuleHandleW(nullptr));
+    ui::DialogTemplate tmpl(page.resource);
+    ASSERT_FALSE(tmpl.empty()) << "no dialog resource " << page.resource;
+    const ui::DialogTemplate::Layout t = tmpl.layout();
+    ASSERT_TRUE(t.complete) << "the template ends before its last control";
 
-    EXPECT_EQ(to_gbk(t.caption), page.caption);
+    EXPECT_EQ(t.caption, page.caption);
     if (page.points) {
-        EXPECT_EQ(t.points, page.points);
-        EXPECT_EQ(to_gbk(t.face), "宋体");
+        EXPECT_EQ(t.font_points, page.points);
+        EXPECT_EQ(t.font_face, "宋体");
     }
     if (page.cx != any) {
         EXPECT_EQ(t.cx, page.cx) << "template width";
@@ -264,7 +183,7 @@ TEST_P(PageTemplate, MatchesItsLayoutControlByControl) {
     for (const Row& r : page.rows) {
         if (r.id == no_id) {
             int n = 0;
-            for (const Item& it : t.items)
+            for (const Item& it : t.controls)
                 n += it.id == -1 && fits(it, r);
             EXPECT_EQ(n, r.count) << "id-less " << kinds[r.kind].name << " \""
                                   << (r.text ? r.text : "") << "\" at x " << r.place[0] << " y "
@@ -273,7 +192,7 @@ TEST_P(PageTemplate, MatchesItsLayoutControlByControl) {
             continue;
         }
         std::vector<const Item*> same;
-        for (const Item& it : t.items)
+        for (const Item& it : t.controls)
             if (it.id == r.id)
                 same.push_back(&it);
         if (same.size() != 1) {
@@ -281,26 +200,26 @@ TEST_P(PageTemplate, MatchesItsLayoutControlByControl) {
             continue;
         }
         const Item& it = *same[0];
-        EXPECT_EQ(it.atom, kinds[r.kind].atom)
-            << "class of " << r.id << " (name \"" << to_gbk(it.cls) << "\")";
+        EXPECT_EQ(it.class_atom, kinds[r.kind].atom)
+            << "class of " << r.id << " (name \"" << it.class_name << "\")";
         EXPECT_TRUE(style_fits(r.kind, it)) << r.id << " is no " << kinds[r.kind].name << ": style "
                                             << std::hex << it.style << " ex " << it.ex_style;
         if (r.text) {
-            EXPECT_EQ(to_gbk(it.text), r.text) << "text of " << r.id;
+            EXPECT_EQ(it.text, r.text) << "text of " << r.id;
         }
         static const char* const place_names[] = {"x", "y", "width", "height"};
         for (int i = 0; i < 4; ++i)
             if (r.place[i] != any) {
-                EXPECT_EQ(it.place[i], r.place[i]) << place_names[i] << " of " << r.id;
+                EXPECT_EQ(place(it, i), r.place[i]) << place_names[i] << " of " << r.id;
             }
     }
     int unnamed = 0;
-    for (const Item& it : t.items) {
+    for (const Item& it : t.controls) {
         bool listed = it.id == -1;
         unnamed += listed;
         for (const Row& r : page.rows)
             listed |= r.id == it.id;
-        EXPECT_TRUE(listed) << "control " << it.id << " \"" << to_gbk(it.text)
+        EXPECT_TRUE(listed) << "control " << it.id << " \"" << it.text
                             << "\" is not in the layout";
     }
     EXPECT_EQ(unnamed, unnamed_expected) << "id-less controls";
@@ -308,7 +227,7 @@ TEST_P(PageTemplate, MatchesItsLayoutControlByControl) {
     // Auto radio buttons exclude each other from one WS_GROUP control up to the next.
     auto group = [&](int id) {
         int g = 0;
-        for (const Item& it : t.items) {
+        for (const Item& it : t.controls) {
             g += (it.style & WS_GROUP) != 0;
             if (it.id == id)
                 return g;

@@ -82,6 +82,20 @@ TEST_F(UiLayer, TemplateCaptionsAndChildStyle) {
     ui::DialogTemplate plain(202);
     ASSERT_FALSE(plain.empty());
     EXPECT_EQ(plain.caption(), "选项设置");
+    // Both forms read to their last control: 16-bit ids and no help ids in the plain one.
+    for (const ui::DialogTemplate* t : {&extended, &plain}) {
+        ui::DialogTemplate::Layout layout = t->layout();
+        EXPECT_TRUE(layout.complete);
+        EXPECT_EQ(layout.font_points, 9);
+        EXPECT_EQ(layout.font_face, "宋体");
+        ASSERT_FALSE(layout.controls.empty());
+        const ui::DialogTemplate::Control& last = layout.controls.back();
+        EXPECT_EQ(last.class_atom, 0x80);
+        EXPECT_EQ(last.id, t == &plain ? 1060 : 32772);
+        EXPECT_EQ(last.text, t == &plain ? "启动程序时进行预备测试（测试时间更确定）" : "停止测试");
+        EXPECT_EQ(last.x, t == &plain ? 10 : 80);
+        EXPECT_EQ(last.cy, t == &plain ? 12 : 14);
+    }
     plain.make_child();
     DWORD style = plain.get()->style;
     EXPECT_TRUE(style & WS_CHILD);
@@ -187,46 +201,6 @@ TEST_F(UiLayer, CommandsFromClicksAndKeysReachThePageBeforeTheSheetAndItsParent)
     EXPECT_EQ(parent.commands, (std::vector<int>{IDCANCEL, 32771}));
 }
 
-// A modal dialog of template 203. It notes the messages that came before WM_INITDIALOG, gives
-// its owner-drawn rows their height, and once shown runs `while_open` and ends.
-class Rows : public ui::ModalDialog {
-public:
-    Rows() : ModalDialog(203) {}
-    std::vector<UINT> before_init;
-    bool initialised = false;
-    int row_height = 0;
-    std::function<void(Rows&)> while_open;
-
-protected:
-    INT_PTR dialog_proc(UINT message, WPARAM wparam, LPARAM lparam) override {
-        if (!initialised && message != WM_INITDIALOG)
-            before_init.push_back(message);
-        switch (message) {
-        case WM_MEASUREITEM:
-            reinterpret_cast<MEASUREITEMSTRUCT*>(lparam)->itemHeight = 21;
-            return TRUE;
-        case WM_INITDIALOG:
-            initialised = true;
-            PostMessageW(hwnd(), WM_APP, 0, 0);
-            break;
-        case WM_APP:
-            row_height = static_cast<int>(SendMessageW(item(1101), LB_GETITEMHEIGHT, 0, 0));
-            if (while_open)
-                while_open(*this);
-            end(IDOK);
-            return TRUE;
-        default:
-            break;
-        }
-        return ModalDialog::dialog_proc(message, wparam, lparam);
-    }
-    bool on_command(int id, int code, HWND control) override {
-        if (id == 1234)
-            throw std::runtime_error("command failed");
-        return ModalDialog::on_command(id, code, control);
-    }
-};
-
 struct Reported {
     HWND hwnd;
     UINT message;
@@ -243,16 +217,16 @@ TEST_F(UiLayer, ModalDialogsGetTheirFirstMessagesAndOwnWhatIsOpenedInThem) {
     EXPECT_EQ(ui::active_owner(parent.hwnd()), parent.hwnd());
     EXPECT_EQ(ui::active_owner(nullptr), nullptr);
 
-    Rows outer;
-    Rows inner;
+    ScriptedDialog outer;
+    ScriptedDialog inner;
     HWND outer_hwnd = nullptr, inner_hwnd = nullptr;
     HWND owner_in_outer = nullptr, owner_in_inner = nullptr, owner_after_inner = nullptr;
     bool parent_enabled = true;
-    inner.while_open = [&](Rows& self) {
+    inner.while_open = [&](ScriptedDialog& self) {
         inner_hwnd = self.hwnd();
         owner_in_inner = ui::active_owner(parent.hwnd());
     };
-    outer.while_open = [&](Rows& self) {
+    outer.while_open = [&](ScriptedDialog& self) {
         outer_hwnd = self.hwnd();
         owner_in_outer = ui::active_owner(parent.hwnd());
         parent_enabled = IsWindowEnabled(parent.hwnd()) != FALSE;
@@ -317,9 +291,9 @@ TEST_F(UiLayer, AnExceptionInAHandlerIsReportedAndTheMessageHasNoFurtherEffect) 
     EXPECT_EQ(half_made.hwnd(), nullptr);
 
     // In a dialog the command counts as handled and the dialog goes on.
-    Rows rows;
+    ScriptedDialog rows;
     bool still_open = false;
-    rows.while_open = [&](Rows& self) {
+    rows.while_open = [&](ScriptedDialog& self) {
         SendMessageW(self.hwnd(), WM_COMMAND, 1234, 0);
         still_open = IsWindow(self.hwnd()) != FALSE;
     };

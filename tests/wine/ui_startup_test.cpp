@@ -83,24 +83,21 @@ TEST_F(StartUp, MissingBackgroundPictureIsLoggedAndTheProgramRuns) {
 }
 
 // Points the prefix's ".chm" association at a command that writes the opened file's path into
-// a file of the test's own, and puts the association back when it goes.
+// a file of the test's own, and puts Wine's own association back when it goes.
 class ChmOpenRecorder {
 public:
     static constexpr wchar_t kRecord[] = L"c:\\kalvit-ui\\shell-open.txt";
 
     ChmOpenRecorder() {
         DeleteFileW(kRecord);
-        std::optional<std::wstring> now = read_default(L"Software\\Classes\\.chm");
-        // A run that ended without putting it back left our own class there.
-        saved_ = now.has_value() && *now != kClass ? *now : L"chm.file";
         const std::wstring command =
             L"C:\\windows\\system32\\cmd.exe /c echo %1>" + std::wstring(kRecord);
         ok_ = write_default(L"Software\\Classes\\kalvit.test.chm\\shell\\open\\command",
                             command) &&
-              write_default(L"Software\\Classes\\.chm", kClass);
+              write_default(L"Software\\Classes\\.chm", L"kalvit.test.chm");
     }
     ~ChmOpenRecorder() {
-        write_default(L"Software\\Classes\\.chm", saved_);
+        write_default(L"Software\\Classes\\.chm", L"chm.file");
         RegDeleteTreeW(HKEY_LOCAL_MACHINE, L"Software\\Classes\\kalvit.test.chm");
         DeleteFileW(kRecord);
     }
@@ -122,21 +119,11 @@ public:
     }
 
 private:
-    static constexpr wchar_t kClass[] = L"kalvit.test.chm";
-    static std::optional<std::wstring> read_default(const wchar_t* key) {
-        wchar_t value[256] = {};
-        DWORD size = sizeof value;
-        if (RegGetValueW(HKEY_LOCAL_MACHINE, key, nullptr, RRF_RT_REG_SZ, nullptr, value, &size) !=
-            ERROR_SUCCESS)
-            return std::nullopt;
-        return std::wstring(value);
-    }
     static bool write_default(const wchar_t* key, const std::wstring& value) {
         return RegSetKeyValueW(HKEY_LOCAL_MACHINE, key, nullptr, REG_SZ, value.c_str(),
                                static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t))) ==
                ERROR_SUCCESS;
     }
-    std::wstring saved_;
     bool ok_ = false;
 };
 

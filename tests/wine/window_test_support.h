@@ -2,7 +2,12 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <functional>
+#include <stdexcept>
+#include <vector>
+
 #include "ui/app.h"
+#include "ui/dialog.h"
 // Driving windows of the test process itself.
 
 // Delivers every pending message of the thread.
@@ -34,3 +39,43 @@ inline void press(UINT key) {
     while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE))
         ui::App::process(msg);
 }
+
+// A modal dialog of template 203 (tests/wine/ui_layer_test.rc). It notes the messages that came before WM_INITDIALOG, gives
+// its owner-drawn rows their height, and once shown runs `while_open` and ends. Command 1234 throws.
+class ScriptedDialog : public ui::ModalDialog {
+public:
+    ScriptedDialog() : ModalDialog(203) {}
+    std::vector<UINT> before_init;
+    bool initialised = false;
+    int row_height = 0;
+    std::function<void(ScriptedDialog&)> while_open;
+
+protected:
+    INT_PTR dialog_proc(UINT message, WPARAM wparam, LPARAM lparam) override {
+        if (!initialised && message != WM_INITDIALOG)
+            before_init.push_back(message);
+        switch (message) {
+        case WM_MEASUREITEM:
+            reinterpret_cast<MEASUREITEMSTRUCT*>(lparam)->itemHeight = 21;
+            return TRUE;
+        case WM_INITDIALOG:
+            initialised = true;
+            PostMessageW(hwnd(), WM_APP, 0, 0);
+            break;
+        case WM_APP:
+            row_height = static_cast<int>(SendMessageW(item(1101), LB_GETITEMHEIGHT, 0, 0));
+            if (while_open)
+                while_open(*this);
+            end(IDOK);
+            return TRUE;
+        default:
+            break;
+        }
+        return ModalDialog::dialog_proc(message, wparam, lparam);
+    }
+    bool on_command(int id, int code, HWND control) override {
+        if (id == 1234)
+            throw std::runtime_error("command failed");
+        return ModalDialog::on_command(id, code, control);
+    }
+};
