@@ -1,6 +1,7 @@
 # Benchmark model, integer test and memory test.
 target_sources(kalvit_engine PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/model.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/run_rules.cpp
     ${CMAKE_CURRENT_LIST_DIR}/integer_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/memory_blocks.cpp
     ${CMAKE_CURRENT_LIST_DIR}/memory_test.cpp

@@ -1,10 +1,8 @@
-# Benchmark model, integer test and memory test.
+# Benchmark model, integer test, memory test, and the window-free rules of a run.
 kalvit_test(engine_core_tests
     ${CMAKE_CURRENT_LIST_DIR}/engine_model_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/engine_integer_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/engine_memory_test.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/run_rules_test.cpp
 )
-target_link_libraries(engine_core_tests PRIVATE kalvit_engine)
-
-find_program(KALVIT_OBJDUMP objdump REQUIRED)
-kalvit_timed_code_tests(${KALVIT_OBJDUMP})
+target_link_libraries(engine_core_tests PRIVATE kalvit_engine kalvit_analysis)
