@@ -3,6 +3,9 @@ add_subdirectory(pages)
 add_subdirectory(infopage)
 
 add_library(kalvit_app STATIC
+    analysis/score_dlg.cpp
+    analysis/welcome_dlg.cpp
+    engine/test_run.cpp
     shell/bench_app.cpp
     shell/main_frame.cpp
     shell/msg_pump.cpp

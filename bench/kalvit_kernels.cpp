@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "bench/bench_run.h"
+#include "engine/fpu_control.h"
 
 namespace {
 constexpr int kMaxAmount = 100000;
@@ -105,20 +106,6 @@ std::optional<Arguments> parse_arguments(int argc, char** argv) {
     if (!args.amount_given)
         args.settings.amount = default_amount(args.settings);
     return args;
-}
-
-uint16_t x87_control_word() {
-    uint16_t cw = 0;
-    asm volatile("fnstcw %0" : "=m"(cw));
-    return cw;
-}
-
-// A test run computes under 0x027F: all exceptions masked, 53-bit precision, round to nearest.
-// On x86-64, float and double arithmetic is SSE and ignores it; it governs the x87 code that
-// remains: long double (the speed arithmetic) and library routines written for the x87.
-void load_run_control_word() {
-    const uint16_t cw = 0x027F;
-    asm volatile("fninit\n\tfldcw %0" : : "m"(cw));
 }
 
 const char* describe(const BenchSettings& s) {

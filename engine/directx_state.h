@@ -8,3 +8,5 @@ extern int dd_open;
 extern int exclusive;
 // The connection is opened only to list the display modes.
 extern int list_modes;
+// Refresh rate in Hz for a switch to the chosen mode; the options page preselects by it.
+extern int refresh_rate;

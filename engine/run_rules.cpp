@@ -1,6 +1,7 @@
 #include "engine/run_rules.h"
 
 #include <cmath>
+#include <cstdio>
 
 void read_option_checks(const OptionChecks& c, TestOptions& options) {
     options.mem_block = c.big_blocks ? 1 : 0;
@@ -54,4 +55,21 @@ int bar_fill_right(int left, int width, double fraction) {
     if (filled >= width)
         return left + width;
     return left + static_cast<int>(filled);
+}
+
+int parse_mode_text(const char* text, int& width, int& height, int& bits, int& refresh) {
+    int n = std::sscanf(text, "%dX%d %dbit %d", &width, &height, &bits, &refresh);
+    return n < 0 ? 0 : n;
+}
+
+int preselected_mode(const char* const* entries, int count, int refresh_rate) {
+    if (count <= 0)
+        return -1;
+    for (int i = 0; i < count; ++i) {
+        int width = 0, height = 0, bits = 0, refresh = 0;
+        if (parse_mode_text(entries[i], width, height, bits, refresh) >= 3 && width == 1024 &&
+            height == 768 && bits == 16 && refresh == refresh_rate)
+            return i;
+    }
+    return 0;
 }

@@ -35,3 +35,11 @@ int bar_fill_right(int left, int width, double fraction);
 // The tests in the order a run measures them.
 constexpr TestKind kRunOrder[] = {kIntegerTest, kFloatTest, kMemoryTest, kDiskTest};
 constexpr int kRunOrderCount = sizeof kRunOrder / sizeof kRunOrder[0];
+
+// A display-mode entry of the options page, read with "%dX%d %dbit %d". Returns how many of the
+// four numbers were read; an entry without a refresh number ("默认刷新率") leaves refresh as it
+// was.
+int parse_mode_text(const char* text, int& width, int& height, int& bits, int& refresh);
+// The entry the options page preselects: the first entry, or the first 1024 × 768 16-bit entry
+// at `refresh_rate` (an entry without a number counts as the default rate 0); -1 for no entries.
+int preselected_mode(const char* const* entries, int count, int refresh_rate);

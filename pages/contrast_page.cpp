@@ -2,4 +2,6 @@
 
 #include "engine/run_flags.h"
 
+int contrast_selectors_filled = 0;
+
 bool qcontrast_page::on_set_active() { return !test_running; }

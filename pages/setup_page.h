@@ -15,6 +15,7 @@ public:
     static constexpr int kBusinessWeights = 1050;
     static constexpr int kAverageWeights = 1051;
     static constexpr int kGameWeights = 1052;
+    static constexpr int kStandardButton = 1053;
     static constexpr int kCurrentMode = 1054;
     static constexpr int kUse3dnow = 1055;
     static constexpr int kUseSse = 1056;
@@ -23,14 +24,22 @@ public:
     static constexpr int kChosenMode = 1059;
     static constexpr int kPreTest = 1060;
     static constexpr int kAutoScale = 1061;
+    static constexpr int kHelpButton = 1062;
     static constexpr int kModeList = 1072;
 
     QSetupPage() : PropertyPage(kTemplate) {}
 
+    // Refused while a test runs; otherwise preselects the display mode once.
     bool on_set_active() override;
     // The options every start begins with; the pre-test box follows the stored setting.
     void set_start_options(int pre_test_flag);
+    // "标准设置": every option to its standard value, auto-scaling on, no pre-test; the display
+    // mode selection stays. Ignored while a test runs.
+    void reset_to_standard();
 
 protected:
     bool on_command(int id, int code, HWND control) override;
+
+private:
+    void preselect_mode();
 };

@@ -95,3 +95,9 @@
 #define IDC_ABOUT_PICTURE 1068
 #define IDC_ABOUT_SUPPORT 1040
 #define IDC_ABOUT_HELP 1041
+
+// Score dialog and welcome window.
+#define IDD_SCORE 168
+#define IDC_SCORE_LABEL 1070
+#define IDD_WELCOME 171
+#define IDC_WELCOME_TEXT 1079

@@ -4,10 +4,15 @@
 #include <shlwapi.h>
 
 #include <cstdio>
+#include <cstdlib>
+#include <ctime>
 #include <cstring>
 #include <cwchar>
 
+#include "analysis/welcome_dlg.h"
+#include "engine/directx_state.h"
 #include "engine/model.h"
+#include "engine/test_run.h"
 #include "shell/app_globals.h"
 #include "shell/config_file.h"
 #include "shell/log.h"
@@ -41,6 +46,11 @@ void log_os_version() {
             static_cast<int>(os_version.dwMinorVersion),
             static_cast<unsigned short>(os_version.dwBuildNumber & 0xFFFF),
             to_gbk(os_version.szCSDVersion).c_str());
+}
+
+void bring_welcome_forward() {
+    if (welcome_dlg.hwnd() != nullptr)
+        SetForegroundWindow(welcome_dlg.hwnd());
 }
 
 RECT client_rect(HWND hwnd) {
@@ -82,15 +92,18 @@ int BenchApp::init_instance(const wchar_t* command_line) {
         return 0;
     }
 
+    open_welcome_centred("正在初始化，请稍候......");
     read_profile_settings(pre_test_flag);
     if (!main_frame.create()) {
         QMsgBox("创建主窗口失败！");
+        close_welcome();
         return 0;
     }
     QMsgPump(welcome_window);
     log_os_version();
 
     if (!load_configuration()) {
+        close_welcome();
         DestroyWindow(main_frame.hwnd());
         return 1;
     }
@@ -98,6 +111,7 @@ int BenchApp::init_instance(const wchar_t* command_line) {
 
     if (!create_property_sheet(main_frame.hwnd())) {
         QMsgBox("创建主窗口失败！");
+        close_welcome();
         DestroyWindow(main_frame.hwnd());
         return 0;
     }
@@ -106,11 +120,31 @@ int BenchApp::init_instance(const wchar_t* command_line) {
     property_sheet.move_to(client_rect(main_frame.hwnd()));
     property_sheet.set_active_page(kTestPageIndex);
     check_frame_height();
+    bring_welcome_forward();
+
+    // The machine records come with their own loader; until then the list holds the built-in
+    // base system, and the current system follows it. The bar colours are drawn from a
+    // generator seeded with the time.
+    install_base_system(machine_list);
+    std::snprintf(current_system_entry().name, kMachineNameSize, "%s", kCurrentSystemName);
+    std::srand(static_cast<unsigned>(std::time(nullptr)));
 
     QMsgPump(property_sheet.hwnd());
     Sleep(100);
     ShowWindow(main_frame.hwnd(), SW_SHOW);
     UpdateWindow(main_frame.hwnd());
+
+    run_options.ddraw_mode = 0;
+    list_modes = 0;
+    if (pre_test_flag) {
+        set_welcome_text("正在进行预备测试……");
+        // Over the frame that has just been shown, so that the user sees what runs.
+        bring_welcome_forward();
+        PostMessageW(test_page.hwnd(), WM_COMMAND, MAKEWPARAM(CMainFrame::kStartTest, BN_CLICKED),
+                     0);
+    } else {
+        close_welcome();
+    }
     return -1;
 }
 

@@ -5,6 +5,8 @@
 #include "engine/directx_state.h"
 #include "engine/model.h"
 #include "engine/run_flags.h"
+#include "engine/run_recording.h"
+#include "engine/test_run.h"
 #include "infopage/about_page.h"
 #include "pages/setup_page.h"
 #include "shell/app_globals.h"
@@ -31,14 +33,7 @@ constexpr UINT kSwitchFirst = ui::FrameWindow::kActivateTopLevel;
 } // namespace
 
 void FrameGdi::release() {
-    if (recording != nullptr) {
-        DeleteEnhMetaFile(recording);
-        recording = nullptr;
-    }
-    if (metafile_dc != nullptr) {
-        DeleteEnhMetaFile(CloseEnhMetaFile(metafile_dc));
-        metafile_dc = nullptr;
-    }
+    run_recording.release();
     background_brush.reset();
     background.reset();
 }
@@ -63,7 +58,7 @@ bool CMainFrame::on_create() {
     frame_gdi.text_font.reset(CreateFontW(14, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE,
                                           DEFAULT_CHARSET, OUT_TT_PRECIS, CLIP_TT_ALWAYS,
                                           DEFAULT_QUALITY, DEFAULT_PITCH, L"宋体"));
-    frame_gdi.metafile_dc = CreateEnhMetaFileW(nullptr, nullptr, nullptr, nullptr);
+    run_recording.begin(nullptr);
 
     char path[kPathSize + 32];
     std::snprintf(path, sizeof path, "%s\\pdata\\dlgback.bmp", install_dir);
@@ -98,6 +93,28 @@ void CMainFrame::on_close() {
     DestroyWindow(hwnd());
 }
 
+bool CMainFrame::on_command(int id, int code) {
+    // Buttons and menu items send 0, accelerators 1; a control's notifications are not commands.
+    if (code != 0 && code != 1)
+        return false;
+    switch (id) {
+    case kStartTest:
+        run_benchmark();
+        return true;
+    case kComparePage:
+        property_sheet.set_active_page(kComparePageIndex);
+        return true;
+    case kOptionsPage:
+        property_sheet.set_active_page(kSetupPageIndex);
+        return true;
+    case kAboutPage:
+        property_sheet.set_active_page(kAboutPageIndex);
+        return true;
+    default:
+        return false;
+    }
+}
+
 void CMainFrame::on_activate(WPARAM wparam) {
     int activation = LOWORD(wparam);
     bool minimized = HIWORD(wparam) != 0;
@@ -128,10 +145,8 @@ LRESULT CMainFrame::frame_proc(UINT message, WPARAM wparam, LPARAM lparam) {
         return result;
     }
     case WM_COMMAND:
-        if (LOWORD(wparam) == kComparePage && HIWORD(wparam) == 0) {
-            property_sheet.set_active_page(kComparePageIndex);
+        if (on_command(LOWORD(wparam), HIWORD(wparam)))
             return 0;
-        }
         break;
     case WM_DESTROY:
         main_frame_window = nullptr;

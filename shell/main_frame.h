@@ -11,10 +11,8 @@
 struct FrameGdi {
     ui::Bitmap marker;           // the 32 × 32 marker drawn after each result bar
     ui::Font text_font;          // the comparison page's text font
-    HDC metafile_dc = nullptr;   // recording context of the test page's bars
     ui::Bitmap background;       // "pdata\dlgback.bmp"; absent when the file cannot be loaded
     ui::Brush background_brush;  // a pattern brush of the background
-    HENHMETAFILE recording = nullptr; // the last finished recording of the bars
 
     void release();
 };
@@ -34,6 +32,9 @@ public:
     static constexpr int kHeight = 440;
     static constexpr int kStartTest = 32771;
     static constexpr int kComparePage = 32772;
+    // The application's commands: the options page and the information page.
+    static constexpr int kOptionsPage = 32776;
+    static constexpr int kAboutPage = 57664;
 
     // Registers the window class and creates the frame, centred, not yet shown.
     bool create();
@@ -46,6 +47,8 @@ private:
     bool on_create();
     void on_close();
     void on_activate(WPARAM wparam);
+    // The frame's and the application's commands; true when handled.
+    bool on_command(int id, int code);
     void watch_display_switch(UINT message);
     // Set once the close has begun: a close request that arrives while the close drains
     // messages (a page's kill-active may) finds it and does nothing.

@@ -3,6 +3,7 @@
 #include "shell/log.h"
 #include "shell/msg_names.h"
 #include "shell/msgbox.h"
+#include "ui/app.h"
 #include "ui/dialog.h"
 #include "ui/gbk.h"
 #include "ui/window.h"
@@ -23,8 +24,9 @@ void drain(HWND filter, bool log_each) {
         if (log_each)
             QMsgLog("Desktop MSG: %s %X", QMsgName(msg.message),
                     static_cast<unsigned>(msg.wParam));
-        TranslateMessage(&msg);
-        LRESULT result = DispatchMessageW(&msg);
+        // As the main loop handles it, so that keys act on the dialog that has the focus: Enter
+        // and Space on the focused "停止测试" stop a run.
+        LRESULT result = ui::App::process(msg);
         if (InSendMessage())
             ReplyMessage(result);
     }

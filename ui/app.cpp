@@ -44,12 +44,12 @@ HWND App::dialog_window_for(HWND hwnd) {
     return nullptr;
 }
 
-void App::process(MSG& msg) {
+LRESULT App::process(MSG& msg) {
     HWND dialog = dialog_window_for(msg.hwnd);
     if (dialog != nullptr && IsDialogMessageW(dialog, &msg))
-        return;
+        return 0;
     TranslateMessage(&msg);
-    DispatchMessageW(&msg);
+    return DispatchMessageW(&msg);
 }
 
 bool App::on_idle(long) { return false; }

@@ -22,8 +22,9 @@ public:
     // The innermost registered window that is `hwnd` or one of its ancestors; null when none.
     static HWND dialog_window_for(HWND hwnd);
 
-    // One message as the loop handles it: dialog keyboard handling, or translation and dispatch.
-    static void process(MSG& msg);
+    // One message as the loop handles it: dialog keyboard handling, or translation and dispatch
+    // (whose result it returns; 0 for a dialog's key).
+    static LRESULT process(MSG& msg);
 
     // Runs the loop until WM_QUIT; returns its exit code.
     int run();

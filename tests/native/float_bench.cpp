@@ -2,15 +2,14 @@
 #include <cstdlib>
 
 #include "engine/float_test.h"
+#include "engine/fpu_control.h"
 
 // Prints float_test's speed on this machine for each path the processor has:
 //   float_bench [m] [runs]   (defaults: m = 5, 3 runs)
 int main(int argc, char** argv) {
     const int m = argc > 1 ? std::atoi(argv[1]) : 5;
     const int runs = argc > 2 ? std::atoi(argv[2]) : 3;
-    // The run's x87 control word: all exceptions masked, 53-bit precision, round to nearest.
-    const unsigned short run_cw = 0x027F;
-    asm volatile("fninit\n\tfldcw %0" : : "m"(run_cw));
+    load_run_control_word();
     struct Path {
         const char* name;
         FloatPath path;

@@ -19,6 +19,7 @@
 #include "shell/sheet.h"
 #include "tests/read_all.h"
 #include "tests/wine/driver.h"
+#include "tests/wine/frame_fixture.h"
 #include "tests/wine/window_test_support.h"
 #include "ui/app.h"
 #include "ui/dialog.h"
@@ -29,20 +30,7 @@ namespace {
 // One frame with its sheet for the whole suite: the frame is a single process-wide object.
 class Frame : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() {
-        ui::App::set_instance(GetModuleHandleW(nullptr));
-        ASSERT_TRUE(main_frame.create());
-        ASSERT_TRUE(create_property_sheet(main_frame.hwnd()));
-        property_sheet.set_active_page(kSetupPageIndex);
-        setup_page.set_start_options(1);
-        RECT client{};
-        GetClientRect(main_frame.hwnd(), &client);
-        property_sheet.move_to(client);
-        property_sheet.set_active_page(kTestPageIndex);
-        ShowWindow(property_sheet.hwnd(), SW_SHOW);
-        ShowWindow(main_frame.hwnd(), SW_SHOW);
-        pump();
-    }
+    static void SetUpTestSuite() { create_test_frame(); }
     void SetUp() override {
         log_ = std::tmpfile();
         log_attach(log_);

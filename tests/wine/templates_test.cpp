@@ -1,4 +1,4 @@
-// The four page templates as compiled into the module, read control by control: every control's
+// The four page templates and the score and welcome dialogs as compiled into the module, read control by control: every control's
 // id, class, text, style and place in dialog units against the page layouts drawn for them.
 #include <windows.h>
 #include <gtest/gtest.h>
@@ -152,6 +152,12 @@ const Page pages[] = {
     {100, "软件信息", 9, 410, 259, {
         {1068, Black, "", 0, 9, 404, 208}, {1040, Push, "支持和建议", 345, 228, 50, 18},
         {1041, Push, "帮助内容", 284, 228, 50, 18}}, {}},
+    {168, "Tavoli测试结果", 10, 165, 87, {
+        {1070, Label, "当前系统的TavoliMARK为：", 36, 15, 96, 14},
+        {IDCANCEL, DefPush, "确  定", 63, 68, 41, 16}, {no_id, Etched, "", 7, 7, 151, 59}}, {}},
+    {171, "欢迎使用《Tavoli测试》", 10, 191, 95, {
+        {1079, Centred, "正在初始化，请稍候......", 15, 66, 161, 12},
+        {no_id, Etched, "", 7, 7, 177, 81}}, {}},
 };
 // clang-format on
 

@@ -30,3 +30,13 @@ if(TARGET kalvit)
         add_dependencies(kalvit_ui_tests kalvit_art)
     endif()
 endif()
+
+# The benchmark run with the real frame and pages in the test process.
+if(TARGET kalvit_app)
+    kalvit_test(run_tests ${CMAKE_CURRENT_LIST_DIR}/run_test.cpp)
+    target_link_libraries(run_tests PRIVATE kalvit_app kalvit_resources kalvit_ui_driver)
+    target_compile_definitions(run_tests PRIVATE KALVIT_BUILD_DIR="${CMAKE_BINARY_DIR}")
+    if(TARGET kalvit_art)
+        add_dependencies(run_tests kalvit_art)
+    endif()
+endif()

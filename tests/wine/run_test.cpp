@@ -1,0 +1,717 @@
+// The benchmark run with the real frame, sheet and pages in the test process: runs with work
+// amounts of 1, so that every end of a run is reached in a second, and what is done to the
+// program while its run drains messages.
+#include <windows.h>
+#include <commctrl.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "analysis/score_dlg.h"
+#include "analysis/welcome_dlg.h"
+#include "engine/directx_state.h"
+#include "engine/model.h"
+#include "engine/run_flags.h"
+#include "engine/run_recording.h"
+#include "engine/test_run.h"
+#include "shell/app_globals.h"
+#include "shell/log.h"
+#include "shell/msg_pump.h"
+#include "shell/msgbox.h"
+#include "tests/read_all.h"
+#include "tests/wine/driver.h"
+#include "tests/wine/frame_fixture.h"
+#include "ui/gbk.h"
+#include "ui/text.h"
+
+namespace {
+
+// Calls each function at every tick of its thread timer until it returns true. The ticks come
+// wherever the thread drains messages: in the run's own draining and in a modal dialog's loop.
+class Ticks {
+public:
+    Ticks() = default;
+    Ticks(const Ticks&) = delete;
+    Ticks& operator=(const Ticks&) = delete;
+    ~Ticks() {
+        for (auto& [id, fn] : jobs())
+            KillTimer(nullptr, id);
+        jobs().clear();
+    }
+    void every(UINT ms, std::function<bool()> fn) { jobs()[SetTimer(nullptr, 0, ms, tick)] = fn; }
+
+private:
+    static std::map<UINT_PTR, std::function<bool()>>& jobs() {
+        static std::map<UINT_PTR, std::function<bool()>> j;
+        return j;
+    }
+    static void CALLBACK tick(HWND, UINT, UINT_PTR id, DWORD) {
+        auto it = jobs().find(id);
+        if (it == jobs().end() || !it->second)
+            return;
+        std::function<bool()> fn = it->second;
+        if (fn()) {
+            KillTimer(nullptr, id);
+            jobs()[id] = nullptr;
+        }
+    }
+};
+
+// The pixels of a window's client area as 0x00RRGGBB, rows top to bottom.
+struct Picture {
+    int width = 0, height = 0;
+    std::vector<uint32_t> pixels;
+    uint32_t at(int x, int y) const { return pixels[static_cast<size_t>(y * width + x)]; }
+};
+Picture capture(HWND hwnd) {
+    Picture p;
+    RECT r{};
+    GetClientRect(hwnd, &r);
+    p.width = r.right;
+    p.height = r.bottom;
+    BITMAPINFO info{};
+    info.bmiHeader = {sizeof(BITMAPINFOHEADER), p.width, -p.height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    void* bits = nullptr;
+    ui::WindowDc dc(hwnd);
+    ui::MemoryDc memory(CreateCompatibleDC(dc.get()));
+    ui::Bitmap dib(CreateDIBSection(dc.get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+    if (!dib || bits == nullptr)
+        return p;
+    {
+        ui::ScopedSelect select(memory.get(), dib.get());
+        BitBlt(memory.get(), 0, 0, p.width, p.height, dc.get(), 0, 0, SRCCOPY);
+    }
+    GdiFlush();
+    const auto* px = static_cast<const uint32_t*>(bits);
+    p.pixels.assign(px, px + static_cast<size_t>(p.width) * static_cast<size_t>(p.height));
+    for (uint32_t& v : p.pixels)
+        v &= 0xFFFFFF;
+    return p;
+}
+
+uint32_t rgb_of(COLORREF c) { return GetRValue(c) << 16 | GetGValue(c) << 8 | GetBValue(c); }
+
+std::vector<std::string> messages;
+void record_message(const char* text) { messages.push_back(text); }
+
+// The rows of the test page: bar frame, absolute box, relative box.
+struct Row {
+    int k, bar, absolute, relative;
+    const char *abs_format, *rel_format;
+};
+const Row kRows[] = {
+    {kIntegerTest, 1009, 1017, 1018, "%6.2f M次/s", "%6.2f"},
+    {kFloatTest, 1015, 1022, 1024, "%6.2f M次/s", "%6.2f"},
+    {kMemoryTest, 1013, 1019, 1025, "%7.1f MB/s", "%7.2f"},
+    {kDiskTest, 1016, 1021, 1026, "%6.2f MB/s", "%6.2f"},
+};
+
+std::string text_of(int id) { return test_page.item_text(id); }
+
+// A finished run's score dialog: seen, its blue digits' extent, closed with its button.
+struct ScoreSeen {
+    int shown = 0;
+    bool analysis_enabled_meanwhile = false;
+    Picture picture;
+};
+
+class Run : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        const std::string dir = to_gbk(driver::from_unix_path(KALVIT_BUILD_DIR));
+        std::snprintf(install_dir, sizeof install_dir, "%s", dir.c_str());
+        install_base_system(machine_list);
+        create_test_frame();
+    }
+    void SetUp() override {
+        log_ = std::tmpfile();
+        log_attach(log_);
+        set_message_presenter(record_message);
+        reset_state();
+    }
+    // Runs after a pre-test, with the smallest amounts (case 5 keeps them), and the standard
+    // options.
+    void reset_state() {
+        messages.clear();
+        pre_test_flag = 0;
+        pre_tested = 1;
+        times_tripled = 0;
+        for (int k = 0; k < kTestCount; ++k)
+            m_times[k] = 1;
+        ASSERT_TRUE(property_sheet.set_active_page(kSetupPageIndex));
+        setup_page.reset_to_standard();
+        ASSERT_TRUE(property_sheet.set_active_page(kTestPageIndex));
+    }
+    void TearDown() override {
+        set_message_presenter(nullptr);
+        log_close();
+        std::fclose(log_);
+    }
+
+    // Runs the benchmark as the start button does, answering a score dialog if one comes.
+    ScoreSeen run(std::function<bool()> during = nullptr) {
+        ScoreSeen seen;
+        Ticks ticks;
+        ticks.every(20, [&seen] {
+            HWND score = FindWindowW(L"#32770", L"Tavoli测试结果");
+            if (score == nullptr || !IsWindowVisible(score))
+                return false;
+            ++seen.shown;
+            seen.analysis_enabled_meanwhile =
+                IsWindowEnabled(test_page.item(QTestPage::kAnalysisButton)) != FALSE;
+            UpdateWindow(score);
+            seen.picture = capture(score);
+            PostMessageW(score, WM_COMMAND, IDCANCEL, 0);
+            return false;
+        });
+        if (during)
+            ticks.every(10, during);
+        SendMessageW(test_page.item(QTestPage::kStartButton), BM_CLICK, 0, 0);
+        pump();
+        return seen;
+    }
+
+    std::string log() { return read_all(log_); }
+    FILE* log_ = nullptr;
+};
+
+// The lines of `log` that begin with one of `prefixes`, in their order.
+std::vector<std::string> lines_starting(const std::string& log, const std::vector<std::string>& prefixes) {
+    std::vector<std::string> out;
+    size_t at = 0;
+    while (at < log.size()) {
+        size_t end = log.find('\n', at);
+        std::string line = log.substr(at, end == std::string::npos ? std::string::npos : end - at);
+        for (const std::string& p : prefixes)
+            if (line.compare(0, p.size(), p) == 0) {
+                out.push_back(p);
+                break;
+            }
+        if (end == std::string::npos)
+            break;
+        at = end + 1;
+    }
+    return out;
+}
+
+TEST_F(Run, StandardRunFillsEveryRowLogsItsStepsAndShowsTheScore) {
+    const int before = run_number;
+    results_ready = 0;
+    ScoreSeen seen = run();
+    EXPECT_EQ(run_number, before + 1);
+    EXPECT_EQ(test_running, 0);
+
+    const MachineRecord& current = current_system_entry();
+    EXPECT_STREQ(current.name, "当前系统");
+    EXPECT_EQ(current.option_flags, 0u);
+    for (const Row& r : kRows) {
+        const float speed = current.speeds[r.k];
+        EXPECT_GT(speed, 0.0f) << r.k;
+        char expected[64];
+        std::snprintf(expected, sizeof expected, r.abs_format, static_cast<double>(speed));
+        EXPECT_EQ(text_of(r.absolute), expected);
+        const double ratio = static_cast<double>(speed) / machine_list.entries[0].speeds[r.k];
+        std::snprintf(expected, sizeof expected, r.rel_format, ratio);
+        EXPECT_EQ(text_of(r.relative), expected);
+    }
+    EXPECT_EQ(text_of(1020), "") << "no DirectDraw test yet";
+    EXPECT_FLOAT_EQ(mark, overall_score(current));
+
+    // The score came once, before the analysis was allowed; afterwards it is.
+    EXPECT_EQ(seen.shown, 1);
+    EXPECT_FALSE(seen.analysis_enabled_meanwhile);
+    EXPECT_EQ(results_ready, 1);
+    EXPECT_TRUE(IsWindowEnabled(test_page.item(QTestPage::kAnalysisButton)));
+    EXPECT_TRUE(IsWindowEnabled(test_page.item(QTestPage::kHelpButton)));
+    EXPECT_TRUE(IsWindowEnabled(test_page.item(QTestPage::kStopButton)));
+    EXPECT_TRUE(run_recording.ready());
+    EXPECT_EQ(run_recording.dc(), nullptr);
+
+    const std::string text = log();
+    const std::vector<std::string> steps = {
+        "Begin No.", "You Select DD Mode=0", "mem_block=0 , disk_cached=0 , ddraw_mode=0",
+        "Float control word2=", "pre_test_flag=0 pre_tested=1 m_times[0]=1",
+        "pre_test_flag=0 pre_tested=1 m_times[4]=1", "Integer Test: dtgt=", "Float Test: dtgt=",
+        "Memory Test: dtgt=", "-----bef wait2: time=", "-----aft wait: time=",
+        "Disk Test: Drive C:", "Disk Test: dtgt=", "End No."};
+    EXPECT_EQ(lines_starting(text, steps), steps) << text;
+    char begin[64];
+    std::snprintf(begin, sizeof begin, "\n\nBegin No.%d test at ", run_number);
+    EXPECT_NE(text.find(begin), std::string::npos) << text;
+    EXPECT_NE(text.find("\n\nEnd No." + std::to_string(run_number) + " test at "), std::string::npos);
+    EXPECT_NE(text.find(" , 测试消耗时间："), std::string::npos);
+}
+
+TEST_F(Run, OptionsDecideTheFlagsAndTheScoreWindow) {
+    struct Case {
+        const char* what;
+        std::vector<int> on;
+        uint32_t flags;
+        bool score;
+        int amount_after; // m_times after the run
+    };
+    const Case cases[] = {
+        {"4K blocks", {QSetupPage::kBigBlocks}, 0x1, false, 1},
+        {"buffered disk", {QSetupPage::kBuffered}, 0x10, false, 1},
+        {"SSE", {QSetupPage::kUseSse}, 0x1000, false, 1},
+        {"3DNow! and SSE", {QSetupPage::kUse3dnow, QSetupPage::kUseSse}, 0x1000, false, 1},
+        {"three times", {QSetupPage::kTripleAmount}, 0, true, 3},
+        {"current display mode", {QSetupPage::kCurrentMode}, 0, true, 1},
+        {"game weights", {QSetupPage::kGameWeights}, 0, true, 1},
+    };
+    for (const Case& c : cases) {
+        reset_state();
+        for (int id : c.on)
+            SendMessageW(setup_page.item(id), BM_CLICK, 0, 0);
+        ScoreSeen seen = run();
+        EXPECT_EQ(current_system_entry().option_flags, c.flags) << c.what;
+        EXPECT_EQ(seen.shown, c.score ? 1 : 0) << c.what;
+        EXPECT_EQ(m_times[kFloatTest], c.amount_after) << c.what;
+        EXPECT_EQ(results_ready, 1) << c.what;
+        const bool both = c.on.size() == 2;
+        EXPECT_EQ(messages.size(), both ? 1u : 0u) << c.what;
+        if (both) {
+            EXPECT_EQ(messages[0], "不允许同时使用SSE和3DNOW! \n现在仅使用SSE进行测试。");
+            EXPECT_FALSE(setup_page.checked(QSetupPage::kUse3dnow));
+            EXPECT_TRUE(setup_page.checked(QSetupPage::kUseSse));
+            EXPECT_NE(log().find("amd_3dnow=1 , intel_sse=1"), std::string::npos)
+                << "the options line shows what was chosen";
+        }
+    }
+    // Three times on triples the amounts once and keeps them; off again divides them once.
+    reset_state();
+    m_times[kIntegerTest] = 2;
+    SendMessageW(setup_page.item(QSetupPage::kTripleAmount), BM_CLICK, 0, 0);
+    run();
+    run();
+    EXPECT_EQ(m_times[kIntegerTest], 6);
+    SendMessageW(setup_page.item(QSetupPage::kStandardButton), BM_CLICK, 0, 0);
+    run();
+    EXPECT_EQ(m_times[kIntegerTest], 2);
+    EXPECT_EQ(times_tripled, 0);
+}
+
+TEST_F(Run, StopDuringTheIntegerTestStoresZeroAndShowsNoScore) {
+    results_ready = 0;
+    mark = 0.5f;
+    m_times[kIntegerTest] = 60; // a few hundred milliseconds of integer work
+    current_system_entry().speeds[kDiskTest] = 7.0f;
+    ui::set_text(test_page.item(1021), "earlier");
+    // The first tick of the run comes while the integer test works.
+    ScoreSeen seen = run([&] {
+        if (!test_running)
+            return false;
+        SendMessageW(test_page.item(QTestPage::kStopButton), BM_CLICK, 0, 0);
+        return true;
+    });
+    const MachineRecord& current = current_system_entry();
+    EXPECT_EQ(current.speeds[kIntegerTest], 0.0f);
+    EXPECT_EQ(current.speeds[kFloatTest], 0.0f);
+    EXPECT_EQ(current.speeds[kMemoryTest], 0.0f);
+    EXPECT_EQ(current.speeds[kDiskTest], 7.0f) << "the run ends after the memory test";
+    EXPECT_EQ(text_of(1017), "  0.00 M次/s");
+    EXPECT_EQ(text_of(1018), "  0.00");
+    EXPECT_EQ(text_of(1021), "earlier");
+    EXPECT_EQ(seen.shown, 0);
+    EXPECT_EQ(results_ready, 0);
+    EXPECT_EQ(mark, 0.5f);
+    EXPECT_EQ(stop_requested, 0);
+    EXPECT_EQ(test_running, 0);
+    EXPECT_FALSE(IsWindowEnabled(test_page.item(QTestPage::kAnalysisButton)));
+    EXPECT_TRUE(IsWindowEnabled(test_page.item(QTestPage::kHelpButton)));
+    EXPECT_FALSE(run_recording.ready()) << "a stopped run leaves no picture";
+    EXPECT_EQ(log().find("Disk Test"), std::string::npos);
+
+    // The next run is complete.
+    m_times[kIntegerTest] = 1;
+    seen = run();
+    EXPECT_EQ(seen.shown, 1);
+    EXPECT_GT(current_system_entry().speeds[kDiskTest], 0.0f);
+    EXPECT_EQ(results_ready, 1);
+}
+
+TEST_F(Run, NothingDisturbsARun) {
+    ASSERT_TRUE(property_sheet.set_active_page(kSetupPageIndex));
+    SendMessageW(setup_page.item(QSetupPage::kTripleAmount), BM_CLICK, 0, 0);
+    ASSERT_TRUE(property_sheet.set_active_page(kTestPageIndex));
+    m_times[kIntegerTest] = 40;
+    const int before = run_number;
+    struct Seen {
+        bool done = false, frame = false, iconic = true, help = true, start_again = false;
+        int tab = -1, page = -1, page_after_command = -1;
+        bool setup_refused = false, triple_kept = false;
+    } seen;
+    run([&] {
+        if (!test_running)
+            return false;
+        SendMessageW(main_frame.hwnd(), WM_CLOSE, 0, 0);
+        SendMessageW(main_frame.hwnd(), WM_SYSCOMMAND, SC_CLOSE, 0);
+        SendMessageW(main_frame.hwnd(), WM_SYSCOMMAND, SC_MINIMIZE, 0);
+        seen.frame = IsWindow(main_frame.hwnd()) != FALSE;
+        seen.iconic = IsIconic(main_frame.hwnd()) != FALSE;
+        click_tab(property_sheet.tab(), kComparePageIndex);
+        seen.tab = static_cast<int>(SendMessageW(property_sheet.tab(), TCM_GETCURSEL, 0, 0));
+        seen.setup_refused = !property_sheet.set_active_page(kSetupPageIndex);
+        SendMessageW(main_frame.hwnd(), WM_COMMAND, CMainFrame::kOptionsPage, 0);
+        SendMessageW(main_frame.hwnd(), WM_COMMAND, CMainFrame::kAboutPage, 0);
+        seen.page_after_command = property_sheet.active_index();
+        SendMessageW(setup_page.item(QSetupPage::kStandardButton), BM_CLICK, 0, 0);
+        seen.triple_kept = setup_page.checked(QSetupPage::kTripleAmount);
+        seen.help = IsWindowEnabled(test_page.item(QTestPage::kHelpButton)) != FALSE;
+        const int number = run_number;
+        SendMessageW(test_page.item(QTestPage::kStartButton), BM_CLICK, 0, 0);
+        seen.start_again = run_number != number;
+        seen.page = property_sheet.active_index();
+        seen.done = true;
+        return true;
+    });
+    ASSERT_TRUE(seen.done);
+    EXPECT_TRUE(seen.frame);
+    EXPECT_FALSE(seen.iconic);
+    EXPECT_EQ(seen.tab, kTestPageIndex);
+    EXPECT_TRUE(seen.setup_refused);
+    EXPECT_EQ(seen.page_after_command, kTestPageIndex);
+    EXPECT_TRUE(seen.triple_kept) << "the reset is ignored during a run";
+    EXPECT_FALSE(seen.help);
+    EXPECT_FALSE(seen.start_again);
+    EXPECT_EQ(run_number, before + 1);
+    const std::string text = log();
+    EXPECT_NE(text.find("\nTest is running ! wait......"), std::string::npos);
+    EXPECT_NE(text.find("\nTesting! Discard WM_SYSCOMMAND F060"), std::string::npos);
+    EXPECT_EQ(text.find("All setting has been reseted.", text.find("Begin No.")), std::string::npos);
+
+    // After the run the same requests are obeyed.
+    EXPECT_TRUE(property_sheet.set_active_page(kSetupPageIndex));
+    SendMessageW(main_frame.hwnd(), WM_COMMAND, CMainFrame::kAboutPage, 0);
+    EXPECT_EQ(property_sheet.active_index(), kAboutPageIndex);
+    SendMessageW(main_frame.hwnd(), WM_COMMAND, CMainFrame::kOptionsPage, 0);
+    EXPECT_EQ(property_sheet.active_index(), kSetupPageIndex);
+    SendMessageW(setup_page.item(QSetupPage::kStandardButton), BM_CLICK, 0, 0);
+    EXPECT_FALSE(setup_page.checked(QSetupPage::kTripleAmount));
+    EXPECT_NE(log().find("\n\nAll setting has been reseted."), std::string::npos);
+}
+
+TEST_F(Run, PreTestCannotBeStoppedSetsTheAmountsAndClosesTheWelcomeWindow) {
+    pre_test_flag = 1;
+    pre_tested = 0;
+    results_ready = 0;
+    for (int k = 0; k < kTestCount; ++k)
+        m_times[k] = 20;
+    ASSERT_TRUE(open_welcome_centred("正在进行预备测试……"));
+    bool stop_enabled = true, welcome_up = false, help_enabled = true;
+    ScoreSeen seen = run([&] {
+        if (!test_running)
+            return false;
+        stop_enabled = IsWindowEnabled(test_page.item(QTestPage::kStopButton)) != FALSE;
+        help_enabled = IsWindowEnabled(test_page.item(QTestPage::kHelpButton)) != FALSE;
+        welcome_up = welcome_dlg.hwnd() != nullptr && IsWindowVisible(welcome_dlg.hwnd());
+        SendMessageW(test_page.item(QTestPage::kStopButton), BM_CLICK, 0, 0);
+        return true;
+    });
+    EXPECT_FALSE(stop_enabled);
+    EXPECT_FALSE(help_enabled);
+    EXPECT_TRUE(welcome_up);
+    EXPECT_EQ(welcome_dlg.hwnd(), nullptr);
+    EXPECT_EQ(welcome_window, nullptr);
+    EXPECT_EQ(seen.shown, 0);
+    EXPECT_EQ(pre_test_flag, 0);
+    EXPECT_EQ(pre_tested, 1);
+    EXPECT_EQ(results_ready, 0);
+    EXPECT_FALSE(IsWindowEnabled(test_page.item(QTestPage::kAnalysisButton)));
+    EXPECT_TRUE(IsWindowEnabled(test_page.item(QTestPage::kStopButton)));
+    EXPECT_TRUE(IsWindowEnabled(test_page.item(QTestPage::kHelpButton)));
+    const MachineRecord& current = current_system_entry();
+    for (int k : {kIntegerTest, kFloatTest, kMemoryTest, kDiskTest}) {
+        EXPECT_GT(current.speeds[k], 0.0f) << "the pre-test is not stopped";
+        const double amount = std::trunc(current.speeds[k] / machine_list.entries[0].speeds[k] * 20.0 + 1.0);
+        EXPECT_EQ(m_times[k], static_cast<int>(std::fmin(std::fmax(amount, 2.0), 999.0))) << k;
+    }
+    EXPECT_NE(log().find("pre_test_flag=1 pre_tested=0 m_times[0]=1"), std::string::npos);
+}
+
+// The pixels of the bars' insides (the frame controls paint their own border over the bars'
+// outer columns when they repaint) and of the markers' squares left of the frames.
+std::vector<uint32_t> bars_and_markers(const Picture& p) {
+    std::vector<uint32_t> out;
+    for (const Row& r : kRows) {
+        RECT bar{};
+        GetClientRect(test_page.item(r.bar), &bar);
+        MapWindowPoints(test_page.item(r.bar), test_page.hwnd(), reinterpret_cast<POINT*>(&bar), 2);
+        for (int y = bar.top + 2; y < bar.bottom - 2; ++y)
+            for (int x = bar.left + 1; x < bar.right - 1; ++x)
+                out.push_back(p.at(x, y));
+        for (int y = bar.top - 7; y < bar.top + 25; ++y)
+            for (int x = bar.left - 32; x < bar.left - 1; ++x)
+                out.push_back(p.at(x, y));
+    }
+    return out;
+}
+
+void settle() {
+    for (int i = 0; i < 5; ++i) {
+        pump();
+        Sleep(20);
+    }
+}
+
+TEST_F(Run, PageRepaintsItsBarsAndMarkersAfterBeingCoveredOrMinimised) {
+    run();
+    SetForegroundWindow(main_frame.hwnd());
+    settle();
+    const std::vector<uint32_t> drawn = bars_and_markers(capture(test_page.hwnd()));
+    const uint32_t face = rgb_of(GetSysColor(COLOR_BTNFACE));
+    auto coloured = [face](const std::vector<uint32_t>& px) {
+        return std::count_if(px.begin(), px.end(), [face](uint32_t v) { return v != face; });
+    };
+    ASSERT_GT(coloured(drawn), static_cast<long>(drawn.size() / 2)) << "no bars";
+
+    // A repaint of the whole page, as uncovering it brings; and a minimised frame restored.
+    RedrawWindow(main_frame.hwnd(), nullptr, nullptr,
+                 RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW | RDW_FRAME);
+    settle();
+    EXPECT_TRUE(bars_and_markers(capture(test_page.hwnd())) == drawn) << "after a repaint";
+    ShowWindow(main_frame.hwnd(), SW_MINIMIZE);
+    settle();
+    ShowWindow(main_frame.hwnd(), SW_RESTORE);
+    settle();
+    EXPECT_TRUE(bars_and_markers(capture(test_page.hwnd())) == drawn) << "after minimising";
+
+    // What comes back is the recording: without it the repaint leaves the frames empty.
+    run_recording.delete_picture();
+    RedrawWindow(test_page.hwnd(), nullptr, nullptr,
+                 RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    settle();
+    const std::vector<uint32_t> bare = bars_and_markers(capture(test_page.hwnd()));
+    EXPECT_LT(coloured(bare), coloured(drawn) / 10);
+}
+
+// The blue digits' columns in a score dialog picture.
+std::pair<int, int> blue_columns(const Picture& p) {
+    int left = p.width, right = -1;
+    for (int y = 0; y < p.height; ++y)
+        for (int x = 0; x < p.width; ++x)
+            if (p.at(x, y) == 0x0000FF) {
+                left = std::min(left, x);
+                right = std::max(right, x);
+            }
+    return {left, right};
+}
+
+TEST_F(Run, ScoreDialogCentresTheMarkOnItsFirstFourCharacters) {
+    struct Seen {
+        Picture picture;
+        int digit = 0;
+        bool icon = false;
+    };
+    auto show = [](float value) {
+        mark = value;
+        Seen seen;
+        Ticks ticks;
+        ticks.every(20, [&seen] {
+            HWND score = FindWindowW(L"#32770", L"Tavoli测试结果");
+            if (score == nullptr || !IsWindowVisible(score))
+                return false;
+            UpdateWindow(score);
+            seen.picture = capture(score);
+            seen.icon = SendMessageW(score, WM_GETICON, ICON_BIG, 0) != 0;
+            ui::WindowDc dc(score);
+            ui::Font font(CreateFontW(36, 0, 0, 0, FW_BOLD, 0, 0, 0, GB2312_CHARSET, OUT_TT_PRECIS,
+                                      CLIP_TT_ALWAYS, DEFAULT_QUALITY, 0, L"宋体"));
+            ui::ScopedSelect select(dc.get(), font.get());
+            SIZE size{};
+            GetTextExtentPoint32W(dc.get(), L"0", 1, &size);
+            seen.digit = size.cx;
+            PostMessageW(score, WM_COMMAND, IDCANCEL, 0);
+            return true;
+        });
+        QScoreDlg dialog;
+        dialog.run(main_frame.hwnd());
+        return seen;
+    };
+    Seen small = show(0.87f);
+    ASSERT_GT(small.picture.width, 0);
+    EXPECT_TRUE(small.icon);
+    auto [l1, r1] = blue_columns(small.picture);
+    ASSERT_GE(r1, l1) << "no blue digits";
+    const int centre = small.picture.width / 2;
+    EXPECT_NEAR((l1 + r1) / 2.0, centre, 3.0) << "0.87 is centred";
+
+    Seen big = show(12.34f);
+    auto [l2, r2] = blue_columns(big.picture);
+    ASSERT_GE(r2, l2);
+    EXPECT_NEAR((l2 + r2) / 2.0, centre + big.digit / 2.0, 3.0)
+        << "12.34 is measured without its last digit";
+    EXPECT_GT(r2 - l2, r1 - l1);
+}
+
+TEST_F(Run, TestPageLogoIsKeyedPlacedAndALinkWithStrictBorders) {
+    ASSERT_TRUE(test_page.logo().loaded());
+    RedrawWindow(test_page.hwnd(), nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+    RECT client{};
+    GetClientRect(test_page.hwnd(), &client);
+    const PixelRect r = test_page.logo_rect();
+    EXPECT_EQ(r.right, client.right - 40);
+    EXPECT_EQ(r.top, client.bottom - 80);
+    EXPECT_EQ(r.right - r.left, test_page.logo().width());
+    const Picture page = capture(test_page.hwnd());
+    EXPECT_EQ(page.at(r.left + 1, r.top + 1), rgb_of(GetSysColor(COLOR_BTNFACE)));
+    bool dark = false;
+    for (int y = r.top; y < r.bottom; ++y)
+        for (int x = r.left; x < r.right; ++x)
+            dark |= page.at(x, y) != rgb_of(GetSysColor(COLOR_BTNFACE));
+    EXPECT_TRUE(dark) << "the logo's drawing stays";
+
+    const HCURSOR hand = LoadCursorW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(135));
+    const HCURSOR arrow = LoadCursorW(nullptr, IDC_ARROW);
+    auto move = [](int x, int y) {
+        SendMessageW(test_page.hwnd(), WM_MOUSEMOVE, 0, MAKELPARAM(x, y));
+        return test_page.link_hot();
+    };
+    SetCursor(arrow);
+    EXPECT_TRUE(move(r.left + 1, r.top + 1));
+    EXPECT_EQ(GetCursor(), hand);
+    EXPECT_FALSE(move(r.left, r.top + 5)) << "the border is outside";
+    EXPECT_EQ(GetCursor(), arrow) << "leaving restores the arrow";
+    SetCursor(hand);
+    EXPECT_FALSE(move(10, 10));
+    EXPECT_EQ(GetCursor(), hand) << "moving elsewhere does not set the cursor";
+    SetCursor(arrow);
+    EXPECT_FALSE(move(r.right, r.bottom - 1));
+    EXPECT_FALSE(move(r.right - 1, r.bottom));
+    test_running = 1;
+    EXPECT_FALSE(move(r.left + 5, r.top + 5)) << "inert during a run";
+    EXPECT_EQ(GetCursor(), arrow);
+    test_running = 0;
+}
+
+TEST_F(Run, OptionsPagePreselectsTheModeFollowsTheListAndResetsToStandard) {
+    ASSERT_TRUE(property_sheet.set_active_page(kSetupPageIndex));
+    HWND list = setup_page.item(QSetupPage::kModeList);
+    auto fill = [list](std::vector<const wchar_t*> entries) {
+        SendMessageW(list, CB_RESETCONTENT, 0, 0);
+        for (const wchar_t* e : entries)
+            SendMessageW(list, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(e));
+    };
+    auto activate = [] {
+        property_sheet.set_active_page(kTestPageIndex);
+        return property_sheet.set_active_page(kSetupPageIndex);
+    };
+    struct Case {
+        std::vector<const wchar_t*> entries;
+        int refresh;
+        int selected;
+    };
+    const Case cases[] = {
+        {{}, 0, CB_ERR},
+        {{L"800X600 16bit 60HZ", L"1024X768 32bit 60HZ"}, 60, 0},
+        {{L"800X600 16bit 60HZ", L"1024X768 16bit 60HZ", L"1024X768 16bit 75HZ"}, 75, 2},
+        {{L"640X480 16bit 默认刷新率", L"1024X768 16bit 默认刷新率"}, 0, 1},
+    };
+    for (const Case& c : cases) {
+        fill(c.entries);
+        refresh_rate = c.refresh;
+        ASSERT_TRUE(activate());
+        EXPECT_EQ(SendMessageW(list, CB_GETCURSEL, 0, 0), c.selected) << c.entries.size();
+    }
+    refresh_rate = 0;
+
+    // A selection once made stays, through activations and the reset.
+    SendMessageW(list, CB_SETCURSEL, 0, 0);
+    ASSERT_TRUE(activate());
+    EXPECT_EQ(SendMessageW(list, CB_GETCURSEL, 0, 0), 0);
+    // Clicking into the list chooses a mode of the list.
+    SetForegroundWindow(main_frame.hwnd());
+    SetFocus(list);
+    pump();
+    EXPECT_TRUE(setup_page.checked(QSetupPage::kChosenMode));
+    EXPECT_FALSE(setup_page.checked(QSetupPage::kDefaultMode));
+    EXPECT_FALSE(setup_page.checked(QSetupPage::kCurrentMode));
+
+    const int non_standard[] = {QSetupPage::kBigBlocks, QSetupPage::kBuffered,
+                                QSetupPage::kGameWeights, QSetupPage::kUse3dnow,
+                                QSetupPage::kUseSse, QSetupPage::kTripleAmount,
+                                QSetupPage::kPreTest, QSetupPage::kAutoScale};
+    for (int id : non_standard)
+        SendMessageW(setup_page.item(id), BM_CLICK, 0, 0);
+    ASSERT_EQ(auto_scale, 0);
+    SendMessageW(setup_page.item(QSetupPage::kStandardButton), BM_CLICK, 0, 0);
+    const int on[] = {QSetupPage::kSmallBlocks, QSetupPage::kUnbuffered, QSetupPage::kDefaultMode,
+                      QSetupPage::kAutoScale, QSetupPage::kAverageWeights};
+    const int off[] = {QSetupPage::kBigBlocks,       QSetupPage::kBuffered,  QSetupPage::kCurrentMode,
+                       QSetupPage::kChosenMode,      QSetupPage::kBusinessWeights,
+                       QSetupPage::kGameWeights,     QSetupPage::kUse3dnow,  QSetupPage::kUseSse,
+                       QSetupPage::kTripleAmount,    QSetupPage::kPreTest};
+    for (int id : on)
+        EXPECT_TRUE(setup_page.checked(id)) << id;
+    for (int id : off)
+        EXPECT_FALSE(setup_page.checked(id)) << id;
+    EXPECT_EQ(auto_scale, 1);
+    EXPECT_EQ(SendMessageW(list, CB_GETCURSEL, 0, 0), 0) << "the mode selection stays";
+    fill({});
+}
+
+TEST_F(Run, HelpWithoutTheHelpFileTellsTheUserAndGoesOn) {
+    for (int page : {kTestPageIndex, kSetupPageIndex}) {
+        messages.clear();
+        ASSERT_TRUE(property_sheet.set_active_page(page));
+        HWND help = page == kTestPageIndex ? test_page.item(QTestPage::kHelpButton)
+                                           : setup_page.item(QSetupPage::kHelpButton);
+        SendMessageW(help, BM_CLICK, 0, 0);
+        ASSERT_EQ(messages.size(), 1u);
+        EXPECT_EQ(messages[0], std::string("找不到帮助文件 ") + install_dir + "\\kalvit.chm");
+    }
+}
+
+TEST_F(Run, WelcomeWindowIsCentredKeyedAndHiddenWhileAMessageIsUp) {
+    install_message_services();
+    set_message_presenter([](const char* text) {
+        messages.push_back(std::string(text) +
+                           (IsWindowVisible(welcome_dlg.hwnd()) ? " (welcome shown)" : ""));
+    });
+    ASSERT_TRUE(open_welcome_centred("正在初始化，请稍候......"));
+    HWND w = welcome_dlg.hwnd();
+    ASSERT_NE(w, nullptr);
+    EXPECT_EQ(welcome_window, w);
+    RECT r{};
+    GetWindowRect(w, &r);
+    EXPECT_EQ(r.left, (GetSystemMetrics(SM_CXSCREEN) - (r.right - r.left)) / 2);
+    EXPECT_EQ(r.top, (GetSystemMetrics(SM_CYSCREEN) - (r.bottom - r.top)) / 2);
+    EXPECT_EQ(driver::window_text_gbk(w), "欢迎使用《Tavoli测试》");
+    EXPECT_FALSE(GetWindowLongW(w, GWL_STYLE) & WS_SYSMENU);
+    EXPECT_EQ(welcome_dlg.item_text(QWelcomeDlg::kText), "正在初始化，请稍候......");
+    ASSERT_TRUE(welcome_dlg.logo().loaded());
+    UpdateWindow(w);
+    const Picture p = capture(w);
+    const int left = (p.width - welcome_dlg.logo().width()) / 2;
+    EXPECT_EQ(p.at(left + 1, 15 + 1), rgb_of(GetSysColor(COLOR_BTNFACE)));
+
+    set_welcome_text("正在进行预备测试……");
+    EXPECT_EQ(welcome_dlg.item_text(QWelcomeDlg::kText), "正在进行预备测试……");
+    QMsgBox("一");
+    EXPECT_TRUE(IsWindowVisible(w)) << "shown again after the box";
+    close_welcome();
+    EXPECT_EQ(welcome_dlg.hwnd(), nullptr);
+    EXPECT_EQ(welcome_window, nullptr);
+    close_welcome();
+
+    // Without the logo file: told once, the window still works and closes.
+    const std::string saved = install_dir;
+    std::snprintf(install_dir, sizeof install_dir, "%s", "c:\\no-such-kalvit");
+    ASSERT_TRUE(open_welcome_centred("x"));
+    EXPECT_TRUE(IsWindowVisible(welcome_dlg.hwnd()));
+    EXPECT_FALSE(welcome_dlg.logo().loaded());
+    close_welcome();
+    std::snprintf(install_dir, sizeof install_dir, "%s", saved.c_str());
+    EXPECT_EQ(messages, (std::vector<std::string>{
+                            "一", "Can't LoadImage: c:\\no-such-kalvit\\pdata\\pnlogog.bmp"}));
+    set_welcome_hooks({});
+    set_plain_message_presenter(nullptr);
+}
+
+} // namespace
