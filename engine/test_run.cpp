@@ -260,6 +260,7 @@ void end_of_run(RunDrawing& drawing, uint32_t start_time) {
         pre_tested = 1;
     } else {
         mark = overall_score(current_system_entry());
+        QMsgLog("+++++OK:\tTavoliMARK=%4.2f", static_cast<double>(mark));
         if (current_system_entry().option_flags == 0) {
             QScoreDlg score;
             score.run(main_frame.hwnd());

@@ -36,6 +36,14 @@ mutants=(
   'msgbox-hides-only-when-formatted|shell/msgbox.cpp|s/    call\(welcome_hooks.hide\);\n(.*?        return 0;\n    \}\n)/$1    call(welcome_hooks.hide);\n/s'
   'msgbox-shows-after-failure|shell/msgbox.cpp|s/(presenter\("QMsg error!"\);)/$1\n        call(welcome_hooks.show_and_drain);/'
   'frame-height-limit-396|shell/startup_rules.h|s/kSloganLimit = 395;/kSloganLimit = 396;/'
+  'brushes-disk-before-integer|engine/run_rules.cpp|s/(\{kIntegerTest, true, false, false\}),(\s*)(\{kDiskTest, false, false, true\})/$3,$2$1/'
+  'brush-float-lifts-blue|engine/run_rules.cpp|s/\{kFloatTest, false, true, false\}/{kFloatTest, false, true, true}/'
+  'bar-fill-rounds|engine/run_rules.cpp|s/return left \+ static_cast<int>\(filled\);/return left + static_cast<int>(filled + 0.5);/'
+  'mode-default-read-last|engine/run_rules.cpp|s/(    if \(c.default_mode\)\n        options.ddraw_mode = 0;\n)(.*?options.ddraw_mode = 2;\n)/$2$1/s'
+  'logo-key-100-inclusive|analysis/picture_rules.cpp|s/channel_sum\(pixels\[i\]\) < 100/channel_sum(pixels[i]) <= 100/'
+  'logo-key-read-per-pixel|analysis/picture_rules.cpp|s/if \(key - channel_sum/if (channel_sum(pixels[width + 1]) - channel_sum/'
+  'logo-border-inside|analysis/picture_rules.cpp|s/return r.left < x/return r.left <= x/'
+  'score-measures-whole-text|analysis/picture_rules.cpp|s/length < 4 \? length : 4/length/'
 )
 
 selected=("$@")

@@ -16,6 +16,7 @@
 #include "analysis/score_dlg.h"
 #include "analysis/welcome_dlg.h"
 #include "engine/directx_state.h"
+#include "engine/fpu_control.h"
 #include "engine/model.h"
 #include "engine/run_flags.h"
 #include "engine/run_recording.h"
@@ -346,10 +347,12 @@ TEST_F(Run, NothingDisturbsARun) {
         bool done = false, frame = false, iconic = true, help = true, start_again = false;
         int tab = -1, page = -1, page_after_command = -1;
         bool setup_refused = false, triple_kept = false;
+        uint16_t control_word = 0;
     } seen;
     run([&] {
         if (!test_running)
             return false;
+        seen.control_word = x87_control_word();
         SendMessageW(main_frame.hwnd(), WM_CLOSE, 0, 0);
         SendMessageW(main_frame.hwnd(), WM_SYSCOMMAND, SC_CLOSE, 0);
         SendMessageW(main_frame.hwnd(), WM_SYSCOMMAND, SC_MINIMIZE, 0);
@@ -372,6 +375,7 @@ TEST_F(Run, NothingDisturbsARun) {
         return true;
     });
     ASSERT_TRUE(seen.done);
+    EXPECT_EQ(seen.control_word, 0x027F) << "the run computes at 53-bit precision";
     EXPECT_TRUE(seen.frame);
     EXPECT_FALSE(seen.iconic);
     EXPECT_EQ(seen.tab, kTestPageIndex);

@@ -12,23 +12,30 @@ target_link_libraries(shots PRIVATE kalvit_ui_driver kalvit_options)
 target_link_options(shots PRIVATE -mconsole -municode)
 set_target_properties(shots PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
 
-if(TARGET kalvit)
-    kalvit_test(kalvit_ui_tests
-        ${CMAKE_CURRENT_LIST_DIR}/ui_frame_test.cpp
-        ${CMAKE_CURRENT_LIST_DIR}/ui_profile_test.cpp
-        ${CMAKE_CURRENT_LIST_DIR}/ui_startup_test.cpp
-        ${CMAKE_CURRENT_LIST_DIR}/ui_fixture.cpp
-    )
-    target_link_libraries(kalvit_ui_tests PRIVATE kalvit_ui_driver kalvit_shell)
-    target_compile_definitions(kalvit_ui_tests PRIVATE
+# kalvit_ui_test(name SOURCES...): tests of the real kalvit.exe with an installation laid out
+# from the build.
+function(kalvit_ui_test name)
+    kalvit_test(${name} ${ARGN} ${CMAKE_CURRENT_FUNCTION_LIST_DIR}/ui_fixture.cpp)
+    target_link_libraries(${name} PRIVATE kalvit_ui_driver kalvit_shell)
+    target_compile_definitions(${name} PRIVATE
         KALVIT_EXE="$<TARGET_FILE:kalvit>"
         KALVIT_CONFIG="${PROJECT_SOURCE_DIR}/data/kalvtetc.inf"
         KALVIT_DATA_DIR="${PROJECT_SOURCE_DIR}/data"
         KALVIT_PDATA_DIR="${CMAKE_BINARY_DIR}/pdata")
-    add_dependencies(kalvit_ui_tests kalvit)
+    add_dependencies(${name} kalvit)
     if(TARGET kalvit_art)
-        add_dependencies(kalvit_ui_tests kalvit_art)
+        add_dependencies(${name} kalvit_art)
     endif()
+endfunction()
+
+if(TARGET kalvit)
+    kalvit_ui_test(kalvit_ui_tests
+        ${CMAKE_CURRENT_LIST_DIR}/ui_frame_test.cpp
+        ${CMAKE_CURRENT_LIST_DIR}/ui_profile_test.cpp
+        ${CMAKE_CURRENT_LIST_DIR}/ui_startup_test.cpp
+    )
+    # Whole benchmark runs of the program take minutes: a test of their own.
+    kalvit_ui_test(kalvit_run_ui_tests ${CMAKE_CURRENT_LIST_DIR}/ui_run_test.cpp)
 endif()
 
 # The benchmark run with the real frame and pages in the test process.

@@ -1,0 +1,275 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "tests/wine/ui_fixture.h"
+#include "ui/gbk.h"
+// A first start of the real program driven from outside: the pre-test under the welcome
+// window, a run disturbed and stopped, a complete standard run with its score, and a run with
+// both SIMD options. One start serves the suite, in this order.
+
+namespace {
+
+constexpr int kStart = 32771, kStop = 32772, kAnalysis = 1040, kHelp = 1039;
+constexpr int kUse3dnow = 1055, kUseSse = 1056;
+constexpr DWORD kRunTimeoutMs = 420000; // a complete run takes about a minute here
+
+struct Row {
+    const char* name;
+    int absolute, relative;
+    const char* unit;
+    double base, absolute_step;
+};
+const Row kRows[] = {
+    {"integer", 1017, 1018, " M次/s", 35.70, 0.01},
+    {"floating point", 1022, 1024, " M次/s", 3.39, 0.01},
+    {"memory", 1019, 1025, " MB/s", 253.49, 0.1},
+    {"disk", 1021, 1026, " MB/s", 16.82, 0.01},
+};
+
+struct Program {
+    driver::ProfileGuard profile;
+    std::optional<driver::Installation> inst;
+    std::optional<driver::Process> process;
+    HWND frame = nullptr, sheet = nullptr;
+};
+
+class FirstStart : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        p_ = std::make_unique<Program>();
+        p_->inst = uitest::prepare(L"first-start");
+        // No stored pre-test setting: a first start runs the pre-test.
+        if (!p_->inst || !driver::delete_profile_value(L"pre_test_flag"))
+            return;
+        p_->process = uitest::start(*p_->inst);
+    }
+    static void TearDownTestSuite() {
+        if (p_->frame != nullptr) {
+            driver::close_window(p_->frame);
+            p_->process->wait_exit(driver::kStepTimeoutMs);
+        }
+        p_.reset();
+    }
+    void SetUp() override { ASSERT_TRUE(p_->process.has_value()); }
+
+    static HWND control(int id) {
+        return p_->sheet != nullptr ? driver::find_descendant(p_->sheet, nullptr, id) : nullptr;
+    }
+    static std::string text(int id) { return driver::window_text_gbk(control(id)); }
+    static bool enabled(int id) { return IsWindowEnabled(control(id)) != FALSE; }
+    static std::vector<std::string> log() { return driver::read_log_lines(p_->inst->log()); }
+    static int count_starting(const std::string& prefix) {
+        int n = 0;
+        for (const std::string& line : log())
+            n += line.compare(0, prefix.size(), prefix) == 0;
+        return n;
+    }
+    static bool wait_for_line(const std::string& prefix, DWORD timeout) {
+        return driver::wait_until([&] { return count_starting(prefix) > 0; }, timeout);
+    }
+    static void post_click(int id) { PostMessageW(control(id), BM_CLICK, 0, 0); }
+    static HWND top_window(const wchar_t* title) {
+        for (HWND w : driver::top_windows(p_->process->id(), true))
+            if (driver::window_text(w) == title)
+                return w;
+        return nullptr;
+    }
+
+    static std::unique_ptr<Program> p_;
+};
+std::unique_ptr<Program> FirstStart::p_;
+
+TEST_F(FirstStart, PreTestRunsUnderTheWelcomeWindowWithTheStopButtonDisabled) {
+    bool pre_test_text = false, stop_disabled = false, no_close_box = false;
+    HWND welcome = nullptr;
+    const bool ended = driver::wait_until(
+        [&] {
+            HWND w = top_window(L"欢迎使用《Tavoli测试》");
+            if (w != nullptr) {
+                welcome = w;
+                no_close_box = !(GetWindowLongW(w, GWL_STYLE) & WS_SYSMENU);
+                if (driver::window_text_gbk(GetDlgItem(w, 1079)) == "正在进行预备测试……") {
+                    pre_test_text = true;
+                    if (p_->sheet == nullptr) {
+                        p_->frame = driver::wait_for_frame(*p_->process, 1000);
+                        p_->sheet = p_->frame ? driver::find_sheet(p_->frame) : nullptr;
+                    }
+                    if (p_->sheet != nullptr && !enabled(kStop) && count_starting("Begin No.1") > 0)
+                        stop_disabled = true;
+                }
+            }
+            return count_starting("End No.1 test at ") > 0;
+        },
+        driver::kStartTimeoutMs * 2);
+    ASSERT_TRUE(ended) << "the pre-test did not end; " << to_gbk(driver::describe_state(*p_->process));
+    ASSERT_NE(welcome, nullptr) << "no welcome window";
+    EXPECT_TRUE(pre_test_text);
+    EXPECT_TRUE(stop_disabled);
+    EXPECT_TRUE(no_close_box);
+    if (p_->sheet == nullptr) {
+        p_->frame = uitest::wait_for_frame(*p_->process);
+        p_->sheet = driver::find_sheet(p_->frame);
+    }
+    ASSERT_NE(p_->sheet, nullptr);
+    EXPECT_TRUE(driver::wait_until([&] { return !IsWindow(welcome); }, driver::kStepTimeoutMs))
+        << "the welcome window stays after the pre-test";
+    EXPECT_TRUE(driver::wait_until([] { return enabled(kStop) && enabled(kHelp); },
+                                   driver::kStepTimeoutMs));
+    EXPECT_FALSE(enabled(kAnalysis)) << "the pre-test gives no results to analyse";
+
+    // The run's lines, in their order.
+    const std::vector<std::string> steps = {
+        "Begin No.1 test at ", "You Select DD Mode=0",
+        "mem_block=0 , disk_cached=0 , ddraw_mode=0 , average_method=0 , amd_3dnow=0 , "
+        "intel_sse=0 , test_3times=0",
+        "Float control word2=", "pre_test_flag=1 pre_tested=0 m_times[0]=1",
+        "pre_test_flag=1 pre_tested=0 m_times[1]=1", "pre_test_flag=1 pre_tested=0 m_times[2]=1",
+        "pre_test_flag=1 pre_tested=0 m_times[3]=1", "pre_test_flag=1 pre_tested=0 m_times[4]=1",
+        "Integer Test: dtgt=", "Float Test: dtgt=", "Memory Test: dtgt=", "-----bef wait2: time=",
+        "-----aft wait: time=", "Disk Test: Drive C:", "Disk Test: dtgt=", "End No.1 test at "};
+    std::vector<std::string> seen;
+    for (const std::string& line : log())
+        for (const std::string& s : steps)
+            if (line.compare(0, s.size(), s) == 0)
+                seen.push_back(s);
+    EXPECT_EQ(seen, steps);
+    EXPECT_EQ(count_starting("+++++OK:\tTavoliMARK="), 0) << "the pre-test has no MARK";
+}
+
+TEST_F(FirstStart, NothingDisturbsARunAndAStopDuringTheIntegerTestStoresZero) {
+    ASSERT_NE(p_->sheet, nullptr);
+    HWND tab = driver::find_tab_control(p_->sheet);
+    post_click(kStart);
+    ASSERT_TRUE(wait_for_line("Begin No.2 test at ", driver::kStepTimeoutMs));
+    ASSERT_TRUE(wait_for_line("pre_test_flag=0 pre_tested=1 m_times[4]=", driver::kStepTimeoutMs));
+
+    driver::close_window(p_->frame);
+    std::optional<RECT> options_tab = driver::tab_rect(tab, 2);
+    ASSERT_TRUE(options_tab.has_value());
+    const LPARAM at = MAKELPARAM((options_tab->left + options_tab->right) / 2,
+                                 (options_tab->top + options_tab->bottom) / 2);
+    PostMessageW(tab, WM_LBUTTONDOWN, MK_LBUTTON, at);
+    PostMessageW(tab, WM_LBUTTONUP, 0, at);
+    PostMessageW(p_->frame, WM_COMMAND, 32776, 0); // the application's options command
+    PostMessageW(p_->frame, WM_SYSCOMMAND, SC_MINIMIZE, 0);
+    post_click(kStart);
+    ASSERT_TRUE(driver::responding(p_->frame)); // the posts above have been delivered
+    Sleep(300);
+    EXPECT_TRUE(IsWindow(p_->frame));
+    EXPECT_FALSE(IsIconic(p_->frame));
+    EXPECT_EQ(driver::tab_selection(tab), 0);
+    EXPECT_EQ(driver::visible_page(p_->sheet), GetParent(control(kStart)));
+    ASSERT_EQ(count_starting("Integer Test: dtgt="), 1) << "the integer test is still running";
+
+    post_click(kStop);
+    ASSERT_TRUE(wait_for_line("End No.2 test at ", kRunTimeoutMs));
+    EXPECT_EQ(count_starting("Begin No.3"), 0) << "a second start during the run";
+    EXPECT_GE(count_starting("Test is running ! wait......"), 1);
+    EXPECT_GE(count_starting("Testing! Discard WM_SYSCOMMAND F020"), 1);
+    EXPECT_EQ(count_starting("Disk Test: dtgt="), 1) << "the stopped run ends after the memory test";
+    EXPECT_EQ(text(1017), "  0.00 M次/s");
+    EXPECT_EQ(text(1018), "  0.00");
+    EXPECT_TRUE(driver::wait_until([] { return enabled(kHelp); }, driver::kStepTimeoutMs));
+    EXPECT_FALSE(enabled(kAnalysis));
+    EXPECT_EQ(top_window(L"Tavoli测试结果"), nullptr);
+    EXPECT_EQ(count_starting("+++++OK:\tTavoliMARK="), 0);
+}
+
+// The pure blue digits of the score on the screen, inside the window.
+bool shows_blue_digits(HWND window) {
+    RECT r{};
+    GetClientRect(window, &r);
+    MapWindowPoints(window, HWND_DESKTOP, reinterpret_cast<POINT*>(&r), 2);
+    ui::WindowDc screen(nullptr);
+    int blue = 0;
+    for (int y = r.top; y < r.bottom; y += 1)
+        for (int x = r.left; x < r.right; x += 1)
+            blue += GetPixel(screen.get(), x, y) == RGB(0, 0, 255);
+    return blue > 20;
+}
+
+TEST_F(FirstStart, CompleteStandardRunShowsTheMarkAndAllowsTheAnalysis) {
+    ASSERT_NE(p_->sheet, nullptr);
+    post_click(kStart);
+    HWND score = nullptr;
+    ASSERT_TRUE(driver::wait_until([&] { return (score = top_window(L"Tavoli测试结果")) != nullptr; },
+                                   kRunTimeoutMs))
+        << to_gbk(driver::describe_state(*p_->process));
+    EXPECT_FALSE(enabled(kAnalysis)) << "the analysis waits for the score window";
+    EXPECT_EQ(driver::window_text_gbk(GetDlgItem(score, 1070)), "当前系统的TavoliMARK为：");
+    SetForegroundWindow(score);
+    Sleep(500);
+    EXPECT_TRUE(shows_blue_digits(score));
+
+    // The MARK is the mean of the relative speeds (DirectDraw's still 0), and every relative
+    // speed is the absolute one over the base system's, to the formats' rounding.
+    double sum = 0;
+    for (const Row& r : kRows) {
+        const std::string a = text(r.absolute), q = text(r.relative);
+        double speed = 0, ratio = 0;
+        ASSERT_EQ(std::sscanf(a.c_str(), "%lf", &speed), 1) << r.name << " " << a;
+        ASSERT_EQ(std::sscanf(q.c_str(), "%lf", &ratio), 1) << r.name << " " << q;
+        char expected[64];
+        std::snprintf(expected, sizeof expected, r.absolute_step < 0.05 ? "%6.2f%s" : "%7.1f%s",
+                      speed, r.unit);
+        EXPECT_EQ(a, expected) << r.name;
+        std::snprintf(expected, sizeof expected, r.absolute_step < 0.05 ? "%6.2f" : "%7.2f", ratio);
+        EXPECT_EQ(q, expected) << r.name;
+        EXPECT_NEAR(ratio, speed / r.base, 0.005 + r.absolute_step / 2 / r.base + 1e-9) << r.name;
+        EXPECT_GT(speed, 0) << r.name;
+        sum += ratio;
+    }
+    EXPECT_EQ(text(1020), "");
+    std::string mark_line;
+    for (const std::string& line : log())
+        if (line.rfind("+++++OK:\tTavoliMARK=", 0) == 0)
+            mark_line = line;
+    double mark = 0;
+    ASSERT_EQ(std::sscanf(mark_line.c_str(), "+++++OK:\tTavoliMARK=%lf", &mark), 1) << mark_line;
+    EXPECT_NEAR(mark, sum / 5, 0.011);
+
+    PostMessageW(score, WM_COMMAND, IDCANCEL, 0);
+    EXPECT_TRUE(driver::wait_until([&] { return !IsWindow(score); }, driver::kStepTimeoutMs));
+    EXPECT_TRUE(driver::wait_until([] { return enabled(kAnalysis); }, driver::kStepTimeoutMs));
+}
+
+TEST_F(FirstStart, BothSimdOptionsShowTheMessageOnceKeepSseAndShowNoScore) {
+    ASSERT_NE(p_->sheet, nullptr);
+    HWND options = driver::select_page(p_->sheet, 2, kUseSse);
+    ASSERT_NE(options, nullptr);
+    driver::click_button(GetDlgItem(options, kUse3dnow));
+    driver::click_button(GetDlgItem(options, kUseSse));
+    ASSERT_EQ(driver::check_state(GetDlgItem(options, kUse3dnow)), BST_CHECKED);
+    ASSERT_NE(driver::select_page(p_->sheet, 0, kStart), nullptr);
+
+    const int ends = count_starting("End No.");
+    post_click(kStart);
+    std::optional<driver::MessageBoxInfo> box =
+        driver::wait_for_message_box(p_->process->id(), driver::kStepTimeoutMs);
+    ASSERT_TRUE(box.has_value());
+    EXPECT_EQ(to_gbk(box->text), "不允许同时使用SSE和3DNOW! \n现在仅使用SSE进行测试。");
+    ASSERT_TRUE(driver::press_ok(box->box));
+    int boxes = 0, scores = 0;
+    ASSERT_TRUE(driver::wait_until(
+        [&] {
+            boxes += driver::find_message_box(p_->process->id()).has_value();
+            scores += top_window(L"Tavoli测试结果") != nullptr;
+            return count_starting("End No.") > ends;
+        },
+        kRunTimeoutMs));
+    EXPECT_EQ(boxes, 0) << "the message comes once";
+    EXPECT_EQ(scores, 0) << "a run with an option set shows no score";
+    EXPECT_EQ(driver::check_state(GetDlgItem(options, kUse3dnow)), BST_UNCHECKED);
+    EXPECT_EQ(driver::check_state(GetDlgItem(options, kUseSse)), BST_CHECKED);
+    EXPECT_GE(count_starting("mem_block=0 , disk_cached=0 , ddraw_mode=0 , average_method=0 , "
+                             "amd_3dnow=1 , intel_sse=1 , test_3times=0"),
+              1);
+    EXPECT_TRUE(driver::wait_until([] { return enabled(kAnalysis); }, driver::kStepTimeoutMs));
+}
+
+} // namespace
