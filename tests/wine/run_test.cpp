@@ -304,13 +304,24 @@ TEST_F(Run, StopDuringTheIntegerTestStoresZeroAndShowsNoScore) {
     m_times[kIntegerTest] = 60; // a few hundred milliseconds of integer work
     current_system_entry().speeds[kDiskTest] = 7.0f;
     ui::set_text(test_page.item(1021), "earlier");
-    // The first tick of the run comes while the integer test works.
+    // Stopped once the integer bar has begun to fill, from the run's own draining after a pass.
+    const uint32_t face = rgb_of(GetSysColor(COLOR_BTNFACE));
+    bool partly_filled = false;
     ScoreSeen seen = run([&] {
         if (!test_running)
             return false;
+        RECT bar{};
+        GetClientRect(test_page.item(1009), &bar);
+        MapWindowPoints(test_page.item(1009), test_page.hwnd(), reinterpret_cast<POINT*>(&bar), 2);
+        ui::WindowDc dc(test_page.hwnd());
+        const int y = (bar.top + bar.bottom) / 2;
+        if (rgb_of(GetPixel(dc.get(), bar.left + 1, y)) == face)
+            return false;
+        partly_filled = rgb_of(GetPixel(dc.get(), bar.right - 2, y)) == face;
         SendMessageW(test_page.item(QTestPage::kStopButton), BM_CLICK, 0, 0);
         return true;
     });
+    EXPECT_TRUE(partly_filled) << "the bar grows pass by pass";
     const MachineRecord& current = current_system_entry();
     EXPECT_EQ(current.speeds[kIntegerTest], 0.0f);
     EXPECT_EQ(current.speeds[kFloatTest], 0.0f);
@@ -693,7 +704,33 @@ TEST_F(Run, WelcomeWindowIsCentredKeyedAndHiddenWhileAMessageIsUp) {
     UpdateWindow(w);
     const Picture p = capture(w);
     const int left = (p.width - welcome_dlg.logo().width()) / 2;
-    EXPECT_EQ(p.at(left + 1, 15 + 1), rgb_of(GetSysColor(COLOR_BTNFACE)));
+    const uint32_t face = rgb_of(GetSysColor(COLOR_BTNFACE));
+    EXPECT_EQ(p.at(left + 1, 15 + 1), face);
+    // The logo's drawing sits where the logo is centred, 15 pixels from the top.
+    auto first_drawn_column = [face](const Picture& pic, int top, int rows, int from, int to) {
+        for (int x = from; x < to && x < pic.width; ++x)
+            for (int y = top; y < top + rows && y < pic.height; ++y)
+                if (pic.at(x, y) != face)
+                    return x;
+        return -1;
+    };
+    Picture logo;
+    {
+        const KeyedLogo& l = welcome_dlg.logo();
+        logo.width = l.width();
+        logo.height = l.height();
+        ui::WindowDc dc(w);
+        ui::MemoryDc memory(CreateCompatibleDC(dc.get()));
+        ui::Bitmap bitmap(CreateCompatibleBitmap(dc.get(), logo.width, logo.height));
+        ui::ScopedSelect select(memory.get(), bitmap.get());
+        l.draw(memory.get(), 0, 0);
+        for (int y = 0; y < logo.height; ++y)
+            for (int x = 0; x < logo.width; ++x)
+                logo.pixels.push_back(rgb_of(GetPixel(memory.get(), x, y)));
+    }
+    const int drawn_in_logo = first_drawn_column(logo, 0, logo.height, 0, logo.width);
+    ASSERT_GE(drawn_in_logo, 0);
+    EXPECT_EQ(first_drawn_column(p, 15, logo.height, left, left + logo.width), left + drawn_in_logo);
 
     set_welcome_text("正在进行预备测试……");
     EXPECT_EQ(welcome_dlg.item_text(QWelcomeDlg::kText), "正在进行预备测试……");

@@ -1,12 +1,18 @@
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <optional>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "tests/wine/driver.h"
-// shots <folder of kalvit.exe> <output folder>: starts kalvit.exe from its folder, shows each
-// page of the sheet in turn and saves the frame's screen area as page<N>-<name>.bmp.
+#include "ui/gbk.h"
+// shots <folder of kalvit.exe> <output folder>: starts kalvit.exe from its folder as on its very
+// first start, lets the pre-test run, runs one benchmark with the standard options and saves the
+// score window as score-window.bmp; then shows each page of the sheet in turn and saves the
+// frame's screen area as page<N>-<name>.bmp. Prints the test page's results and the MARK.
 
 namespace {
 
@@ -20,6 +26,130 @@ constexpr Page kPages[] = {
     {1060, L"page3-options.bmp"},
     {1068, L"page4-info.bmp"},
 };
+
+// The test page's rows as it shows them, top to bottom: label, absolute and relative speed.
+struct ResultRow {
+    int label, absolute, relative;
+};
+constexpr ResultRow kRows[] = {
+    {1007, 1017, 1018}, // integer
+    {1008, 1022, 1024}, // floating point
+    {1010, 1019, 1025}, // memory
+    {1011, 1021, 1026}, // disk
+    {1012, 1020, 1023}, // DirectDraw
+};
+
+constexpr int kStartButton = 32771;
+constexpr int kStopButton = 32772;
+constexpr int kScoreButton = IDCANCEL;
+constexpr wchar_t kWelcomeCaption[] = L"欢迎使用《Tavoli测试》";
+constexpr wchar_t kScoreCaption[] = L"Tavoli测试结果";
+constexpr char kMarkPrefix[] = "+++++OK:\tTavoliMARK=";
+
+// A benchmark run takes about a minute under Wine; a slow or busy machine may need far longer.
+constexpr DWORD kRunTimeoutMs = 20 * 60 * 1000;
+constexpr DWORD kPollMs = 250;
+
+// Text for this console: UTF-16 to a console, UTF-8 to a pipe or file.
+void put(HANDLE out, const std::wstring& text) {
+    DWORD mode = 0, done = 0;
+    if (GetConsoleMode(out, &mode)) {
+        WriteConsoleW(out, text.data(), static_cast<DWORD>(text.size()), &done, nullptr);
+        return;
+    }
+    const int n = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
+                                      nullptr, 0, nullptr, nullptr);
+    std::string bytes(static_cast<size_t>(n > 0 ? n : 0), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), bytes.data(), n,
+                        nullptr, nullptr);
+    WriteFile(out, bytes.data(), static_cast<DWORD>(bytes.size()), &done, nullptr);
+}
+void print(const std::wstring& text) { put(GetStdHandle(STD_OUTPUT_HANDLE), text); }
+
+int fail(const std::wstring& what) {
+    put(GetStdHandle(STD_ERROR_HANDLE), L"shots: " + what + L"\n");
+    return 1;
+}
+
+// Columns a text takes on a terminal: two for CJK characters and full-width forms.
+size_t columns(const std::wstring& text) {
+    size_t n = 0;
+    for (wchar_t c : text)
+        n += (c >= 0x1100 && (c <= 0x115F || (c >= 0x2E80 && c <= 0xA4CF) ||
+                              (c >= 0xAC00 && c <= 0xD7A3) || (c >= 0xF900 && c <= 0xFAFF) ||
+                              (c >= 0xFE30 && c <= 0xFE4F) || (c >= 0xFF00 && c <= 0xFF60) ||
+                              (c >= 0xFFE0 && c <= 0xFFE6)))
+                 ? 2
+                 : 1;
+    return n;
+}
+std::wstring pad(const std::wstring& text, size_t width) {
+    const size_t n = columns(text);
+    return n >= width ? text : text + std::wstring(width - n, L' ');
+}
+
+// The caption of a top-level window, read without sending it a message (the program may be
+// inside a timed loop and slow to answer).
+std::wstring caption(HWND hwnd) {
+    wchar_t text[256];
+    const int n = GetWindowTextW(hwnd, text, 256);
+    return std::wstring(text, n > 0 ? static_cast<size_t>(n) : 0);
+}
+
+// The visible dialog window of the process with that caption, null when there is none.
+HWND find_dialog(DWORD pid, const wchar_t* wanted) {
+    for (HWND hwnd : driver::top_windows(pid, true))
+        if (driver::class_name(hwnd) == L"#32770" && caption(hwnd) == wanted)
+            return hwnd;
+    return nullptr;
+}
+
+// A visible dialog that is neither the welcome nor the score window: a message the program waits
+// on. Its caption and text, for the failure message.
+std::optional<std::wstring> other_dialog(DWORD pid) {
+    for (HWND hwnd : driver::top_windows(pid, true)) {
+        if (driver::class_name(hwnd) != L"#32770")
+            continue;
+        const std::wstring text = caption(hwnd);
+        if (text == kWelcomeCaption || text == kScoreCaption)
+            continue;
+        HWND message = GetDlgItem(hwnd, 0xFFFF);
+        return L"\"" + text + L"\"" +
+               (message != nullptr ? L": " + driver::window_text(message) : std::wstring());
+    }
+    return std::nullopt;
+}
+
+// Polls until done() holds. Fails (with the reason in `why`) when the program ends, shows a
+// message, logs a failed test, or timeout_ms pass.
+template <typename Done>
+bool wait_for(const driver::Process& kalvit, const std::wstring& log, const std::wstring& what,
+              Done done, std::wstring& why) {
+    const DWORD start = GetTickCount();
+    for (;;) {
+        if (done())
+            return true;
+        if (!kalvit.running()) {
+            why = what + L": kalvit.exe " + driver::describe_state(kalvit);
+            return false;
+        }
+        if (std::optional<std::wstring> box = other_dialog(kalvit.id())) {
+            why = what + L": kalvit.exe shows " + *box;
+            return false;
+        }
+        for (const std::string& line : driver::read_log_lines(log))
+            if (line.rfind("*****Error:", 0) == 0) {
+                why = what + L": the log says " + to_wide(line);
+                return false;
+            }
+        if (GetTickCount() - start >= kRunTimeoutMs) {
+            why = what + L": not within " + std::to_wstring(kRunTimeoutMs / 60000) +
+                  L" minutes; kalvit.exe " + driver::describe_state(kalvit);
+            return false;
+        }
+        Sleep(kPollMs);
+    }
+}
 
 // The screen inside rect as a 24-bit bottom-up BMP file.
 bool capture_screen(const RECT& rect, const std::wstring& path) {
@@ -61,9 +191,9 @@ bool capture_screen(const RECT& rect, const std::wstring& path) {
     return driver::write_file(path, bytes);
 }
 
-int fail(const wchar_t* what) {
-    std::fwprintf(stderr, L"shots: %ls\n", what);
-    return 1;
+bool capture_window(HWND hwnd, const std::wstring& path) {
+    RECT rect{};
+    return GetWindowRect(hwnd, &rect) && capture_screen(rect, path);
 }
 
 // Lets the frame's thread work off the click and paint before the picture is taken.
@@ -74,48 +204,135 @@ void settle(HWND frame) {
     }
 }
 
+bool has_line_starting(const std::vector<std::string>& lines, std::string_view prefix) {
+    for (const std::string& line : lines)
+        if (line.rfind(prefix, 0) == 0)
+            return true;
+    return false;
+}
+
+// The score the log gives after a complete run, as it is written there.
+std::optional<std::string> logged_mark(const std::wstring& log) {
+    std::optional<std::string> mark;
+    for (const std::string& line : driver::read_log_lines(log))
+        if (line.rfind(kMarkPrefix, 0) == 0)
+            mark = line.substr(sizeof kMarkPrefix - 1);
+    return mark;
+}
+
+// The ten result texts, row by row as the page shows them.
+std::wstring result_table(HWND page) {
+    std::vector<std::wstring> labels;
+    size_t width = 0;
+    for (const ResultRow& row : kRows) {
+        labels.push_back(driver::window_text(GetDlgItem(page, row.label)));
+        width = std::max(width, columns(labels.back()));
+    }
+    std::wstring out = L"test page after the run:\n";
+    for (const ResultRow& row : kRows) {
+        const std::wstring absolute = driver::window_text(GetDlgItem(page, row.absolute));
+        const std::wstring relative = driver::window_text(GetDlgItem(page, row.relative));
+        out += L"  " + pad(labels[static_cast<size_t>(&row - kRows)], width) + L"  绝对速度 " +
+               pad(L"[" + absolute + L"]", 16) + L"  相对速度 [" + relative + L"]\n";
+    }
+    return out;
+}
+
 int shoot(const std::wstring& exe, const std::wstring& exe_dir, const std::wstring& out_dir) {
-    std::optional<driver::Process> kalvit = driver::Process::start(exe, L"", exe_dir, L"");
+    const std::wstring log = driver::join_path(exe_dir, L"kalvit.log");
+    std::optional<driver::Process> kalvit = driver::Process::start(exe, L"", exe_dir, log);
     if (!kalvit)
         return fail(L"cannot start kalvit.exe");
     HWND frame = driver::wait_for_frame(*kalvit);
     HWND sheet = frame != nullptr ? driver::find_sheet(frame) : nullptr;
-    if (sheet == nullptr)
-        return fail((L"no main frame with its sheet appeared; kalvit.exe " +
-                     driver::describe_state(*kalvit))
-                        .c_str());
+    HWND test_page = sheet != nullptr ? driver::visible_page(sheet) : nullptr;
+    HWND start = test_page != nullptr ? GetDlgItem(test_page, kStartButton) : nullptr;
+    HWND stop = test_page != nullptr ? GetDlgItem(test_page, kStopButton) : nullptr;
+    if (start == nullptr || stop == nullptr)
+        return fail(L"no main frame with its sheet and test page appeared; kalvit.exe " +
+                    driver::describe_state(*kalvit));
     SetForegroundWindow(frame);
+    std::wstring why;
+
+    // The pre-test runs by itself under the welcome window, which goes when it ends.
+    print(L"shots: waiting for the pre-test\n");
+    if (!wait_for(
+            *kalvit, log, L"the pre-test did not end",
+            [&] {
+                return find_dialog(kalvit->id(), kWelcomeCaption) == nullptr &&
+                       IsWindowEnabled(stop) &&
+                       has_line_starting(driver::read_log_lines(log), "End No.1 test at ");
+            },
+            why))
+        return fail(why);
+
+    // One run with the standard options; it ends with the score window.
+    print(L"shots: running the benchmark\n");
+    PostMessageW(start, BM_CLICK, 0, 0);
+    HWND score = nullptr;
+    if (!wait_for(
+            *kalvit, log, L"the benchmark run showed no score window",
+            [&] {
+                score = find_dialog(kalvit->id(), kScoreCaption);
+                return score != nullptr;
+            },
+            why))
+        return fail(why);
+    settle(frame);
+    if (!capture_window(score, driver::join_path(out_dir, L"score-window.bmp")))
+        return fail(L"cannot save score-window.bmp");
+    HWND ok = GetDlgItem(score, kScoreButton);
+    PostMessageW(score, WM_COMMAND, MAKEWPARAM(kScoreButton, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(ok));
+    if (!driver::wait_until([&] { return !IsWindow(score) || !IsWindowVisible(score); },
+                            driver::kStepTimeoutMs))
+        return fail(L"the score window did not close on its button");
+
+    std::wstring results;
     for (const Page& page : kPages) {
         const int index = static_cast<int>(&page - kPages);
-        if (driver::select_page(sheet, index, page.control_id) == nullptr)
-            return fail((std::wstring(L"page did not show: ") + page.file).c_str());
+        HWND shown = driver::select_page(sheet, index, page.control_id);
+        if (shown == nullptr)
+            return fail(std::wstring(L"page did not show: ") + page.file);
         settle(frame);
-        RECT rect{};
-        GetWindowRect(frame, &rect);
-        if (!capture_screen(rect, driver::join_path(out_dir, page.file)))
-            return fail((std::wstring(L"cannot save ") + page.file).c_str());
+        if (!capture_window(frame, driver::join_path(out_dir, page.file)))
+            return fail(std::wstring(L"cannot save ") + page.file);
+        if (index == 0)
+            results = result_table(shown);
     }
     driver::close_window(frame);
     if (!kalvit->wait_exit(driver::kStepTimeoutMs))
         return fail(L"kalvit.exe did not end after WM_CLOSE");
+
+    std::optional<std::string> mark = logged_mark(log);
+    if (!mark)
+        return fail(L"the log " + log + L" has no TavoliMARK line");
+    print(results + L"TavoliMARK " + to_wide(*mark) + L"\n");
     return 0;
 }
 
 int run(const std::wstring& exe_dir, const std::wstring& out_dir) {
     const std::wstring exe = driver::join_path(exe_dir, L"kalvit.exe");
     if (!driver::file_exists(exe))
-        return fail((L"no " + exe).c_str());
+        return fail(L"no " + exe);
     CreateDirectoryW(out_dir.c_str(), nullptr);
 
-    // A pre-test would hold the sheet on its first page for a whole benchmark run: start
-    // without one and put the user's setting back afterwards.
-    std::optional<DWORD> pre_test = driver::profile_dword(L"pre_test_flag");
-    driver::set_profile_dword(L"pre_test_flag", 0);
+    // As on a first start: no pre-test setting, so that the program runs its pre-test, and the
+    // installation folder it is started from. The program writes both when it ends; the user's
+    // values go back afterwards.
+    const std::optional<DWORD> pre_test = driver::profile_dword(L"pre_test_flag");
+    const std::optional<std::wstring> install_dir = driver::profile_string(L"install_dir");
+    driver::delete_profile_value(L"pre_test_flag");
+    driver::set_profile_string(L"install_dir", exe_dir);
     const int result = shoot(exe, exe_dir, out_dir);
     if (pre_test)
         driver::set_profile_dword(L"pre_test_flag", *pre_test);
     else
         driver::delete_profile_value(L"pre_test_flag");
+    if (install_dir)
+        driver::set_profile_string(L"install_dir", *install_dir);
+    else
+        driver::delete_profile_value(L"install_dir");
     return result;
 }
 

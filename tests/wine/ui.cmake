@@ -47,3 +47,9 @@ if(TARGET kalvit_app)
         add_dependencies(run_tests kalvit_art)
     endif()
 endif()
+
+# tools/bench-run.sh: times the program's own runs from its log.
+add_executable(bench-run ${CMAKE_CURRENT_LIST_DIR}/bench_run.cpp)
+target_link_libraries(bench-run PRIVATE kalvit_ui_driver)
+target_link_options(bench-run PRIVATE -mconsole -municode)
+set_target_properties(bench-run PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})

@@ -1,0 +1,342 @@
+#include <windows.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "tests/wine/driver.h"
+#include "ui/gbk.h"
+// bench-run <folder of kalvit.exe> [--runs N]: times kalvit.exe's own runs from its log. Starts
+// the program N times as on a first start (no pre-test setting: the pre-test, then one standard
+// run clicked after it) and N times with the pre-test switched off (one run, whose work amounts
+// come from the quick calibration), and prints the elapsed times the log gives for each run, their
+// medians and the work amounts of each run.
+
+namespace {
+
+constexpr int kStartButton = 32771;
+constexpr int kStopButton = 32772;
+constexpr int kScoreButton = IDCANCEL;
+constexpr wchar_t kWelcomeCaption[] = L"欢迎使用《Tavoli测试》";
+constexpr wchar_t kScoreCaption[] = L"Tavoli测试结果";
+constexpr int kAmounts = 5; // m_times[0..4]: integer, float, memory, DirectDraw, disk
+
+constexpr DWORD kRunTimeoutMs = 20 * 60 * 1000;
+constexpr DWORD kPollMs = 250;
+constexpr DWORD kCloseTimeoutMs = 30000;
+
+void put(HANDLE out, const std::wstring& text) {
+    DWORD mode = 0, done = 0;
+    if (GetConsoleMode(out, &mode)) {
+        WriteConsoleW(out, text.data(), static_cast<DWORD>(text.size()), &done, nullptr);
+        return;
+    }
+    const int n = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
+                                      nullptr, 0, nullptr, nullptr);
+    std::string bytes(static_cast<size_t>(n > 0 ? n : 0), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), bytes.data(), n,
+                        nullptr, nullptr);
+    WriteFile(out, bytes.data(), static_cast<DWORD>(bytes.size()), &done, nullptr);
+}
+void print(const std::wstring& text) { put(GetStdHandle(STD_OUTPUT_HANDLE), text); }
+void complain(const std::wstring& text) {
+    put(GetStdHandle(STD_ERROR_HANDLE), L"bench-run: " + text + L"\n");
+}
+
+std::wstring caption(HWND hwnd) {
+    wchar_t text[256];
+    const int n = GetWindowTextW(hwnd, text, 256);
+    return std::wstring(text, n > 0 ? static_cast<size_t>(n) : 0);
+}
+
+HWND find_dialog(DWORD pid, const wchar_t* wanted) {
+    for (HWND hwnd : driver::top_windows(pid, true))
+        if (driver::class_name(hwnd) == L"#32770" && caption(hwnd) == wanted)
+            return hwnd;
+    return nullptr;
+}
+
+std::optional<std::wstring> other_dialog(DWORD pid) {
+    for (HWND hwnd : driver::top_windows(pid, true)) {
+        if (driver::class_name(hwnd) != L"#32770")
+            continue;
+        const std::wstring text = caption(hwnd);
+        if (text == kWelcomeCaption || text == kScoreCaption)
+            continue;
+        HWND message = GetDlgItem(hwnd, 0xFFFF);
+        return L"\"" + text + L"\"" +
+               (message != nullptr ? L": " + driver::window_text(message) : std::wstring());
+    }
+    return std::nullopt;
+}
+
+// One run as its log lines tell it.
+struct LoggedRun {
+    int number = 0;
+    std::optional<int> elapsed_ms; // the End line's last number
+    std::vector<int> amounts;      // from the m_times lines, slot by slot
+};
+
+// The digits at the end of a line.
+std::optional<int> trailing_number(const std::string& line) {
+    size_t i = line.size();
+    while (i > 0 && line[i - 1] >= '0' && line[i - 1] <= '9')
+        --i;
+    if (i == line.size())
+        return std::nullopt;
+    return std::atoi(line.c_str() + i);
+}
+
+std::vector<LoggedRun> logged_runs(const std::wstring& log) {
+    std::vector<LoggedRun> runs;
+    for (const std::string& line : driver::read_log_lines(log)) {
+        int number = 0, slot = 0, amount = 0, flag = 0, tested = 0;
+        if (std::sscanf(line.c_str(), "Begin No.%d test at", &number) == 1) {
+            runs.push_back({number, std::nullopt, {}});
+        } else if (!runs.empty() &&
+                   std::sscanf(line.c_str(), "pre_test_flag=%d pre_tested=%d m_times[%d]=%d", &flag,
+                               &tested, &slot, &amount) == 4) {
+            runs.back().amounts.push_back(amount);
+        } else if (!runs.empty() &&
+                   std::sscanf(line.c_str(), "End No.%d test at", &number) == 1 &&
+                   number == runs.back().number) {
+            runs.back().elapsed_ms = trailing_number(line);
+        }
+    }
+    return runs;
+}
+
+bool run_ended(const std::wstring& log, int number) {
+    for (const LoggedRun& run : logged_runs(log))
+        if (run.number == number && run.elapsed_ms)
+            return true;
+    return false;
+}
+
+class Failure {
+public:
+    explicit Failure(std::wstring what) : what_(std::move(what)) {}
+    const std::wstring& what() const { return what_; }
+
+private:
+    std::wstring what_;
+};
+
+// Polls until done() holds; throws when the program ends, shows a message, logs a failed test or
+// timeout passes.
+template <typename Done>
+void wait_for(const driver::Process& kalvit, const std::wstring& log, const std::wstring& what,
+              Done done) {
+    const DWORD start = GetTickCount();
+    for (;;) {
+        if (done())
+            return;
+        if (!kalvit.running())
+            throw Failure(what + L": kalvit.exe " + driver::describe_state(kalvit));
+        if (std::optional<std::wstring> box = other_dialog(kalvit.id()))
+            throw Failure(what + L": kalvit.exe shows " + *box);
+        for (const std::string& line : driver::read_log_lines(log))
+            if (line.rfind("*****Error:", 0) == 0)
+                throw Failure(what + L": the log says " + to_wide(line));
+        if (GetTickCount() - start >= kRunTimeoutMs)
+            throw Failure(what + L": not within " + std::to_wstring(kRunTimeoutMs / 60000) +
+                          L" minutes; kalvit.exe " + driver::describe_state(kalvit));
+        Sleep(kPollMs);
+    }
+}
+
+// The program's pre-test setting and installation folder (which it writes when it ends), put
+// back as they were when this goes.
+class SavedProfile {
+public:
+    SavedProfile()
+        : pre_test_(driver::profile_dword(L"pre_test_flag")),
+          install_dir_(driver::profile_string(L"install_dir")) {}
+    SavedProfile(const SavedProfile&) = delete;
+    SavedProfile& operator=(const SavedProfile&) = delete;
+    ~SavedProfile() {
+        if (pre_test_)
+            driver::set_profile_dword(L"pre_test_flag", *pre_test_);
+        else
+            driver::delete_profile_value(L"pre_test_flag");
+        if (install_dir_)
+            driver::set_profile_string(L"install_dir", *install_dir_);
+        else
+            driver::delete_profile_value(L"install_dir");
+    }
+
+private:
+    std::optional<DWORD> pre_test_;
+    std::optional<std::wstring> install_dir_;
+};
+
+// Ends the program: WM_CLOSE to its frame, and only when it does not end, its own handle.
+void end_program(driver::Process& kalvit, HWND frame) {
+    if (frame != nullptr && IsWindow(frame))
+        driver::close_window(frame);
+    if (!kalvit.wait_exit(kCloseTimeoutMs)) {
+        complain(L"kalvit.exe did not end after WM_CLOSE; terminating it");
+        kalvit.terminate();
+    }
+}
+
+// One program start: the pre-test when pre_test is set, then one run clicked on the start
+// button. Returns the runs of its log.
+std::vector<LoggedRun> one_start(const std::wstring& exe_dir, bool pre_test) {
+    const std::wstring exe = driver::join_path(exe_dir, L"kalvit.exe");
+    const std::wstring log = driver::join_path(exe_dir, L"bench-run.log");
+    if (pre_test)
+        driver::delete_profile_value(L"pre_test_flag");
+    else
+        driver::set_profile_dword(L"pre_test_flag", 0);
+    driver::set_profile_string(L"install_dir", exe_dir);
+
+    std::optional<driver::Process> kalvit = driver::Process::start(exe, L"", exe_dir, log);
+    if (!kalvit)
+        throw Failure(L"cannot start " + exe);
+    HWND frame = driver::wait_for_frame(*kalvit);
+    HWND sheet = frame != nullptr ? driver::find_sheet(frame) : nullptr;
+    HWND page = sheet != nullptr ? driver::visible_page(sheet) : nullptr;
+    HWND start = page != nullptr ? GetDlgItem(page, kStartButton) : nullptr;
+    HWND stop = page != nullptr ? GetDlgItem(page, kStopButton) : nullptr;
+    try {
+        if (start == nullptr || stop == nullptr)
+            throw Failure(L"no main frame with its sheet and test page appeared; kalvit.exe " +
+                          driver::describe_state(*kalvit));
+        // Without a pre-test the welcome window goes as the frame shows; with one it stays until
+        // the pre-test has ended and given the stop button back.
+        const int run = pre_test ? 2 : 1;
+        wait_for(*kalvit, log, pre_test ? L"the pre-test did not end" : L"the program did not start",
+                 [&] {
+                     return find_dialog(kalvit->id(), kWelcomeCaption) == nullptr &&
+                            IsWindowEnabled(stop) && IsWindowEnabled(start) &&
+                            (!pre_test || run_ended(log, 1));
+                 });
+        PostMessageW(start, BM_CLICK, 0, 0);
+        HWND score = nullptr;
+        wait_for(*kalvit, log, L"the run showed no score window", [&] {
+            score = find_dialog(kalvit->id(), kScoreCaption);
+            return score != nullptr && run_ended(log, run);
+        });
+        PostMessageW(score, WM_COMMAND, MAKEWPARAM(kScoreButton, BN_CLICKED),
+                     reinterpret_cast<LPARAM>(GetDlgItem(score, kScoreButton)));
+        if (!driver::wait_until([&] { return !IsWindow(score) || !IsWindowVisible(score); },
+                                driver::kStepTimeoutMs))
+            throw Failure(L"the score window did not close on its button");
+    } catch (...) {
+        end_program(*kalvit, frame);
+        throw;
+    }
+    end_program(*kalvit, frame);
+    std::vector<LoggedRun> runs = logged_runs(log);
+    if (runs.size() != static_cast<size_t>(pre_test ? 2 : 1))
+        throw Failure(L"the log " + log + L" has " + std::to_wstring(runs.size()) + L" runs");
+    return runs;
+}
+
+struct Row {
+    const wchar_t* name;
+    std::vector<LoggedRun> runs;
+};
+
+int median(std::vector<int> values) {
+    std::sort(values.begin(), values.end());
+    const size_t n = values.size();
+    return n % 2 == 1 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+}
+
+std::wstring right(const std::wstring& text, size_t width) {
+    return text.size() >= width ? text : std::wstring(width - text.size(), L' ') + text;
+}
+std::wstring left(const std::wstring& text, size_t width) {
+    return text.size() >= width ? text : text + std::wstring(width - text.size(), L' ');
+}
+
+void print_table(const std::vector<Row>& rows, int runs) {
+    constexpr size_t kName = 34, kCell = 8;
+    std::wstring out = L"\nelapsed ms per run (the log's 测试消耗时间), " + std::to_wstring(runs) +
+                       L" program start" + (runs == 1 ? L"" : L"s") + L" each\n";
+    out += left(L"", kName);
+    for (int i = 1; i <= runs; ++i)
+        out += right(L"#" + std::to_wstring(i), kCell);
+    out += right(L"median", kCell + 2) + L"\n";
+    for (const Row& row : rows) {
+        out += left(row.name, kName);
+        std::vector<int> times;
+        for (const LoggedRun& run : row.runs) {
+            times.push_back(run.elapsed_ms.value_or(0));
+            out += right(std::to_wstring(times.back()), kCell);
+        }
+        out += right(std::to_wstring(median(times)), kCell + 2) + L"\n";
+    }
+    out += L"\nwork amounts m_times[0..4] (integer, float, memory, DirectDraw, disk)\n";
+    for (const Row& row : rows)
+        for (const LoggedRun& run : row.runs) {
+            out += left(std::wstring(row.name) + L" #" +
+                            std::to_wstring(&run - row.runs.data() + 1),
+                        kName + 4);
+            for (int amount : run.amounts)
+                out += right(std::to_wstring(amount), 5);
+            if (run.amounts.size() != kAmounts)
+                out += L"  (" + std::to_wstring(run.amounts.size()) + L" amounts logged)";
+            out += L"\n";
+        }
+    print(out);
+}
+
+int bench(const std::wstring& exe_dir, int runs) {
+    if (!driver::file_exists(driver::join_path(exe_dir, L"kalvit.exe"))) {
+        complain(L"no kalvit.exe in " + exe_dir);
+        return 1;
+    }
+    SavedProfile saved;
+    Row pre{L"pre-test (first start)", {}};
+    Row after{L"standard run after the pre-test", {}};
+    Row quick{L"standard run, pre-test off", {}};
+    try {
+        for (int i = 1; i <= runs; ++i) {
+            print(L"bench-run: first start " + std::to_wstring(i) + L"/" + std::to_wstring(runs) +
+                  L": pre-test and one run\n");
+            std::vector<LoggedRun> logged = one_start(exe_dir, true);
+            pre.runs.push_back(logged[0]);
+            after.runs.push_back(logged[1]);
+        }
+        for (int i = 1; i <= runs; ++i) {
+            print(L"bench-run: start without pre-test " + std::to_wstring(i) + L"/" +
+                  std::to_wstring(runs) + L": one run\n");
+            quick.runs.push_back(one_start(exe_dir, false)[0]);
+        }
+    } catch (const Failure& failure) {
+        complain(failure.what());
+        return 1;
+    }
+    print_table({pre, after, quick}, runs);
+    return 0;
+}
+
+} // namespace
+
+int wmain(int argc, wchar_t** argv) {
+    int runs = 3;
+    std::optional<std::wstring> exe_dir;
+    for (int i = 1; i < argc; ++i) {
+        const std::wstring arg = argv[i];
+        if (arg == L"--runs" && i + 1 < argc) {
+            runs = _wtoi(argv[++i]);
+        } else if (!exe_dir && !arg.starts_with(L"--")) {
+            exe_dir = arg;
+        } else {
+            exe_dir.reset();
+            break;
+        }
+    }
+    if (!exe_dir || runs < 1) {
+        complain(L"usage: bench-run <folder of kalvit.exe> [--runs N]");
+        return 2;
+    }
+    return bench(*exe_dir, runs);
+}
