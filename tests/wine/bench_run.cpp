@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-#include "tests/wine/driver.h"
+#include "tests/wine/program_run.h"
 #include "ui/gbk.h"
 // bench-run <folder of kalvit.exe> [--runs N]: times kalvit.exe's own runs from its log. Starts
 // the program N times as on a first start (no pre-test setting: the pre-test, then one standard
@@ -18,61 +18,14 @@
 
 namespace {
 
+using namespace driver;
+
 constexpr int kStartButton = 32771;
 constexpr int kStopButton = 32772;
 constexpr int kScoreButton = IDCANCEL;
-constexpr wchar_t kWelcomeCaption[] = L"欢迎使用《Tavoli测试》";
-constexpr wchar_t kScoreCaption[] = L"Tavoli测试结果";
 constexpr int kAmounts = 5; // m_times[0..4]: integer, float, memory, DirectDraw, disk
 
-constexpr DWORD kRunTimeoutMs = 20 * 60 * 1000;
-constexpr DWORD kPollMs = 250;
-constexpr DWORD kCloseTimeoutMs = 30000;
-
-void put(HANDLE out, const std::wstring& text) {
-    DWORD mode = 0, done = 0;
-    if (GetConsoleMode(out, &mode)) {
-        WriteConsoleW(out, text.data(), static_cast<DWORD>(text.size()), &done, nullptr);
-        return;
-    }
-    const int n = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
-                                      nullptr, 0, nullptr, nullptr);
-    std::string bytes(static_cast<size_t>(n > 0 ? n : 0), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), bytes.data(), n,
-                        nullptr, nullptr);
-    WriteFile(out, bytes.data(), static_cast<DWORD>(bytes.size()), &done, nullptr);
-}
-void print(const std::wstring& text) { put(GetStdHandle(STD_OUTPUT_HANDLE), text); }
-void complain(const std::wstring& text) {
-    put(GetStdHandle(STD_ERROR_HANDLE), L"bench-run: " + text + L"\n");
-}
-
-std::wstring caption(HWND hwnd) {
-    wchar_t text[256];
-    const int n = GetWindowTextW(hwnd, text, 256);
-    return std::wstring(text, n > 0 ? static_cast<size_t>(n) : 0);
-}
-
-HWND find_dialog(DWORD pid, const wchar_t* wanted) {
-    for (HWND hwnd : driver::top_windows(pid, true))
-        if (driver::class_name(hwnd) == L"#32770" && caption(hwnd) == wanted)
-            return hwnd;
-    return nullptr;
-}
-
-std::optional<std::wstring> other_dialog(DWORD pid) {
-    for (HWND hwnd : driver::top_windows(pid, true)) {
-        if (driver::class_name(hwnd) != L"#32770")
-            continue;
-        const std::wstring text = caption(hwnd);
-        if (text == kWelcomeCaption || text == kScoreCaption)
-            continue;
-        HWND message = GetDlgItem(hwnd, 0xFFFF);
-        return L"\"" + text + L"\"" +
-               (message != nullptr ? L": " + driver::window_text(message) : std::wstring());
-    }
-    return std::nullopt;
-}
+void complain(const std::wstring& text) { print_error(L"bench-run: " + text + L"\n"); }
 
 // One run as its log lines tell it.
 struct LoggedRun {
@@ -117,73 +70,6 @@ bool run_ended(const std::wstring& log, int number) {
     return false;
 }
 
-class Failure {
-public:
-    explicit Failure(std::wstring what) : what_(std::move(what)) {}
-    const std::wstring& what() const { return what_; }
-
-private:
-    std::wstring what_;
-};
-
-// Polls until done() holds; throws when the program ends, shows a message, logs a failed test or
-// timeout passes.
-template <typename Done>
-void wait_for(const driver::Process& kalvit, const std::wstring& log, const std::wstring& what,
-              Done done) {
-    const DWORD start = GetTickCount();
-    for (;;) {
-        if (done())
-            return;
-        if (!kalvit.running())
-            throw Failure(what + L": kalvit.exe " + driver::describe_state(kalvit));
-        if (std::optional<std::wstring> box = other_dialog(kalvit.id()))
-            throw Failure(what + L": kalvit.exe shows " + *box);
-        for (const std::string& line : driver::read_log_lines(log))
-            if (line.rfind("*****Error:", 0) == 0)
-                throw Failure(what + L": the log says " + to_wide(line));
-        if (GetTickCount() - start >= kRunTimeoutMs)
-            throw Failure(what + L": not within " + std::to_wstring(kRunTimeoutMs / 60000) +
-                          L" minutes; kalvit.exe " + driver::describe_state(kalvit));
-        Sleep(kPollMs);
-    }
-}
-
-// The program's pre-test setting and installation folder (which it writes when it ends), put
-// back as they were when this goes.
-class SavedProfile {
-public:
-    SavedProfile()
-        : pre_test_(driver::profile_dword(L"pre_test_flag")),
-          install_dir_(driver::profile_string(L"install_dir")) {}
-    SavedProfile(const SavedProfile&) = delete;
-    SavedProfile& operator=(const SavedProfile&) = delete;
-    ~SavedProfile() {
-        if (pre_test_)
-            driver::set_profile_dword(L"pre_test_flag", *pre_test_);
-        else
-            driver::delete_profile_value(L"pre_test_flag");
-        if (install_dir_)
-            driver::set_profile_string(L"install_dir", *install_dir_);
-        else
-            driver::delete_profile_value(L"install_dir");
-    }
-
-private:
-    std::optional<DWORD> pre_test_;
-    std::optional<std::wstring> install_dir_;
-};
-
-// Ends the program: WM_CLOSE to its frame, and only when it does not end, its own handle.
-void end_program(driver::Process& kalvit, HWND frame) {
-    if (frame != nullptr && IsWindow(frame))
-        driver::close_window(frame);
-    if (!kalvit.wait_exit(kCloseTimeoutMs)) {
-        complain(L"kalvit.exe did not end after WM_CLOSE; terminating it");
-        kalvit.terminate();
-    }
-}
-
 // One program start: the pre-test when pre_test is set, then one run clicked on the start
 // button. Returns the runs of its log.
 std::vector<LoggedRun> one_start(const std::wstring& exe_dir, bool pre_test) {
@@ -197,7 +83,7 @@ std::vector<LoggedRun> one_start(const std::wstring& exe_dir, bool pre_test) {
 
     std::optional<driver::Process> kalvit = driver::Process::start(exe, L"", exe_dir, log);
     if (!kalvit)
-        throw Failure(L"cannot start " + exe);
+        throw RunFailure(L"cannot start " + exe);
     HWND frame = driver::wait_for_frame(*kalvit);
     HWND sheet = frame != nullptr ? driver::find_sheet(frame) : nullptr;
     HWND page = sheet != nullptr ? driver::visible_page(sheet) : nullptr;
@@ -205,12 +91,12 @@ std::vector<LoggedRun> one_start(const std::wstring& exe_dir, bool pre_test) {
     HWND stop = page != nullptr ? GetDlgItem(page, kStopButton) : nullptr;
     try {
         if (start == nullptr || stop == nullptr)
-            throw Failure(L"no main frame with its sheet and test page appeared; kalvit.exe " +
+            throw RunFailure(L"no main frame with its sheet and test page appeared; kalvit.exe " +
                           driver::describe_state(*kalvit));
         // Without a pre-test the welcome window goes as the frame shows; with one it stays until
         // the pre-test has ended and given the stop button back.
         const int run = pre_test ? 2 : 1;
-        wait_for(*kalvit, log, pre_test ? L"the pre-test did not end" : L"the program did not start",
+        wait_for_run(*kalvit, log, pre_test ? L"the pre-test did not end" : L"the program did not start",
                  [&] {
                      return find_dialog(kalvit->id(), kWelcomeCaption) == nullptr &&
                             IsWindowEnabled(stop) && IsWindowEnabled(start) &&
@@ -218,7 +104,7 @@ std::vector<LoggedRun> one_start(const std::wstring& exe_dir, bool pre_test) {
                  });
         PostMessageW(start, BM_CLICK, 0, 0);
         HWND score = nullptr;
-        wait_for(*kalvit, log, L"the run showed no score window", [&] {
+        wait_for_run(*kalvit, log, L"the run showed no score window", [&] {
             score = find_dialog(kalvit->id(), kScoreCaption);
             return score != nullptr && run_ended(log, run);
         });
@@ -226,7 +112,7 @@ std::vector<LoggedRun> one_start(const std::wstring& exe_dir, bool pre_test) {
                      reinterpret_cast<LPARAM>(GetDlgItem(score, kScoreButton)));
         if (!driver::wait_until([&] { return !IsWindow(score) || !IsWindowVisible(score); },
                                 driver::kStepTimeoutMs))
-            throw Failure(L"the score window did not close on its button");
+            throw RunFailure(L"the score window did not close on its button");
     } catch (...) {
         end_program(*kalvit, frame);
         throw;
@@ -234,7 +120,7 @@ std::vector<LoggedRun> one_start(const std::wstring& exe_dir, bool pre_test) {
     end_program(*kalvit, frame);
     std::vector<LoggedRun> runs = logged_runs(log);
     if (runs.size() != static_cast<size_t>(pre_test ? 2 : 1))
-        throw Failure(L"the log " + log + L" has " + std::to_wstring(runs.size()) + L" runs");
+        throw RunFailure(L"the log " + log + L" has " + std::to_wstring(runs.size()) + L" runs");
     return runs;
 }
 
@@ -310,7 +196,7 @@ int bench(const std::wstring& exe_dir, int runs) {
                   std::to_wstring(runs) + L": one run\n");
             quick.runs.push_back(one_start(exe_dir, false)[0]);
         }
-    } catch (const Failure& failure) {
+    } catch (const RunFailure& failure) {
         complain(failure.what());
         return 1;
     }

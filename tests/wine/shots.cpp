@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "tests/wine/driver.h"
+#include "tests/wine/program_run.h"
 #include "ui/gbk.h"
 // shots <folder of kalvit.exe> <output folder>: starts kalvit.exe from its folder as on its very
 // first start, lets the pre-test run, runs one benchmark with the standard options and saves the
@@ -39,35 +39,15 @@ constexpr ResultRow kRows[] = {
     {1012, 1020, 1023}, // DirectDraw
 };
 
+using namespace driver;
+
 constexpr int kStartButton = 32771;
 constexpr int kStopButton = 32772;
 constexpr int kScoreButton = IDCANCEL;
-constexpr wchar_t kWelcomeCaption[] = L"欢迎使用《Tavoli测试》";
-constexpr wchar_t kScoreCaption[] = L"Tavoli测试结果";
 constexpr char kMarkPrefix[] = "+++++OK:\tTavoliMARK=";
 
-// A benchmark run takes about a minute under Wine; a slow or busy machine may need far longer.
-constexpr DWORD kRunTimeoutMs = 20 * 60 * 1000;
-constexpr DWORD kPollMs = 250;
-
-// Text for this console: UTF-16 to a console, UTF-8 to a pipe or file.
-void put(HANDLE out, const std::wstring& text) {
-    DWORD mode = 0, done = 0;
-    if (GetConsoleMode(out, &mode)) {
-        WriteConsoleW(out, text.data(), static_cast<DWORD>(text.size()), &done, nullptr);
-        return;
-    }
-    const int n = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
-                                      nullptr, 0, nullptr, nullptr);
-    std::string bytes(static_cast<size_t>(n > 0 ? n : 0), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), bytes.data(), n,
-                        nullptr, nullptr);
-    WriteFile(out, bytes.data(), static_cast<DWORD>(bytes.size()), &done, nullptr);
-}
-void print(const std::wstring& text) { put(GetStdHandle(STD_OUTPUT_HANDLE), text); }
-
 int fail(const std::wstring& what) {
-    put(GetStdHandle(STD_ERROR_HANDLE), L"shots: " + what + L"\n");
+    print_error(L"shots: " + what + L"\n");
     return 1;
 }
 
@@ -86,69 +66,6 @@ size_t columns(const std::wstring& text) {
 std::wstring pad(const std::wstring& text, size_t width) {
     const size_t n = columns(text);
     return n >= width ? text : text + std::wstring(width - n, L' ');
-}
-
-// The caption of a top-level window, read without sending it a message (the program may be
-// inside a timed loop and slow to answer).
-std::wstring caption(HWND hwnd) {
-    wchar_t text[256];
-    const int n = GetWindowTextW(hwnd, text, 256);
-    return std::wstring(text, n > 0 ? static_cast<size_t>(n) : 0);
-}
-
-// The visible dialog window of the process with that caption, null when there is none.
-HWND find_dialog(DWORD pid, const wchar_t* wanted) {
-    for (HWND hwnd : driver::top_windows(pid, true))
-        if (driver::class_name(hwnd) == L"#32770" && caption(hwnd) == wanted)
-            return hwnd;
-    return nullptr;
-}
-
-// A visible dialog that is neither the welcome nor the score window: a message the program waits
-// on. Its caption and text, for the failure message.
-std::optional<std::wstring> other_dialog(DWORD pid) {
-    for (HWND hwnd : driver::top_windows(pid, true)) {
-        if (driver::class_name(hwnd) != L"#32770")
-            continue;
-        const std::wstring text = caption(hwnd);
-        if (text == kWelcomeCaption || text == kScoreCaption)
-            continue;
-        HWND message = GetDlgItem(hwnd, 0xFFFF);
-        return L"\"" + text + L"\"" +
-               (message != nullptr ? L": " + driver::window_text(message) : std::wstring());
-    }
-    return std::nullopt;
-}
-
-// Polls until done() holds. Fails (with the reason in `why`) when the program ends, shows a
-// message, logs a failed test, or timeout_ms pass.
-template <typename Done>
-bool wait_for(const driver::Process& kalvit, const std::wstring& log, const std::wstring& what,
-              Done done, std::wstring& why) {
-    const DWORD start = GetTickCount();
-    for (;;) {
-        if (done())
-            return true;
-        if (!kalvit.running()) {
-            why = what + L": kalvit.exe " + driver::describe_state(kalvit);
-            return false;
-        }
-        if (std::optional<std::wstring> box = other_dialog(kalvit.id())) {
-            why = what + L": kalvit.exe shows " + *box;
-            return false;
-        }
-        for (const std::string& line : driver::read_log_lines(log))
-            if (line.rfind("*****Error:", 0) == 0) {
-                why = what + L": the log says " + to_wide(line);
-                return false;
-            }
-        if (GetTickCount() - start >= kRunTimeoutMs) {
-            why = what + L": not within " + std::to_wstring(kRunTimeoutMs / 60000) +
-                  L" minutes; kalvit.exe " + driver::describe_state(kalvit);
-            return false;
-        }
-        Sleep(kPollMs);
-    }
 }
 
 // The screen inside rect as a 24-bit bottom-up BMP file.
@@ -252,32 +169,24 @@ int shoot(const std::wstring& exe, const std::wstring& exe_dir, const std::wstri
         return fail(L"no main frame with its sheet and test page appeared; kalvit.exe " +
                     driver::describe_state(*kalvit));
     SetForegroundWindow(frame);
-    std::wstring why;
-
-    // The pre-test runs by itself under the welcome window, which goes when it ends.
-    print(L"shots: waiting for the pre-test\n");
-    if (!wait_for(
-            *kalvit, log, L"the pre-test did not end",
-            [&] {
-                return find_dialog(kalvit->id(), kWelcomeCaption) == nullptr &&
-                       IsWindowEnabled(stop) &&
-                       has_line_starting(driver::read_log_lines(log), "End No.1 test at ");
-            },
-            why))
-        return fail(why);
-
-    // One run with the standard options; it ends with the score window.
-    print(L"shots: running the benchmark\n");
-    PostMessageW(start, BM_CLICK, 0, 0);
     HWND score = nullptr;
-    if (!wait_for(
-            *kalvit, log, L"the benchmark run showed no score window",
-            [&] {
-                score = find_dialog(kalvit->id(), kScoreCaption);
-                return score != nullptr;
-            },
-            why))
-        return fail(why);
+    try {
+        // The pre-test runs by itself under the welcome window, which goes when it ends.
+        print(L"shots: waiting for the pre-test\n");
+        wait_for_run(*kalvit, log, L"the pre-test did not end", [&] {
+            return find_dialog(kalvit->id(), kWelcomeCaption) == nullptr && IsWindowEnabled(stop) &&
+                   has_line_starting(driver::read_log_lines(log), "End No.1 test at ");
+        });
+        // One run with the standard options; it ends with the score window.
+        print(L"shots: running the benchmark\n");
+        PostMessageW(start, BM_CLICK, 0, 0);
+        wait_for_run(*kalvit, log, L"the benchmark run showed no score window", [&] {
+            score = find_dialog(kalvit->id(), kScoreCaption);
+            return score != nullptr;
+        });
+    } catch (const RunFailure& failure) {
+        return fail(failure.what());
+    }
     settle(frame);
     if (!capture_window(score, driver::join_path(out_dir, L"score-window.bmp")))
         return fail(L"cannot save score-window.bmp");
@@ -320,20 +229,10 @@ int run(const std::wstring& exe_dir, const std::wstring& out_dir) {
     // As on a first start: no pre-test setting, so that the program runs its pre-test, and the
     // installation folder it is started from. The program writes both when it ends; the user's
     // values go back afterwards.
-    const std::optional<DWORD> pre_test = driver::profile_dword(L"pre_test_flag");
-    const std::optional<std::wstring> install_dir = driver::profile_string(L"install_dir");
+    SavedProfile saved;
     driver::delete_profile_value(L"pre_test_flag");
     driver::set_profile_string(L"install_dir", exe_dir);
-    const int result = shoot(exe, exe_dir, out_dir);
-    if (pre_test)
-        driver::set_profile_dword(L"pre_test_flag", *pre_test);
-    else
-        driver::delete_profile_value(L"pre_test_flag");
-    if (install_dir)
-        driver::set_profile_string(L"install_dir", *install_dir);
-    else
-        driver::delete_profile_value(L"install_dir");
-    return result;
+    return shoot(exe, exe_dir, out_dir);
 }
 
 } // namespace
