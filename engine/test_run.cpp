@@ -251,7 +251,7 @@ void end_of_run(RunDrawing& drawing, uint32_t start_time) {
         stop_requested = 0;
         run_recording.delete_picture();
         enable_run_buttons(false, true);
-        redraw_now(property_sheet.hwnd());
+        redraw_now(property_sheet.hwnd(), RDW_ALLCHILDREN);
     } else if (pre_test_flag) {
         set_amounts_after_pre_test(current_system_entry());
         close_welcome();
@@ -318,7 +318,8 @@ void run_benchmark() {
     drawing.select_marker(frame_gdi.marker.get());
     run_recording.delete_picture();
     run_recording.begin(test_page.hwnd());
-    redraw_now(property_sheet.hwnd());
+    // The sheet clips its pages: they are redrawn with it, so that the last run's bars go.
+    redraw_now(property_sheet.hwnd(), RDW_ALLCHILDREN);
 
     QMsgLog("Float control word2=%X", x87_control_word());
     load_run_control_word();
