@@ -115,6 +115,12 @@ const Row kRows[] = {
 
 std::string text_of(int id) { return test_page.item_text(id); }
 
+// The score dialog once it shows, else null.
+HWND shown_score_window() {
+    HWND score = FindWindowW(L"#32770", L"Tavoli测试结果");
+    return score != nullptr && IsWindowVisible(score) ? score : nullptr;
+}
+
 // A finished run's score dialog: seen, its blue digits' extent, closed with its button.
 struct ScoreSeen {
     int shown = 0;
@@ -160,8 +166,8 @@ protected:
         ScoreSeen seen;
         Ticks ticks;
         ticks.every(20, [&seen] {
-            HWND score = FindWindowW(L"#32770", L"Tavoli测试结果");
-            if (score == nullptr || !IsWindowVisible(score))
+            HWND score = shown_score_window();
+            if (score == nullptr)
                 return false;
             ++seen.shown;
             seen.analysis_enabled_meanwhile =
@@ -531,8 +537,8 @@ TEST_F(Run, ScoreDialogCentresTheMarkOnItsFirstFourCharacters) {
         Seen seen;
         Ticks ticks;
         ticks.every(20, [&seen] {
-            HWND score = FindWindowW(L"#32770", L"Tavoli测试结果");
-            if (score == nullptr || !IsWindowVisible(score))
+            HWND score = shown_score_window();
+            if (score == nullptr)
                 return false;
             UpdateWindow(score);
             seen.picture = capture(score);
