@@ -20,9 +20,6 @@ namespace {
 
 using namespace driver;
 
-constexpr int kStartButton = 32771;
-constexpr int kStopButton = 32772;
-constexpr int kScoreButton = IDCANCEL;
 constexpr int kAmounts = 5; // m_times[0..4]: integer, float, memory, DirectDraw, disk
 
 void complain(const std::wstring& text) { print_error(L"bench-run: " + text + L"\n"); }
@@ -63,17 +60,9 @@ std::vector<LoggedRun> logged_runs(const std::wstring& log) {
     return runs;
 }
 
-bool run_ended(const std::wstring& log, int number) {
-    for (const LoggedRun& run : logged_runs(log))
-        if (run.number == number && run.elapsed_ms)
-            return true;
-    return false;
-}
-
 // One program start: the pre-test when pre_test is set, then one run clicked on the start
 // button. Returns the runs of its log.
 std::vector<LoggedRun> one_start(const std::wstring& exe_dir, bool pre_test) {
-    const std::wstring exe = driver::join_path(exe_dir, L"kalvit.exe");
     const std::wstring log = driver::join_path(exe_dir, L"bench-run.log");
     if (pre_test)
         driver::delete_profile_value(L"pre_test_flag");
@@ -81,43 +70,15 @@ std::vector<LoggedRun> one_start(const std::wstring& exe_dir, bool pre_test) {
         driver::set_profile_dword(L"pre_test_flag", 0);
     driver::set_profile_string(L"install_dir", exe_dir);
 
-    std::optional<driver::Process> kalvit = driver::Process::start(exe, L"", exe_dir, log);
-    if (!kalvit)
-        throw RunFailure(L"cannot start " + exe);
-    HWND frame = driver::wait_for_frame(*kalvit);
-    HWND sheet = frame != nullptr ? driver::find_sheet(frame) : nullptr;
-    HWND page = sheet != nullptr ? driver::visible_page(sheet) : nullptr;
-    HWND start = page != nullptr ? GetDlgItem(page, kStartButton) : nullptr;
-    HWND stop = page != nullptr ? GetDlgItem(page, kStopButton) : nullptr;
+    StartedProgram kalvit = start_program(exe_dir, log);
     try {
-        if (start == nullptr || stop == nullptr)
-            throw RunFailure(L"no main frame with its sheet and test page appeared; kalvit.exe " +
-                          driver::describe_state(*kalvit));
-        // Without a pre-test the welcome window goes as the frame shows; with one it stays until
-        // the pre-test has ended and given the stop button back.
-        const int run = pre_test ? 2 : 1;
-        wait_for_run(*kalvit, log, pre_test ? L"the pre-test did not end" : L"the program did not start",
-                 [&] {
-                     return find_dialog(kalvit->id(), kWelcomeCaption) == nullptr &&
-                            IsWindowEnabled(stop) && IsWindowEnabled(start) &&
-                            (!pre_test || run_ended(log, 1));
-                 });
-        PostMessageW(start, BM_CLICK, 0, 0);
-        HWND score = nullptr;
-        wait_for_run(*kalvit, log, L"the run showed no score window", [&] {
-            score = find_dialog(kalvit->id(), kScoreCaption);
-            return score != nullptr && run_ended(log, run);
-        });
-        PostMessageW(score, WM_COMMAND, MAKEWPARAM(kScoreButton, BN_CLICKED),
-                     reinterpret_cast<LPARAM>(GetDlgItem(score, kScoreButton)));
-        if (!driver::wait_until([&] { return !IsWindow(score) || !IsWindowVisible(score); },
-                                driver::kStepTimeoutMs))
-            throw RunFailure(L"the score window did not close on its button");
+        wait_until_ready(kalvit, log, pre_test);
+        close_score(run_to_score(kalvit, log, pre_test ? 2 : 1));
     } catch (...) {
-        end_program(*kalvit, frame);
+        end_program(kalvit);
         throw;
     }
-    end_program(*kalvit, frame);
+    end_program(kalvit);
     std::vector<LoggedRun> runs = logged_runs(log);
     if (runs.size() != static_cast<size_t>(pre_test ? 2 : 1))
         throw RunFailure(L"the log " + log + L" has " + std::to_wstring(runs.size()) + L" runs");

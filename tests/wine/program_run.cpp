@@ -1,5 +1,7 @@
 #include "tests/wine/program_run.h"
 
+#include <cstdio>
+
 #include "ui/gbk.h"
 
 namespace driver {
@@ -7,6 +9,9 @@ namespace driver {
 namespace {
 constexpr DWORD kPollMs = 250;
 constexpr DWORD kCloseTimeoutMs = 30000;
+constexpr int kStartButton = 32771;
+constexpr int kStopButton = 32772;
+constexpr int kScoreButton = IDCANCEL;
 
 void put(HANDLE out, const std::wstring& text) {
     DWORD mode = 0, done = 0;
@@ -87,12 +92,71 @@ SavedProfile::~SavedProfile() {
         delete_profile_value(L"install_dir");
 }
 
-void end_program(Process& kalvit, HWND frame) {
-    if (frame != nullptr && IsWindow(frame))
-        close_window(frame);
-    if (!kalvit.wait_exit(kCloseTimeoutMs)) {
+StartedProgram start_program(const std::wstring& exe_dir, const std::wstring& log) {
+    const std::wstring exe = join_path(exe_dir, L"kalvit.exe");
+    std::optional<Process> process = Process::start(exe, L"", exe_dir, log);
+    if (!process)
+        throw RunFailure(L"cannot start " + exe);
+    StartedProgram kalvit{std::move(*process)};
+    kalvit.frame = wait_for_frame(kalvit.process);
+    HWND sheet = kalvit.frame != nullptr ? find_sheet(kalvit.frame) : nullptr;
+    kalvit.page = sheet != nullptr ? visible_page(sheet) : nullptr;
+    if (kalvit.page != nullptr) {
+        kalvit.start = GetDlgItem(kalvit.page, kStartButton);
+        kalvit.stop = GetDlgItem(kalvit.page, kStopButton);
+    }
+    if (kalvit.start == nullptr || kalvit.stop == nullptr) {
+        const std::wstring state = describe_state(kalvit.process);
+        end_program(kalvit);
+        throw RunFailure(L"no main frame with its sheet and test page appeared; kalvit.exe " +
+                         state);
+    }
+    return kalvit;
+}
+
+bool run_ended(const std::wstring& log, int number) {
+    for (const std::string& line : read_log_lines(log)) {
+        int n = 0;
+        if (std::sscanf(line.c_str(), "End No.%d test at", &n) == 1 && n == number)
+            return true;
+    }
+    return false;
+}
+
+void wait_until_ready(const StartedProgram& kalvit, const std::wstring& log, bool pre_test) {
+    // Without a pre-test the welcome window goes as the frame shows; with one it stays until
+    // the pre-test has ended and given the stop button back.
+    wait_for_run(kalvit.process, log,
+                 pre_test ? L"the pre-test did not end" : L"the program did not start", [&] {
+                     return find_dialog(kalvit.process.id(), kWelcomeCaption) == nullptr &&
+                            IsWindowEnabled(kalvit.stop) && IsWindowEnabled(kalvit.start) &&
+                            (!pre_test || run_ended(log, 1));
+                 });
+}
+
+HWND run_to_score(const StartedProgram& kalvit, const std::wstring& log, int number) {
+    PostMessageW(kalvit.start, BM_CLICK, 0, 0);
+    HWND score = nullptr;
+    wait_for_run(kalvit.process, log, L"the run showed no score window", [&] {
+        score = find_dialog(kalvit.process.id(), kScoreCaption);
+        return score != nullptr && run_ended(log, number);
+    });
+    return score;
+}
+
+void close_score(HWND score) {
+    PostMessageW(score, WM_COMMAND, MAKEWPARAM(kScoreButton, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(GetDlgItem(score, kScoreButton)));
+    if (!wait_until([&] { return !IsWindow(score) || !IsWindowVisible(score); }, kStepTimeoutMs))
+        throw RunFailure(L"the score window did not close on its button");
+}
+
+void end_program(StartedProgram& kalvit) {
+    if (kalvit.frame != nullptr && IsWindow(kalvit.frame))
+        close_window(kalvit.frame);
+    if (!kalvit.process.wait_exit(kCloseTimeoutMs)) {
         print_error(L"kalvit.exe did not end after WM_CLOSE; terminating it\n");
-        kalvit.terminate();
+        kalvit.process.terminate();
     }
 }
 

@@ -58,7 +58,27 @@ private:
     std::optional<std::wstring> install_dir_;
 };
 
+// kalvit.exe started from its folder, with its frame and the test page's start and stop buttons.
+struct StartedProgram {
+    Process process;
+    HWND frame = nullptr, page = nullptr, start = nullptr, stop = nullptr;
+};
+// Starts exe_dir's kalvit.exe logging to log; throws RunFailure when it does not start or shows
+// no frame with its sheet and test page.
+StartedProgram start_program(const std::wstring& exe_dir, const std::wstring& log);
+
+// True once the log has the End line of run `number`.
+bool run_ended(const std::wstring& log, int number);
+// Waits until the welcome window has gone and both buttons are enabled; after a pre-test, also
+// until the log has ended run 1.
+void wait_until_ready(const StartedProgram& kalvit, const std::wstring& log, bool pre_test);
+// Clicks the start button and waits until the score window shows and the log has ended run
+// `number`. Returns the score window.
+HWND run_to_score(const StartedProgram& kalvit, const std::wstring& log, int number);
+// Closes the score window with its button; throws RunFailure when it stays.
+void close_score(HWND score);
+
 // Ends the program: WM_CLOSE to its frame, and only when it does not end, its own handle.
-void end_program(Process& kalvit, HWND frame);
+void end_program(StartedProgram& kalvit);
 
 } // namespace driver

@@ -41,9 +41,6 @@ constexpr ResultRow kRows[] = {
 
 using namespace driver;
 
-constexpr int kStartButton = 32771;
-constexpr int kStopButton = 32772;
-constexpr int kScoreButton = IDCANCEL;
 constexpr char kMarkPrefix[] = "+++++OK:\tTavoliMARK=";
 
 int fail(const std::wstring& what) {
@@ -121,13 +118,6 @@ void settle(HWND frame) {
     }
 }
 
-bool has_line_starting(const std::vector<std::string>& lines, std::string_view prefix) {
-    for (const std::string& line : lines)
-        if (line.rfind(prefix, 0) == 0)
-            return true;
-    return false;
-}
-
 // The score the log gives after a complete run, as it is written there.
 std::optional<std::string> logged_mark(const std::wstring& log) {
     std::optional<std::string> mark;
@@ -155,63 +145,42 @@ std::wstring result_table(HWND page) {
     return out;
 }
 
-int shoot(const std::wstring& exe, const std::wstring& exe_dir, const std::wstring& out_dir) {
+int shoot(const std::wstring& exe_dir, const std::wstring& out_dir) {
     const std::wstring log = driver::join_path(exe_dir, L"kalvit.log");
-    std::optional<driver::Process> kalvit = driver::Process::start(exe, L"", exe_dir, log);
-    if (!kalvit)
-        return fail(L"cannot start kalvit.exe");
-    HWND frame = driver::wait_for_frame(*kalvit);
-    HWND sheet = frame != nullptr ? driver::find_sheet(frame) : nullptr;
-    HWND test_page = sheet != nullptr ? driver::visible_page(sheet) : nullptr;
-    HWND start = test_page != nullptr ? GetDlgItem(test_page, kStartButton) : nullptr;
-    HWND stop = test_page != nullptr ? GetDlgItem(test_page, kStopButton) : nullptr;
-    if (start == nullptr || stop == nullptr)
-        return fail(L"no main frame with its sheet and test page appeared; kalvit.exe " +
-                    driver::describe_state(*kalvit));
-    SetForegroundWindow(frame);
-    HWND score = nullptr;
+    std::optional<StartedProgram> kalvit;
+    std::wstring results;
     try {
-        // The pre-test runs by itself under the welcome window, which goes when it ends.
+        kalvit = start_program(exe_dir, log);
+        SetForegroundWindow(kalvit->frame);
+        // The pre-test runs by itself under the welcome window, which goes when it ends; then
+        // one run with the standard options, which ends with the score window.
         print(L"shots: waiting for the pre-test\n");
-        wait_for_run(*kalvit, log, L"the pre-test did not end", [&] {
-            return find_dialog(kalvit->id(), kWelcomeCaption) == nullptr && IsWindowEnabled(stop) &&
-                   has_line_starting(driver::read_log_lines(log), "End No.1 test at ");
-        });
-        // One run with the standard options; it ends with the score window.
+        wait_until_ready(*kalvit, log, true);
         print(L"shots: running the benchmark\n");
-        PostMessageW(start, BM_CLICK, 0, 0);
-        wait_for_run(*kalvit, log, L"the benchmark run showed no score window", [&] {
-            score = find_dialog(kalvit->id(), kScoreCaption);
-            return score != nullptr;
-        });
+        HWND score = run_to_score(*kalvit, log, 2);
+        settle(kalvit->frame);
+        if (!capture_window(score, driver::join_path(out_dir, L"score-window.bmp")))
+            throw RunFailure(L"cannot save score-window.bmp");
+        close_score(score);
+
+        HWND sheet = driver::find_sheet(kalvit->frame);
+        for (const Page& page : kPages) {
+            const int index = static_cast<int>(&page - kPages);
+            HWND shown = driver::select_page(sheet, index, page.control_id);
+            if (shown == nullptr)
+                throw RunFailure(std::wstring(L"page did not show: ") + page.file);
+            settle(kalvit->frame);
+            if (!capture_window(kalvit->frame, driver::join_path(out_dir, page.file)))
+                throw RunFailure(std::wstring(L"cannot save ") + page.file);
+            if (index == 0)
+                results = result_table(shown);
+        }
     } catch (const RunFailure& failure) {
+        if (kalvit)
+            end_program(*kalvit);
         return fail(failure.what());
     }
-    settle(frame);
-    if (!capture_window(score, driver::join_path(out_dir, L"score-window.bmp")))
-        return fail(L"cannot save score-window.bmp");
-    HWND ok = GetDlgItem(score, kScoreButton);
-    PostMessageW(score, WM_COMMAND, MAKEWPARAM(kScoreButton, BN_CLICKED),
-                 reinterpret_cast<LPARAM>(ok));
-    if (!driver::wait_until([&] { return !IsWindow(score) || !IsWindowVisible(score); },
-                            driver::kStepTimeoutMs))
-        return fail(L"the score window did not close on its button");
-
-    std::wstring results;
-    for (const Page& page : kPages) {
-        const int index = static_cast<int>(&page - kPages);
-        HWND shown = driver::select_page(sheet, index, page.control_id);
-        if (shown == nullptr)
-            return fail(std::wstring(L"page did not show: ") + page.file);
-        settle(frame);
-        if (!capture_window(frame, driver::join_path(out_dir, page.file)))
-            return fail(std::wstring(L"cannot save ") + page.file);
-        if (index == 0)
-            results = result_table(shown);
-    }
-    driver::close_window(frame);
-    if (!kalvit->wait_exit(driver::kStepTimeoutMs))
-        return fail(L"kalvit.exe did not end after WM_CLOSE");
+    end_program(*kalvit);
 
     std::optional<std::string> mark = logged_mark(log);
     if (!mark)
@@ -232,7 +201,7 @@ int run(const std::wstring& exe_dir, const std::wstring& out_dir) {
     SavedProfile saved;
     driver::delete_profile_value(L"pre_test_flag");
     driver::set_profile_string(L"install_dir", exe_dir);
-    return shoot(exe, exe_dir, out_dir);
+    return shoot(exe_dir, out_dir);
 }
 
 } // namespace
