@@ -1,5 +1,5 @@
 # Floating-point test: the loops, the plain, SSE and 3DNow! kernels, and the processor checks.
-# x86-64 has SSE throughout, and the 3DNow! kernels are assembly, so no instruction-set flags.
+# The 3DNow! kernels are assembly; the SSE kernels take the SSE flag (kalvit_sse_flag).
 target_sources(kalvit_engine PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/float_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/float_cpu.cpp
@@ -9,3 +9,5 @@ target_sources(kalvit_timed_loops PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/float_sse.cpp
     ${CMAKE_CURRENT_LIST_DIR}/float_3dnow.cpp
 )
+set_source_files_properties(${CMAKE_CURRENT_LIST_DIR}/float_sse.cpp PROPERTIES
+                            COMPILE_OPTIONS "${kalvit_sse_flag}")

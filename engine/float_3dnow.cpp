@@ -53,6 +53,14 @@ KALVIT_3DN_SPLAT(float, k3dn_12, 12.0f);
 KALVIT_3DN_SPLAT(float, k3dn_60, 60.0f);
 KALVIT_3DN_SPLAT(float, k3dn_120, 120.0f);
 
+// The constants are addressed relative to the instruction pointer in 64-bit code and by their
+// absolute address in 32-bit code.
+#if defined(__x86_64__)
+#define K3DN_ADDR "(%rip)"
+#else
+#define K3DN_ADDR ""
+#endif
+
 #define KALVIT_3DN_KERNEL(name) __attribute__((naked, used)) static void name() asm(#name)
 
 // MM0 = a = |x| < 8192π. Returns MM0 = (sin r, cos r) and MM2 = octant k, where r is the
@@ -60,20 +68,20 @@ KALVIT_3DN_SPLAT(float, k3dn_120, 120.0f);
 KALVIT_3DN_KERNEL(k3dn_sincos);
 static void k3dn_sincos() {
     asm("movq      %mm0, %mm1\n\t"
-        "pfmul     k3dn_4_pi(%rip), %mm1\n\t"
+        "pfmul     k3dn_4_pi" K3DN_ADDR ", %mm1\n\t"
         "pf2id     %mm1, %mm2\n\t"
         "pi2fd     %mm2, %mm1\n\t"
         "movq      %mm1, %mm3\n\t"
-        "pfmul     k3dn_pio4_hi(%rip), %mm3\n\t"
-        "pfmul     k3dn_pio4_lo(%rip), %mm1\n\t"
+        "pfmul     k3dn_pio4_hi" K3DN_ADDR ", %mm3\n\t"
+        "pfmul     k3dn_pio4_lo" K3DN_ADDR ", %mm1\n\t"
         "pfsub     %mm3, %mm0\n\t"
         "pfsub     %mm1, %mm0\n\t"
-        "movq      k3dn_pio4_hi(%rip), %mm4\n\t"
+        "movq      k3dn_pio4_hi" K3DN_ADDR ", %mm4\n\t"
         "pfsub     %mm0, %mm4\n\t"
-        "pfadd     k3dn_pio4_lo(%rip), %mm4\n\t"
+        "pfadd     k3dn_pio4_lo" K3DN_ADDR ", %mm4\n\t"
         "movq      %mm2, %mm3\n\t"
-        "pand      k3dn_int_1(%rip), %mm3\n\t"
-        "pcmpeqd   k3dn_int_1(%rip), %mm3\n\t"
+        "pand      k3dn_int_1" K3DN_ADDR ", %mm3\n\t"
+        "pcmpeqd   k3dn_int_1" K3DN_ADDR ", %mm3\n\t"
         "pand      %mm3, %mm4\n\t"
         "pandn     %mm0, %mm3\n\t"
         "por       %mm4, %mm3\n\t"
@@ -81,25 +89,25 @@ static void k3dn_sincos() {
         "movq      %mm3, %mm4\n\t"
         "pfmul     %mm4, %mm4\n\t"
         "movq      %mm4, %mm5\n\t"
-        "pfmul     k3dn_series_1(%rip), %mm5\n\t"
-        "movq      k3dn_one(%rip), %mm0\n\t"
+        "pfmul     k3dn_series_1" K3DN_ADDR ", %mm5\n\t"
+        "movq      k3dn_one" K3DN_ADDR ", %mm0\n\t"
         "pfsub     %mm5, %mm0\n\t"
         "movq      %mm4, %mm5\n\t"
-        "pfmul     k3dn_series_2(%rip), %mm5\n\t"
+        "pfmul     k3dn_series_2" K3DN_ADDR ", %mm5\n\t"
         "pfmul     %mm0, %mm5\n\t"
-        "movq      k3dn_one(%rip), %mm0\n\t"
+        "movq      k3dn_one" K3DN_ADDR ", %mm0\n\t"
         "pfsub     %mm5, %mm0\n\t"
         "movq      %mm4, %mm5\n\t"
-        "pfmul     k3dn_series_3(%rip), %mm5\n\t"
+        "pfmul     k3dn_series_3" K3DN_ADDR ", %mm5\n\t"
         "pfmul     %mm0, %mm5\n\t"
-        "movq      k3dn_one(%rip), %mm0\n\t"
+        "movq      k3dn_one" K3DN_ADDR ", %mm0\n\t"
         "pfsub     %mm5, %mm0\n\t"
         "movq      %mm4, %mm5\n\t"
-        "pfmul     k3dn_series_4(%rip), %mm5\n\t"
+        "pfmul     k3dn_series_4" K3DN_ADDR ", %mm5\n\t"
         "pfmul     %mm0, %mm5\n\t"
-        "movq      k3dn_one(%rip), %mm0\n\t"
+        "movq      k3dn_one" K3DN_ADDR ", %mm0\n\t"
         "pfsub     %mm5, %mm0\n\t"
-        "punpckldq k3dn_one(%rip), %mm3\n\t"
+        "punpckldq k3dn_one" K3DN_ADDR ", %mm3\n\t"
         "pfmul     %mm3, %mm0\n\t"
         "ret");
 }
@@ -108,24 +116,24 @@ static void k3dn_sincos() {
 KALVIT_3DN_KERNEL(k3dn_sin);
 static void k3dn_sin() {
     asm("movq      %mm0, %mm7\n\t"
-        "pand      k3dn_sign(%rip), %mm7\n\t"
-        "pand      k3dn_abs(%rip), %mm0\n\t"
+        "pand      k3dn_sign" K3DN_ADDR ", %mm7\n\t"
+        "pand      k3dn_abs" K3DN_ADDR ", %mm0\n\t"
         "movq      %mm0, %mm1\n\t"
-        "pfcmpge   k3dn_limit(%rip), %mm1\n\t"
+        "pfcmpge   k3dn_limit" K3DN_ADDR ", %mm1\n\t"
         "movd      %mm1, %eax\n\t"
         "test      %eax, %eax\n\t"
         "jnz       1f\n\t"
         "call      k3dn_sincos\n\t"
         "movq      %mm2, %mm3\n\t"
-        "paddd     k3dn_int_1(%rip), %mm3\n\t"
-        "pand      k3dn_int_2(%rip), %mm3\n\t"
-        "pcmpeqd   k3dn_int_2(%rip), %mm3\n\t"
+        "paddd     k3dn_int_1" K3DN_ADDR ", %mm3\n\t"
+        "pand      k3dn_int_2" K3DN_ADDR ", %mm3\n\t"
+        "pcmpeqd   k3dn_int_2" K3DN_ADDR ", %mm3\n\t"
         "movq      %mm0, %mm1\n\t"
         "punpckhdq %mm1, %mm1\n\t"
         "pand      %mm3, %mm1\n\t"
         "pandn     %mm0, %mm3\n\t"
         "por       %mm3, %mm1\n\t"
-        "pand      k3dn_int_4(%rip), %mm2\n\t"
+        "pand      k3dn_int_4" K3DN_ADDR ", %mm2\n\t"
         "pslld     $29, %mm2\n\t"
         "pxor      %mm7, %mm2\n\t"
         "pxor      %mm2, %mm1\n\t"
@@ -139,29 +147,29 @@ static void k3dn_sin() {
 // Octants 1 and 2 (mod 4) take the sine lane; octants 2 to 5 negate.
 KALVIT_3DN_KERNEL(k3dn_cos);
 static void k3dn_cos() {
-    asm("pand      k3dn_abs(%rip), %mm0\n\t"
+    asm("pand      k3dn_abs" K3DN_ADDR ", %mm0\n\t"
         "movq      %mm0, %mm1\n\t"
-        "pfcmpge   k3dn_limit(%rip), %mm1\n\t"
+        "pfcmpge   k3dn_limit" K3DN_ADDR ", %mm1\n\t"
         "movd      %mm1, %eax\n\t"
         "test      %eax, %eax\n\t"
         "jnz       1f\n\t"
         "call      k3dn_sincos\n\t"
         "movq      %mm2, %mm3\n\t"
-        "paddd     k3dn_int_1(%rip), %mm3\n\t"
-        "pand      k3dn_int_2(%rip), %mm3\n\t"
-        "pcmpeqd   k3dn_int_2(%rip), %mm3\n\t"
+        "paddd     k3dn_int_1" K3DN_ADDR ", %mm3\n\t"
+        "pand      k3dn_int_2" K3DN_ADDR ", %mm3\n\t"
+        "pcmpeqd   k3dn_int_2" K3DN_ADDR ", %mm3\n\t"
         "movq      %mm0, %mm1\n\t"
         "punpckhdq %mm1, %mm1\n\t"
         "pand      %mm3, %mm0\n\t"
         "pandn     %mm1, %mm3\n\t"
         "por       %mm3, %mm0\n\t"
-        "paddd     k3dn_int_2(%rip), %mm2\n\t"
-        "pand      k3dn_int_4(%rip), %mm2\n\t"
+        "paddd     k3dn_int_2" K3DN_ADDR ", %mm2\n\t"
+        "pand      k3dn_int_4" K3DN_ADDR ", %mm2\n\t"
         "pslld     $29, %mm2\n\t"
         "pxor      %mm2, %mm0\n\t"
         "ret\n"
         "1:\n\t"
-        "movq      k3dn_one(%rip), %mm0\n\t"
+        "movq      k3dn_one" K3DN_ADDR ", %mm0\n\t"
         "ret");
 }
 
@@ -171,19 +179,19 @@ KALVIT_3DN_KERNEL(k3dn_ln_split);
 static void k3dn_ln_split() {
     asm("movq      %mm0, %mm1\n\t"
         "psrld     $23, %mm1\n\t"
-        "psubd     k3dn_int_127(%rip), %mm1\n\t"
-        "pand      k3dn_mantissa(%rip), %mm0\n\t"
-        "por       k3dn_one(%rip), %mm0\n\t"
+        "psubd     k3dn_int_127" K3DN_ADDR ", %mm1\n\t"
+        "pand      k3dn_mantissa" K3DN_ADDR ", %mm0\n\t"
+        "por       k3dn_one" K3DN_ADDR ", %mm0\n\t"
         "movq      %mm0, %mm2\n\t"
-        "pfcmpgt   k3dn_sqrt2(%rip), %mm2\n\t"
+        "pfcmpgt   k3dn_sqrt2" K3DN_ADDR ", %mm2\n\t"
         "movq      %mm2, %mm3\n\t"
-        "pand      k3dn_exponent_step(%rip), %mm3\n\t"
+        "pand      k3dn_exponent_step" K3DN_ADDR ", %mm3\n\t"
         "psubd     %mm3, %mm0\n\t"
         "psubd     %mm2, %mm1\n\t"
         "pi2fd     %mm1, %mm1\n\t"
         "movq      %mm0, %mm2\n\t"
-        "pfadd     k3dn_one(%rip), %mm2\n\t"
-        "pfsub     k3dn_one(%rip), %mm0\n\t"
+        "pfadd     k3dn_one" K3DN_ADDR ", %mm2\n\t"
+        "pfsub     k3dn_one" K3DN_ADDR ", %mm0\n\t"
         "pfrcp     %mm2, %mm3\n\t"
         "pfrcpit1  %mm3, %mm2\n\t"
         "pfrcpit2  %mm3, %mm2\n\t"
@@ -191,10 +199,10 @@ static void k3dn_ln_split() {
         "movq      %mm0, %mm2\n\t"
         "pfmul     %mm2, %mm2\n\t"
         "movq      %mm2, %mm3\n\t"
-        "pfmul     k3dn_ln_c3(%rip), %mm3\n\t"
-        "pfadd     k3dn_ln_c2(%rip), %mm3\n\t"
+        "pfmul     k3dn_ln_c3" K3DN_ADDR ", %mm3\n\t"
+        "pfadd     k3dn_ln_c2" K3DN_ADDR ", %mm3\n\t"
         "pfmul     %mm2, %mm3\n\t"
-        "pfadd     k3dn_ln_c1(%rip), %mm3\n\t"
+        "pfadd     k3dn_ln_c1" K3DN_ADDR ", %mm3\n\t"
         "pfadd     %mm0, %mm0\n\t"
         "pfmul     %mm0, %mm2\n\t"
         "pfmul     %mm3, %mm2\n\t"
@@ -211,16 +219,16 @@ static void k3dn_log() {
         "js        2f\n\t"
         "call      k3dn_ln_split\n\t"
         "movq      %mm1, %mm2\n\t"
-        "pfmul     k3dn_ln2_lo(%rip), %mm2\n\t"
+        "pfmul     k3dn_ln2_lo" K3DN_ADDR ", %mm2\n\t"
         "pfadd     %mm2, %mm0\n\t"
-        "pfmul     k3dn_ln2_hi(%rip), %mm1\n\t"
+        "pfmul     k3dn_ln2_hi" K3DN_ADDR ", %mm1\n\t"
         "pfadd     %mm1, %mm0\n\t"
         "ret\n"
         "1:\n\t"
-        "movq      k3dn_neg_max(%rip), %mm0\n\t"
+        "movq      k3dn_neg_max" K3DN_ADDR ", %mm0\n\t"
         "ret\n"
         "2:\n\t"
-        "movq      k3dn_nan(%rip), %mm0\n\t"
+        "movq      k3dn_nan" K3DN_ADDR ", %mm0\n\t"
         "ret");
 }
 
@@ -230,25 +238,25 @@ KALVIT_3DN_KERNEL(k3dn_pow_positive);
 static void k3dn_pow_positive() {
     asm("movq      %mm1, %mm6\n\t"
         "call      k3dn_ln_split\n\t"
-        "pfmul     k3dn_log2e(%rip), %mm0\n\t"
+        "pfmul     k3dn_log2e" K3DN_ADDR ", %mm0\n\t"
         "pfadd     %mm1, %mm0\n\t"
         "pfmul     %mm6, %mm0\n\t"
-        "pfmax     k3dn_t_min(%rip), %mm0\n\t"
-        "pfmin     k3dn_t_max(%rip), %mm0\n\t"
+        "pfmax     k3dn_t_min" K3DN_ADDR ", %mm0\n\t"
+        "pfmin     k3dn_t_max" K3DN_ADDR ", %mm0\n\t"
         "pf2id     %mm0, %mm1\n\t"
         "pi2fd     %mm1, %mm2\n\t"
         "pfcmpgt   %mm0, %mm2\n\t"
         "paddd     %mm2, %mm1\n\t"
         "pi2fd     %mm1, %mm2\n\t"
         "pfsub     %mm2, %mm0\n\t"
-        "pfsub     k3dn_half(%rip), %mm0\n\t"
-        "pfmul     k3dn_ln2(%rip), %mm0\n\t"
+        "pfsub     k3dn_half" K3DN_ADDR ", %mm0\n\t"
+        "pfmul     k3dn_ln2" K3DN_ADDR ", %mm0\n\t"
         "movq      %mm0, %mm2\n\t"
         "pfmul     %mm2, %mm2\n\t"
         "movq      %mm2, %mm3\n\t"
-        "pfadd     k3dn_60(%rip), %mm3\n\t"
-        "pfmul     k3dn_12(%rip), %mm2\n\t"
-        "pfadd     k3dn_120(%rip), %mm2\n\t"
+        "pfadd     k3dn_60" K3DN_ADDR ", %mm3\n\t"
+        "pfmul     k3dn_12" K3DN_ADDR ", %mm2\n\t"
+        "pfadd     k3dn_120" K3DN_ADDR ", %mm2\n\t"
         "pfmul     %mm0, %mm3\n\t"
         "pfsub     %mm3, %mm2\n\t"
         "pfrcp     %mm2, %mm4\n\t"
@@ -256,10 +264,10 @@ static void k3dn_pow_positive() {
         "pfrcpit2  %mm4, %mm2\n\t"
         "pfmul     %mm2, %mm3\n\t"
         "pfadd     %mm3, %mm3\n\t"
-        "pfadd     k3dn_one(%rip), %mm3\n\t"
-        "pfmul     k3dn_sqrt2(%rip), %mm3\n\t"
-        "pfmin     k3dn_below_two(%rip), %mm3\n\t"
-        "paddd     k3dn_int_127(%rip), %mm1\n\t"
+        "pfadd     k3dn_one" K3DN_ADDR ", %mm3\n\t"
+        "pfmul     k3dn_sqrt2" K3DN_ADDR ", %mm3\n\t"
+        "pfmin     k3dn_below_two" K3DN_ADDR ", %mm3\n\t"
+        "paddd     k3dn_int_127" K3DN_ADDR ", %mm1\n\t"
         "pslld     $23, %mm1\n\t"
         "pfmul     %mm1, %mm3\n\t"
         "movq      %mm3, %mm0\n\t"
@@ -284,14 +292,14 @@ static void k3dn_pow() {
         "pxor      %mm0, %mm0\n\t"
         "ret\n"
         "2:\n\t"
-        "movq      k3dn_one(%rip), %mm0\n\t"
+        "movq      k3dn_one" K3DN_ADDR ", %mm0\n\t"
         "ret\n"
         "3:\n\t"
-        "movq      k3dn_max(%rip), %mm0\n\t"
+        "movq      k3dn_max" K3DN_ADDR ", %mm0\n\t"
         "ret\n"
         // x is negative: only integral y have a real power; |y| ≥ 2^24 is even.
         "4:\n\t"
-        "pand      k3dn_abs(%rip), %mm0\n\t"
+        "pand      k3dn_abs" K3DN_ADDR ", %mm0\n\t"
         "movd      %mm1, %eax\n\t"
         "and       $0x7FFFFFFF, %eax\n\t"
         "cmp       $0x4B800000, %eax\n\t"
@@ -310,23 +318,39 @@ static void k3dn_pow() {
         "pxor      %mm1, %mm0\n\t"
         "ret\n"
         "5:\n\t"
-        "movq      k3dn_nan(%rip), %mm0\n\t"
+        "movq      k3dn_nan" K3DN_ADDR ", %mm0\n\t"
         "ret");
 }
 
 namespace {
 // A wrapper: FEMMS, the argument into MM0 (power also takes y into MM1), the call, the result to
-// memory, FEMMS. The call goes below the red zone so that its return address cannot overwrite
-// the caller's locals.
+// memory, FEMMS; the compiler then returns the float from memory (on the x87 stack in 32-bit
+// code, which is why the multimedia state must be left first). In 64-bit code the call goes below
+// the red zone so that its return address cannot overwrite the caller's locals; 32-bit code has
+// no red zone.
+#if defined(__x86_64__)
 #define KALVIT_3DN_CALL                                                                            \
     "lea -128(%%rsp), %%rsp\n\t"                                                                   \
     "call %P[kernel]\n\t"                                                                          \
     "lea 128(%%rsp), %%rsp\n\t"                                                                    \
     "movd %%mm0, %[r]\n\t"                                                                         \
     "femms"
+#else
+#define KALVIT_3DN_CALL                                                                            \
+    "call %P[kernel]\n\t"                                                                          \
+    "movd %%mm0, %[r]\n\t"                                                                         \
+    "femms"
+#endif
+// The MMX registers are the x87 registers under other names. Code built without MMX (the 32-bit
+// build keeps to the i586 set) cannot name them, and the x87 clobbers cover them there.
+#if defined(__MMX__)
+#define KALVIT_3DN_MMX_CLOBBERS "mm0", "mm1", "mm2", "mm3", "mm4", "mm5", "mm6", "mm7",
+#else
+#define KALVIT_3DN_MMX_CLOBBERS
+#endif
 #define KALVIT_3DN_CLOBBERS                                                                        \
-    "mm0", "mm1", "mm2", "mm3", "mm4", "mm5", "mm6", "mm7", "st", "st(1)", "st(2)", "st(3)",       \
-        "st(4)", "st(5)", "st(6)", "st(7)", "rax", "rdx", "cc"
+    KALVIT_3DN_MMX_CLOBBERS "st", "st(1)", "st(2)", "st(3)", "st(4)", "st(5)", "st(6)", "st(7)",   \
+        "eax", "edx", "cc"
 
 template <void (*Kernel)()> float call_kernel(float x) {
     float r;

@@ -1,9 +1,8 @@
 #include "engine/float_sse.h"
 
-#include <emmintrin.h>
-
 #include <cfloat>
 #include <cstdint>
+#include <cstring>
 
 namespace {
 constexpr float kTwoOverPi = 0.63661975f;
@@ -39,11 +38,19 @@ constexpr uint32_t kExponentOfOne = 0x3F800000u;
 __m128 ss(float v) {
     return _mm_set_ss(v);
 }
+// Bit patterns move between integer and vector registers through memory: MOVD between the two is
+// SSE2, and these kernels keep to SSE (Pentium III, Athlon XP).
 __m128 from_bits(uint32_t bits) {
-    return _mm_castsi128_ps(_mm_cvtsi32_si128(static_cast<int>(bits)));
+    float f;
+    std::memcpy(&f, &bits, sizeof f);
+    return _mm_load_ss(&f);
 }
 uint32_t bits_of(__m128 v) {
-    return static_cast<uint32_t>(_mm_cvtsi128_si32(_mm_castps_si128(v)));
+    float f;
+    _mm_store_ss(&f, v);
+    uint32_t bits;
+    std::memcpy(&bits, &f, sizeof bits);
+    return bits;
 }
 float first(__m128 v) {
     return _mm_cvtss_f32(v);
@@ -169,6 +176,11 @@ KALVIT_XMM_ABI __m128 sse_power(__m128 x, __m128 y) {
 
 template void sse_float_loop<SseKernels>(int, volatile float&, volatile float&);
 
+// Called before the path runs, so it keeps to the instructions of every processor: in 32-bit
+// code this file is otherwise built for SSE.
+#if defined(__i386__)
+__attribute__((target("no-sse,fpmath=387")))
+#endif
 FloatLoops sse_loops() {
     return {5, 0.2, sse_work_pass<SseKernels>, sse_empty_pass};
 }

@@ -7,5 +7,5 @@ kalvit_test(config_tests
     ${config_native_tests}/upload_letters_test.cpp
     ${config_native_tests}/gbk_texts_test.cpp
 )
-target_link_libraries(config_tests PRIVATE kalvit_profile kalvit_analysis)
+target_link_libraries(config_tests PRIVATE kalvit_profile kalvit_analysis shlwapi)
 target_compile_definitions(config_tests PRIVATE KALVIT_SOURCE_DIR="${PROJECT_SOURCE_DIR}")

@@ -12,6 +12,12 @@ namespace driver {
 
 namespace {
 
+// The window enumerations' callback: Windows calls it with its own convention (stdcall in 32-bit
+// code, which a lambda's conversion does not give), and it hands each window to the query.
+template <class Query> BOOL CALLBACK visit_window(HWND hwnd, LPARAM lp) {
+    return reinterpret_cast<Query*>(lp)->visit(hwnd);
+}
+
 // The current environment without KALVIT_LOG, plus KALVIT_LOG=log_path when one is given.
 std::vector<wchar_t> environment_block(const std::wstring& log_path) {
     std::vector<wchar_t> block;
@@ -157,15 +163,13 @@ std::vector<HWND> top_windows(DWORD pid, bool visible_only) {
         DWORD pid;
         bool visible_only;
         std::vector<HWND> found;
-    } query{pid, visible_only, {}};
-    EnumWindows(
-        [](HWND hwnd, LPARAM lp) -> BOOL {
-            auto* q = reinterpret_cast<Query*>(lp);
-            if (window_pid(hwnd) == q->pid && (!q->visible_only || IsWindowVisible(hwnd)))
-                q->found.push_back(hwnd);
+        BOOL visit(HWND hwnd) {
+            if (window_pid(hwnd) == pid && (!visible_only || IsWindowVisible(hwnd)))
+                found.push_back(hwnd);
             return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&query));
+        }
+    } query{pid, visible_only, {}};
+    EnumWindows(visit_window<Query>, reinterpret_cast<LPARAM>(&query));
     return query.found;
 }
 
@@ -212,17 +216,14 @@ std::vector<HWND> children(HWND parent, const wchar_t* window_class) {
         HWND parent;
         const wchar_t* window_class;
         std::vector<HWND> found;
-    } query{parent, window_class, {}};
-    EnumChildWindows(
-        parent,
-        [](HWND hwnd, LPARAM lp) -> BOOL {
-            auto* q = reinterpret_cast<Query*>(lp);
-            if (GetParent(hwnd) == q->parent &&
-                (q->window_class == nullptr || class_name(hwnd) == q->window_class))
-                q->found.push_back(hwnd);
+        BOOL visit(HWND hwnd) {
+            if (GetParent(hwnd) == parent &&
+                (window_class == nullptr || class_name(hwnd) == window_class))
+                found.push_back(hwnd);
             return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&query));
+        }
+    } query{parent, window_class, {}};
+    EnumChildWindows(parent, visit_window<Query>, reinterpret_cast<LPARAM>(&query));
     return query.found;
 }
 
@@ -231,19 +232,16 @@ HWND find_descendant(HWND parent, const wchar_t* window_class, int id) {
         const wchar_t* window_class;
         int id;
         HWND found;
-    } query{window_class, id, nullptr};
-    EnumChildWindows(
-        parent,
-        [](HWND hwnd, LPARAM lp) -> BOOL {
-            auto* q = reinterpret_cast<Query*>(lp);
-            if ((q->id == -1 || GetDlgCtrlID(hwnd) == q->id) &&
-                (q->window_class == nullptr || class_name(hwnd) == q->window_class)) {
-                q->found = hwnd;
+        BOOL visit(HWND hwnd) {
+            if ((id == -1 || GetDlgCtrlID(hwnd) == id) &&
+                (window_class == nullptr || class_name(hwnd) == window_class)) {
+                found = hwnd;
                 return FALSE;
             }
             return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&query));
+        }
+    } query{window_class, id, nullptr};
+    EnumChildWindows(parent, visit_window<Query>, reinterpret_cast<LPARAM>(&query));
     return query.found;
 }
 

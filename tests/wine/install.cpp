@@ -2,6 +2,8 @@
 #include <system_error>
 
 #include "tests/wine/driver.h"
+
+#include <shlwapi.h>
 // Installation folders and the registry profile of the program under test.
 
 namespace driver {
@@ -156,7 +158,7 @@ ProfileGuard::~ProfileGuard() {
 }
 
 bool clear_profile() {
-    LONG rc = RegDeleteTreeW(HKEY_CURRENT_USER, kProfileKey);
+    LONG rc = SHDeleteKeyW(HKEY_CURRENT_USER, kProfileKey);
     return rc == ERROR_SUCCESS || rc == ERROR_FILE_NOT_FOUND;
 }
 

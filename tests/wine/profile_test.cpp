@@ -1,5 +1,6 @@
 #include <windows.h>
 #include <gtest/gtest.h>
+#include <shlwapi.h>
 
 #include <cstring>
 #include <string>
@@ -35,7 +36,7 @@ bool key_exists() {
 }
 
 void delete_key() {
-    RegDeleteTreeW(HKEY_CURRENT_USER, kKey);
+    SHDeleteKeyW(HKEY_CURRENT_USER, kKey);
 }
 
 void set_raw(const wchar_t* name, DWORD type, const void* data, DWORD size) {

@@ -5,8 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <memory>
 #include <string>
-#include <thread>
 
 #include "engine/directx_state.h"
 #include "engine/model.h"
@@ -123,7 +123,7 @@ struct SeenBox {
 
 template <class ShowBox> SeenBox answer_box(HWND welcome, ShowBox show) {
     SeenBox seen;
-    std::thread answer([&] {
+    TestThread answer([&] {
         HWND box = nullptr;
         for (int i = 0; i < 200 && box == nullptr; ++i) {
             Sleep(25);
@@ -225,7 +225,7 @@ class OtherThreadWindow {
 public:
     OtherThreadWindow() {
         HANDLE ready = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-        thread_ = std::thread([this, ready] {
+        thread_ = std::make_unique<TestThread>([this, ready] {
             hwnd_ = CreateWindowExW(0, L"STATIC", L"other program", WS_POPUP | WS_VISIBLE, 700,
                                     500, 100, 50, nullptr, nullptr, GetModuleHandleW(nullptr),
                                     nullptr);
@@ -241,12 +241,12 @@ public:
     }
     ~OtherThreadWindow() {
         PostThreadMessageW(thread_id_, WM_QUIT, 0, 0);
-        thread_.join();
+        thread_->join();
     }
     HWND hwnd() const { return hwnd_; }
 
 private:
-    std::thread thread_;
+    std::unique_ptr<TestThread> thread_;
     HWND hwnd_ = nullptr;
     DWORD thread_id_ = 0;
 };
@@ -307,13 +307,15 @@ TEST_F(Frame, DisplaySwitchWatcherFollowsTheFramesActivation) {
     switch_step = 0;
 }
 
+int delivered = 0;
+VOID CALLBACK count_delivery(HWND, UINT, UINT_PTR id, DWORD) {
+    ++delivered;
+    KillTimer(nullptr, id);
+}
+
 TEST_F(Frame, PumpDeliversPostedMessagesAndKeepsTheQuitMessage) {
-    static int delivered = 0;
     delivered = 0;
-    SetTimer(nullptr, 0, 1, [](HWND, UINT, UINT_PTR id, DWORD) {
-        ++delivered;
-        KillTimer(nullptr, id);
-    });
+    SetTimer(nullptr, 0, 1, count_delivery);
     Sleep(30);
     QMsgPump();
     EXPECT_EQ(delivered, 1);
@@ -328,27 +330,29 @@ TEST_F(Frame, PumpDeliversPostedMessagesAndKeepsTheQuitMessage) {
 // The close runs once, also when a second close request arrives while it drains messages: the
 // request here comes as the close selects the options page. Left to the last, since it ends
 // the frame of the whole suite.
+// A second close request, sent once when the close selects the options page.
+HWND closing_tab = nullptr;
+int second_closes = 0;
+LRESULT CALLBACK close_again_on_selection(int code, WPARAM wparam, LPARAM lparam) {
+    auto* sent = reinterpret_cast<CWPSTRUCT*>(lparam);
+    if (code == HC_ACTION && sent->hwnd == closing_tab && sent->message == TCM_SETCURSEL &&
+        second_closes == 0) {
+        ++second_closes;
+        SendMessageW(main_frame.hwnd(), WM_CLOSE, 0, 0);
+    }
+    return CallNextHookEx(nullptr, code, wparam, lparam);
+}
+
 TEST_F(Frame, ZzCloseRunsOnceAndStoresThePreTestBox) {
     driver::ProfileGuard profile;
     ASSERT_TRUE(property_sheet.set_active_page(kSetupPageIndex));
     setup_page.set_check(QSetupPage::kPreTest, true);
     ASSERT_TRUE(property_sheet.set_active_page(kTestPageIndex));
 
-    static HWND tab = property_sheet.tab();
-    static int second_closes = 0;
+    closing_tab = property_sheet.tab();
     second_closes = 0;
-    HHOOK hook = SetWindowsHookExW(
-        WH_CALLWNDPROC,
-        [](int code, WPARAM wparam, LPARAM lparam) -> LRESULT {
-            auto* sent = reinterpret_cast<CWPSTRUCT*>(lparam);
-            if (code == HC_ACTION && sent->hwnd == tab && sent->message == TCM_SETCURSEL &&
-                second_closes == 0) {
-                ++second_closes;
-                SendMessageW(main_frame.hwnd(), WM_CLOSE, 0, 0);
-            }
-            return CallNextHookEx(nullptr, code, wparam, lparam);
-        },
-        nullptr, GetCurrentThreadId());
+    HHOOK hook = SetWindowsHookExW(WH_CALLWNDPROC, close_again_on_selection, nullptr,
+                                   GetCurrentThreadId());
     ASSERT_NE(hook, nullptr);
     SendMessageW(main_frame.hwnd(), WM_CLOSE, 0, 0);
     UnhookWindowsHookEx(hook);

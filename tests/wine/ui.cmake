@@ -5,7 +5,7 @@ add_library(kalvit_ui_driver STATIC
     ${CMAKE_CURRENT_LIST_DIR}/install.cpp
     ${CMAKE_CURRENT_LIST_DIR}/program_run.cpp
 )
-target_link_libraries(kalvit_ui_driver PUBLIC kalvit_shell kalvit_options comctl32 advapi32
+target_link_libraries(kalvit_ui_driver PUBLIC kalvit_shell kalvit_options comctl32 advapi32 shlwapi
                       user32 gdi32)
 
 add_executable(shots ${CMAKE_CURRENT_LIST_DIR}/shots.cpp)

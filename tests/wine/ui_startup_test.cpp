@@ -6,6 +6,8 @@
 
 #include "tests/wine/ui_fixture.h"
 #include "ui/gbk.h"
+
+#include <shlwapi.h>
 // Start-up with a damaged installation, and the installation call "help".
 
 namespace {
@@ -98,7 +100,7 @@ public:
     }
     ~ChmOpenRecorder() {
         write_default(L"Software\\Classes\\.chm", L"chm.file");
-        RegDeleteTreeW(HKEY_LOCAL_MACHINE, L"Software\\Classes\\kalvit.test.chm");
+        SHDeleteKeyW(HKEY_LOCAL_MACHINE, L"Software\\Classes\\kalvit.test.chm");
         DeleteFileW(kRecord);
     }
     bool ok() const { return ok_; }
@@ -120,8 +122,8 @@ public:
 
 private:
     static bool write_default(const wchar_t* key, const std::wstring& value) {
-        return RegSetKeyValueW(HKEY_LOCAL_MACHINE, key, nullptr, REG_SZ, value.c_str(),
-                               static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t))) ==
+        return SHSetValueW(HKEY_LOCAL_MACHINE, key, nullptr, REG_SZ, value.c_str(),
+                           static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t))) ==
                ERROR_SUCCESS;
     }
     bool ok_ = false;

@@ -4,11 +4,42 @@
 
 #include <functional>
 #include <stdexcept>
+#include <utility>
 #include <vector>
 
 #include "ui/app.h"
 #include "ui/dialog.h"
 // Driving windows of the test process itself.
+
+// A thread of the test process that runs `body` and is joined when the owner goes. The runtime
+// has no std::thread (its threads are the Windows ones, without a POSIX layer that newer
+// Windows functions would come with).
+class TestThread {
+public:
+    explicit TestThread(std::function<void()> body) : body_(std::move(body)) {
+        handle_ = CreateThread(nullptr, 0, run, this, 0, nullptr);
+        if (handle_ == nullptr)
+            throw std::runtime_error("CreateThread failed");
+    }
+    TestThread(const TestThread&) = delete;
+    TestThread& operator=(const TestThread&) = delete;
+    ~TestThread() { join(); }
+    void join() {
+        if (handle_ != nullptr) {
+            WaitForSingleObject(handle_, INFINITE);
+            CloseHandle(handle_);
+            handle_ = nullptr;
+        }
+    }
+
+private:
+    static DWORD WINAPI run(void* self) {
+        static_cast<TestThread*>(self)->body_();
+        return 0;
+    }
+    std::function<void()> body_;
+    HANDLE handle_ = nullptr;
+};
 
 // Delivers every pending message of the thread.
 inline void pump() {
