@@ -6,6 +6,12 @@ if(WIN32)
     set(gtest_disable_pthreads ON CACHE BOOL "" FORCE)
 endif()
 add_subdirectory(${KALVIT_GTEST_SOURCE} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+if(WIN32)
+    # The win32 thread model's runtime has no std::mutex: GoogleTest runs single-threaded, and
+    # its death tests get their handle owner from cmake/gtest_auto_handle.h.
+    target_compile_definitions(gtest PUBLIC GTEST_IS_THREADSAFE=0)
+    target_compile_options(gtest PRIVATE -include ${CMAKE_CURRENT_LIST_DIR}/gtest_auto_handle.h)
+endif()
 
 # kalvit_test(name SOURCES...): one test executable, registered as a single ctest test (every
 # Wine process start costs a second or more, so cases are not discovered one by one).

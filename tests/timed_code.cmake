@@ -3,7 +3,7 @@
 function(kalvit_timed_code_tests objdump)
     add_library(kalvit_broken_loops OBJECT
                 ${PROJECT_SOURCE_DIR}/tests/native/broken_loops_sample.cpp)
-    target_compile_options(kalvit_broken_loops PRIVATE ${kalvit_release_flags})
+    target_compile_options(kalvit_broken_loops PRIVATE ${kalvit_release_flags} ${kalvit_sse_flag})
     set(check ${PROJECT_SOURCE_DIR}/tests/native/check_timed_code.py)
     add_test(NAME timed_code
              COMMAND ${Python3_EXECUTABLE} ${check} ${objdump} $<TARGET_OBJECTS:kalvit_timed_loops>)

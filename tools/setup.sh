@@ -1,14 +1,26 @@
 #!/usr/bin/env bash
 # Installs what building and testing kalvit needs from Debian's packages, when it is missing.
-# Idempotent, and quick when everything is there.
+# Idempotent, and quick when everything is there. The 32-bit build runs in 32-bit Wine, which
+# comes from the i386 architecture; the 3DNow! kernels' 32-bit Linux tests need g++-multilib.
 set -euo pipefail
 
 packages=(
-    cmake make g++ python3 googletest
-    g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
-    wine wine64 fonts-wine xvfb xauth fonts-arphic-uming fonts-wqy-zenhei imagemagick
+    cmake make g++ g++-multilib python3 googletest
+    g++-mingw-w64-x86-64-win32 binutils-mingw-w64-x86-64
+    g++-mingw-w64-i686-win32 binutils-mingw-w64-i686
+    wine wine64 wine32:i386 fonts-wine xvfb xauth fonts-arphic-uming fonts-wqy-zenhei imagemagick
     qemu-user
 )
+
+sudo=""
+[ "$(id -u)" -eq 0 ] || sudo="sudo"
+
+added_arch=0
+if ! dpkg --print-foreign-architectures | grep -qx i386; then
+    echo "setup: adding the i386 architecture"
+    $sudo dpkg --add-architecture i386
+    added_arch=1
+fi
 
 missing=()
 for p in "${packages[@]}"; do
@@ -17,10 +29,8 @@ for p in "${packages[@]}"; do
     fi
 done
 
-if [ ${#missing[@]} -gt 0 ]; then
+if [ ${#missing[@]} -gt 0 ] || [ "$added_arch" -eq 1 ]; then
     echo "setup: installing ${missing[*]}"
-    sudo=""
-    [ "$(id -u)" -eq 0 ] || sudo="sudo"
     $sudo apt-get update -q
     DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q --no-install-recommends "${missing[@]}"
 fi

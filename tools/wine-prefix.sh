@@ -1,9 +1,14 @@
 #!/usr/bin/env bash
 # Creates and configures the project's own Wine prefix (never ~/.wine), then lays out the
 # installation directory c:\kalvit from a build directory: tools/wine-prefix.sh [build/win64]
+# (a build/win32 directory gets the 32-bit prefix)
 set -euo pipefail
+build_dir="${1:-$(dirname "$0")/../build/win64}"
+# A 32-bit build runs in the 32-bit prefix: the build directory's cache tells which it is.
+if [ -z "${KALVIT_WINEARCH:-}" ] && grep -q '^KALVIT_WINEARCH:INTERNAL=win32$' "$build_dir/CMakeCache.txt" 2>/dev/null; then
+    export KALVIT_WINEARCH=win32
+fi
 source "$(dirname "$0")/env.sh"
-build_dir="${1:-$kalvit_root/build/win64}"
 
 # The prefix's settings: a Song-style CJK font for "宋体" and the dialog fonts, Wine drawing its
 # own window frames (there is no window manager on a virtual display), the gdi DirectDraw

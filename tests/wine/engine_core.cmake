@@ -8,5 +8,6 @@ kalvit_test(engine_core_wine_tests
 )
 target_link_libraries(engine_core_wine_tests PRIVATE kalvit_engine)
 
-find_program(KALVIT_MINGW_OBJDUMP x86_64-w64-mingw32-objdump REQUIRED)
+# The toolchain's own objdump (x86-64 or i686).
+set(KALVIT_MINGW_OBJDUMP ${CMAKE_OBJDUMP})
 kalvit_timed_code_tests(${KALVIT_MINGW_OBJDUMP})

@@ -6,4 +6,4 @@ kalvit_test(float_wine_tests
 )
 target_link_libraries(float_wine_tests PRIVATE kalvit_engine)
 # The SSE kernels are compared bit for bit with their formulas written out: no contraction.
-target_compile_options(float_wine_tests PRIVATE -ffp-contract=off)
+target_compile_options(float_wine_tests PRIVATE -ffp-contract=off ${kalvit_sse_flag})
