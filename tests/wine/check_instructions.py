@@ -1,0 +1,163 @@
+#!/usr/bin/env python3
+"""Checks the processor floor of a whole executable, the linked runtime included.
+
+usage: check_instructions.py [--reject] OBJDUMP EXE...
+
+Disassembles every code section and fails on an instruction beyond the floor outside the
+floating-point kernels (which run only after their processor checks). The linker's map beside
+an executable (EXE.map) tells the program's own code from the runtime's (the compiler's and
+MinGW-w64's libraries): the program's own code keeps to the i586 set (Pentium, K6-2), the
+runtime to the i686 set, the floor that Debian's MinGW-w64 runtime is built for. Without a map
+all code is the program's own.
+  - SSE and later: any XMM/YMM/ZMM register, the SSE state, fence, prefetch and non-temporal
+    instructions, FISTTP (SSE3) and the later integer extensions (POPCNT, LZCNT, MOVBE, CRC32,
+    BMI);
+  - MMX and 3DNow!: any MMX register, EMMS, FEMMS;
+  - below i686 also the P6 additions: CMOVcc, FCMOVcc, FCOMI, FUCOMI.
+The kernels are the SSE kernels, their loop and pass, and the 3DNow! kernels and wrappers; the
+check fails as well when it finds none of them (an executable without symbols would hide them).
+Prints what it found and exits 1 on any finding. With --reject the executables are samples that
+must each fail: it prints "rejected: N of M" and the test reads that line.
+"""
+import re
+import subprocess
+import sys
+
+KERNELS = re.compile(
+    r"^(sse_(power|log|sin|cos)\(|void sse_float_loop<SseKernels>\(|"
+    r"void sse_work_pass<SseKernels>\(|void scalar_work_pass<AmdKernels>\(|k3dn_\w+$|"
+    r"amd_(power|log|sin|cos|leave)\(|"
+    r"float \(anonymous namespace\)::call_kernel<|"
+    r"\(anonymous namespace\)::(ss|from_bits|bits_of|first|abs_of|quiet_nan|sine_of_quarters|"
+    r"ln_mantissa|split|exp2_of|power_positive|power_nonpositive)\()")
+# Functions that must be among the kernels found, so that the allowance is not empty.
+REQUIRED_KERNELS = ["sse_power(", "k3dn_pow"]
+
+SSE_REGISTER = re.compile(r"%[xyz]mm\d+")
+MMX_REGISTER = re.compile(r"%mm\d\b")
+SSE_MNEMONICS = re.compile(r"^(ldmxcsr|stmxcsr|v?ldmxcsr|sfence|lfence|mfence|movnti|clflush\w*|"
+                           r"prefetch\w*|maskmovq|movntq|fisttp\w*|popcnt\w*|lzcnt\w*|movbe\w*|"
+                           r"crc32\w*|andn|bextr|blsi|blsmsk|blsr|bzhi|shlx|shrx|sarx|rorx|"
+                           r"pdep|pext|mulx|adcx|adox|xgetbv|xsave\w*|xrstor\w*)$")
+MMX_MNEMONICS = re.compile(r"^(emms|femms)$")
+P6_MNEMONICS = re.compile(r"^(cmov\w+|fcmov\w+|fcomip?|fucomip?)$")
+
+
+def classify(mnemonic, operands, floor):
+    """The instruction set an instruction needs beyond the floor (i586 or i686), or None."""
+    if SSE_REGISTER.search(operands) or SSE_MNEMONICS.match(mnemonic):
+        return "SSE or later"
+    if MMX_REGISTER.search(operands) or MMX_MNEMONICS.match(mnemonic):
+        return "MMX/3DNow!"
+    if floor == "i586" and P6_MNEMONICS.match(mnemonic):
+        return "P6 (CMOV, FCMOV, FCOMI)"
+    return None
+
+
+def runtime_ranges(map_path):
+    """[(start, end)] of the code that the linker took from the toolchain's libraries."""
+    ranges = []
+    with open(map_path, encoding="utf-8", errors="replace") as f:
+        lines = f.read().splitlines()
+    for i, line in enumerate(lines):
+        m = re.match(r"^ (\.text\S*)(\s+0x([0-9a-f]+)\s+0x([0-9a-f]+)\s+(\S.*))?$", line)
+        if not m:
+            continue
+        if m.group(2) is None:
+            # A long section name puts address, size and source on the next line.
+            if i + 1 >= len(lines):
+                continue
+            m2 = re.match(r"^\s+0x([0-9a-f]+)\s+0x([0-9a-f]+)\s+(\S.*)$", lines[i + 1])
+            if not m2:
+                continue
+            start, size, source = m2.groups()
+        else:
+            start, size, source = m.group(3), m.group(4), m.group(5)
+        if source.startswith("/usr/") and int(size, 16) > 0:
+            ranges.append((int(start, 16), int(start, 16) + int(size, 16)))
+    return ranges
+
+
+def scan(objdump, path, runtime):
+    """(findings {(origin, set): [(function, instruction)]}, kernel functions seen)."""
+    out = subprocess.run([objdump, "-dC", "--no-show-raw-insn", path], check=True,
+                         capture_output=True, text=True).stdout
+    findings, kernels, function, skip = {}, set(), "?", False
+    for line in out.splitlines():
+        m = re.match(r"^[0-9a-f]+ <(.+)>:$", line)
+        if m:
+            function = m.group(1)
+            # Exception tables that the linker keeps in the code section are data.
+            skip = bool(KERNELS.match(function)) or function.startswith(".gcc_except_table")
+            if KERNELS.match(function):
+                kernels.add(function)
+            continue
+        m = re.match(r"^\s+([0-9a-f]+):\t(\S+)\s*(.*)$", line)
+        if not m or skip:
+            continue
+        address, mnemonic, operands = int(m.group(1), 16), m.group(2), m.group(3)
+        # Prefixes that objdump writes as words of their own ("rep stos", "lock cmpxchg").
+        while mnemonic in ("rep", "repz", "repnz", "lock", "data16", "cs", "ds", "notrack") \
+                and operands:
+            mnemonic, _, operands = operands.partition(" ")
+        origin = "runtime" if any(a <= address < b for a, b in runtime) else "program"
+        kind = classify(mnemonic, operands, "i686" if origin == "runtime" else "i586")
+        if kind:
+            findings.setdefault((origin, kind), []).append(
+                (function, m.group(2) + " " + m.group(3)))
+    return findings, kernels
+
+
+def p6_count(objdump, path):
+    """P6 instructions of the whole executable, to report the runtime's floor."""
+    out = subprocess.run([objdump, "-d", "--no-show-raw-insn", path], check=True,
+                         capture_output=True, text=True).stdout
+    return sum(1 for line in out.splitlines()
+               if re.match(r"^\s+[0-9a-f]+:\t(cmov|fcmov|fcomi|fucomi)", line))
+
+
+def main():
+    args = sys.argv[1:]
+    reject = args[:1] == ["--reject"]
+    if reject:
+        args = args[1:]
+    if len(args) < 2:
+        print(__doc__)
+        return 2
+    objdump, failed = args[0], 0
+    for path in args[1:]:
+        try:
+            runtime = runtime_ranges(path + ".map")
+        except FileNotFoundError:
+            runtime = []
+        findings, kernels = scan(objdump, path, runtime)
+        problems = []
+        for (origin, kind), where in sorted(findings.items()):
+            functions = sorted({f for f, _ in where})
+            problems.append("%d %s instructions in the %s outside the kernels, in %d functions: "
+                            "%s; first: %s in %s" % (len(where), kind, origin, len(functions),
+                                                     ", ".join(functions[:8]), where[0][1],
+                                                     where[0][0]))
+        if not reject:
+            if not runtime:
+                problems.append("no linker map %s.map with the runtime's code" % path)
+            for name in REQUIRED_KERNELS:
+                if not any(k.startswith(name) for k in kernels):
+                    problems.append("kernel %s not found: are the symbols missing?" % name)
+        for p in problems:
+            print("%s: %s" % (path, p))
+        if problems:
+            failed += 1
+        else:
+            print("%s: ok: the program's own code keeps to i586, the runtime to i686 (it has "
+                  "%d P6 instructions); kernels allowed: %s"
+                  % (path, p6_count(objdump, path), ", ".join(sorted(kernels))))
+    if reject:
+        print("rejected: %d of %d" % (failed, len(args) - 1))
+        return 0
+    print("ok" if not failed else "FAILED")
+    return 1 if failed else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
