@@ -2,6 +2,7 @@
 
 #include <cfloat>
 #include <cmath>
+#include <cstdint>
 #include <utility>
 #include <vector>
 
@@ -102,6 +103,31 @@ TEST(ThreeDNowKernels, ConstantTablesHoldTheirBitPatterns) {
 
 TEST(ThreeDNow, ProcessorReportsIt) {
     EXPECT_TRUE(cpu_has_3dnow());
+}
+
+namespace {
+// The x87 tag word: 0xFFFF when all eight registers are free.
+uint16_t x87_tags() {
+    unsigned char env[28];
+    asm volatile("fnstenv %0\n\tfldenv %0" : "=m"(env));
+    return static_cast<uint16_t>(env[8] | env[9] << 8);
+}
+} // namespace
+
+// Each wrapper leaves the multimedia state: MMX code marks every x87 register in use, and a
+// 32-bit caller then takes the float result on a full x87 stack (a NaN on real processors).
+TEST(ThreeDNowKernels, WrappersLeaveTheX87RegistersFree) {
+    volatile float sink = 0.0f;
+    ASSERT_EQ(x87_tags(), 0xFFFF);
+    sink = amd_power(2.0f, 3.0f);
+    EXPECT_EQ(x87_tags(), 0xFFFF) << "power";
+    EXPECT_FLOAT_EQ(sink, 8.0f);
+    sink = amd_log(2.0f);
+    EXPECT_EQ(x87_tags(), 0xFFFF) << "log";
+    sink = amd_sin(1.0f);
+    EXPECT_EQ(x87_tags(), 0xFFFF) << "sin";
+    sink = amd_cos(1.0f);
+    EXPECT_EQ(x87_tags(), 0xFFFF) << "cos";
 }
 
 TEST(ThreeDNowKernels, AccurateOverTheArgumentsOfThePass) {
