@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Runs every test: the portable core natively (with AddressSanitizer and UBSan), the 3DNow!
-# kernels under qemu, and the Windows programs under Wine on a virtual display.
+# kernels under qemu (64- and 32-bit), then the 64-bit and the 32-bit Windows builds, each under
+# Wine on a virtual display in its own prefix.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 tools/setup.sh
@@ -9,7 +10,9 @@ cmake --preset native-asan >/dev/null
 cmake --build --preset native-asan
 ctest --preset native-asan
 
-cmake --preset win64 >/dev/null
-cmake --build --preset win64
-tools/wine-prefix.sh build/win64
-tools/with-display.sh ctest --preset win64
+for build in win64 win32; do
+    cmake --preset "$build" >/dev/null
+    cmake --build --preset "$build"
+    tools/wine-prefix.sh "build/$build"
+    KALVIT_WINEARCH="$build" tools/with-display.sh ctest --preset "$build"
+done
