@@ -15,6 +15,8 @@ import re
 import subprocess
 import sys
 
+import verdicts
+
 NEWER_LIBRARIES = re.compile(r"^(api-ms-win-|ext-ms-win-|ucrtbase\.dll$|vcruntime\d+\.dll$|"
                              r"dwmapi\.dll$)", re.I)
 
@@ -72,30 +74,11 @@ def problems_of(objdump, newer, path):
     return problems, len(imports)
 
 
-def main():
-    args = sys.argv[1:]
-    reject = args[:1] == ["--reject"]
-    if reject:
-        args = args[1:]
-    if len(args) < 3:
-        print(__doc__)
-        return 2
-    objdump, newer = args[0], read_list(args[1])
-    failed = 0
-    for path in args[2:]:
-        problems, count = problems_of(objdump, newer, path)
-        for p in problems:
-            print("%s: %s" % (path, p))
-        if problems:
-            failed += 1
-        else:
-            print("%s: ok (%d imports)" % (path, count))
-    if reject:
-        print("rejected: %d of %d" % (failed, len(args) - 2))
-        return 0
-    print("ok" if not failed else "FAILED")
-    return 1 if failed else 0
+def check(fixed, path, reject):
+    objdump, newer = fixed[0], read_list(fixed[1])
+    problems, count = problems_of(objdump, newer, path)
+    return problems, "%d imports" % count
 
 
 if __name__ == "__main__":
-    sys.exit(main())
+    sys.exit(verdicts.run(__doc__, 2, check))

@@ -23,6 +23,8 @@ import re
 import subprocess
 import sys
 
+import verdicts
+
 KERNELS = re.compile(
     r"^(sse_(power|log|sin|cos)\(|void sse_float_loop<SseKernels>\(|"
     r"void sse_work_pass<SseKernels>\(|void scalar_work_pass<AmdKernels>\(|k3dn_\w+$|"
@@ -116,48 +118,32 @@ def p6_count(objdump, path):
                if re.match(r"^\s+[0-9a-f]+:\t(cmov|fcmov|fcomi|fucomi)", line))
 
 
-def main():
-    args = sys.argv[1:]
-    reject = args[:1] == ["--reject"]
-    if reject:
-        args = args[1:]
-    if len(args) < 2:
-        print(__doc__)
-        return 2
-    objdump, failed = args[0], 0
-    for path in args[1:]:
-        try:
-            runtime = runtime_ranges(path + ".map")
-        except FileNotFoundError:
-            runtime = []
-        findings, kernels = scan(objdump, path, runtime)
-        problems = []
-        for (origin, kind), where in sorted(findings.items()):
-            functions = sorted({f for f, _ in where})
-            problems.append("%d %s instructions in the %s outside the kernels, in %d functions: "
-                            "%s; first: %s in %s" % (len(where), kind, origin, len(functions),
-                                                     ", ".join(functions[:8]), where[0][1],
-                                                     where[0][0]))
-        if not reject:
-            if not runtime:
-                problems.append("no linker map %s.map with the runtime's code" % path)
-            for name in REQUIRED_KERNELS:
-                if not any(k.startswith(name) for k in kernels):
-                    problems.append("kernel %s not found: are the symbols missing?" % name)
-        for p in problems:
-            print("%s: %s" % (path, p))
-        if problems:
-            failed += 1
-        else:
-            print("%s: ok: the program's own code keeps to i586, the runtime to i686 (it has "
-                  "%d P6 instructions); kernels allowed: %s"
-                  % (path, p6_count(objdump, path), ", ".join(sorted(kernels))))
-    if reject:
-        print("rejected: %d of %d" % (failed, len(args) - 1))
-        return 0
-    print("ok" if not failed else "FAILED")
-    return 1 if failed else 0
+def check(fixed, path, reject):
+    objdump = fixed[0]
+    try:
+        runtime = runtime_ranges(path + ".map")
+    except FileNotFoundError:
+        runtime = []
+    findings, kernels = scan(objdump, path, runtime)
+    problems = []
+    for (origin, kind), where in sorted(findings.items()):
+        functions = sorted({f for f, _ in where})
+        problems.append("%d %s instructions in the %s outside the kernels, in %d functions: "
+                        "%s; first: %s in %s" % (len(where), kind, origin, len(functions),
+                                                 ", ".join(functions[:8]), where[0][1],
+                                                 where[0][0]))
+    if not reject:
+        if not runtime:
+            problems.append("no linker map %s.map with the runtime's code" % path)
+        for name in REQUIRED_KERNELS:
+            if not any(k.startswith(name) for k in kernels):
+                problems.append("kernel %s not found: are the symbols missing?" % name)
+    if problems:
+        return problems, ""
+    return [], ("the program's own code keeps to i586, the runtime to i686 (it has %d P6 "
+                "instructions); kernels allowed: %s"
+                % (p6_count(objdump, path), ", ".join(sorted(kernels))))
 
 
 if __name__ == "__main__":
-    sys.exit(main())
+    sys.exit(verdicts.run(__doc__, 1, check))

@@ -31,11 +31,11 @@ foreach(n 1 2 3)
 endforeach()
 
 add_test(NAME xp_imports
-         COMMAND ${Python3_EXECUTABLE} ${kalvit_platform_checks}/check_imports.py
+         COMMAND ${Python3_EXECUTABLE} -B ${kalvit_platform_checks}/check_imports.py
                  ${KALVIT_MINGW_OBJDUMP} ${kalvit_platform_checks}/newer_than_xp.txt
                  ${kalvit_delivered})
 add_test(NAME xp_imports_rejects
-         COMMAND ${Python3_EXECUTABLE} ${kalvit_platform_checks}/check_imports.py --reject
+         COMMAND ${Python3_EXECUTABLE} -B ${kalvit_platform_checks}/check_imports.py --reject
                  ${KALVIT_MINGW_OBJDUMP} ${kalvit_platform_checks}/newer_than_xp.txt
                  ${kalvit_import_samples})
 set_tests_properties(xp_imports_rejects PROPERTIES PASS_REGULAR_EXPRESSION "rejected: 3 of 3")
@@ -44,10 +44,10 @@ if(CMAKE_SIZEOF_VOID_P EQUAL 4)
     kalvit_floor_sample(4)
     kalvit_floor_sample(5)
     add_test(NAME instruction_floor
-             COMMAND ${Python3_EXECUTABLE} ${kalvit_platform_checks}/check_instructions.py
+             COMMAND ${Python3_EXECUTABLE} -B ${kalvit_platform_checks}/check_instructions.py
                      ${KALVIT_MINGW_OBJDUMP} ${kalvit_delivered})
     add_test(NAME instruction_floor_rejects
-             COMMAND ${Python3_EXECUTABLE} ${kalvit_platform_checks}/check_instructions.py
+             COMMAND ${Python3_EXECUTABLE} -B ${kalvit_platform_checks}/check_instructions.py
                      --reject ${KALVIT_MINGW_OBJDUMP} $<TARGET_FILE:xp_floor_sample_4>
                      $<TARGET_FILE:xp_floor_sample_5>)
     set_tests_properties(instruction_floor_rejects PROPERTIES
