@@ -5,6 +5,8 @@ add_subdirectory(infopage)
 add_library(kalvit_app STATIC
     analysis/score_dlg.cpp
     analysis/welcome_dlg.cpp
+    engine/blit_test.cpp
+    engine/directx.cpp
     engine/test_run.cpp
     shell/bench_app.cpp
     shell/main_frame.cpp
@@ -12,10 +14,14 @@ add_library(kalvit_app STATIC
     shell/sheet.cpp
 )
 target_link_libraries(kalvit_app PUBLIC kalvit_pages kalvit_infopage kalvit_ui kalvit_profile
-                      kalvit_engine kalvit_shell kalvit_options shlwapi shell32 gdi32 user32)
+                      kalvit_engine kalvit_shell kalvit_options ddraw dxguid shlwapi shell32 gdi32
+                      user32)
 
 add_executable(kalvit WIN32 shell/main.cpp)
 target_link_libraries(kalvit PRIVATE kalvit_app kalvit_resources kalvit_options)
 # The linker's map tells the instruction check the program's own code from the runtime's.
 target_link_options(kalvit PRIVATE -municode LINKER:-Map=${CMAKE_BINARY_DIR}/kalvit.exe.map)
 set_target_properties(kalvit PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
+
+# The DirectDraw error names, delivered beside the program (made by tools/make-dderr.py).
+configure_file(${PROJECT_SOURCE_DIR}/data/dderr.txt ${CMAKE_BINARY_DIR}/dderr.txt COPYONLY)

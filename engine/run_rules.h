@@ -33,7 +33,8 @@ void make_bar_colours(int (*random)(), uint32_t colours[kTestCount]);
 int bar_fill_right(int left, int width, double fraction);
 
 // The tests in the order a run measures them.
-constexpr TestKind kRunOrder[] = {kIntegerTest, kFloatTest, kMemoryTest, kDiskTest};
+constexpr TestKind kRunOrder[] = {kIntegerTest, kFloatTest, kMemoryTest, kDiskTest,
+                                   kDirectDrawTest};
 constexpr int kRunOrderCount = sizeof kRunOrder / sizeof kRunOrder[0];
 
 // A display-mode entry of the options page, read with "%dX%d %dbit %d". Returns how many of the

@@ -8,6 +8,7 @@
 
 #include "analysis/score_dlg.h"
 #include "analysis/welcome_dlg.h"
+#include "engine/blit_test.h"
 #include "engine/clock.h"
 #include "engine/disk_test.h"
 #include "engine/float_test.h"
@@ -76,6 +77,8 @@ public:
     }
 
     HDC page() const { return page_dc_.get(); }
+    // The run's memory context, holding the marker.
+    HDC memory() const { return marker_dc_.get(); }
     HBRUSH brush(int k) const { return brushes_[k].get(); }
 
     // The bar on the page, and in the recording when asked.
@@ -84,12 +87,12 @@ public:
         if (record && run_recording.dc() != nullptr)
             FillRect(run_recording.dc(), &bar, brush(k));
     }
-    void marker(const RECT& bar) const {
+    void marker(const RECT& bar, bool record = true) const {
         if (!marker_dc_)
             return;
         const int x = bar.left - kMarkerSize, y = bar.top - 8;
         BitBlt(page(), x, y, kMarkerSize, kMarkerSize, marker_dc_.get(), 0, 0, kMergePaint);
-        if (run_recording.dc() != nullptr)
+        if (record && run_recording.dc() != nullptr)
             BitBlt(run_recording.dc(), x, y, kMarkerSize, kMarkerSize, marker_dc_.get(), 0, 0,
                    kMergePaint);
     }
@@ -204,6 +207,9 @@ std::optional<float> run_test(int k, const RunDrawing& drawing) {
     case kDiskTest:
         speed = disk_test(m, run_options.disk_cached, hooks);
         break;
+    case kDirectDrawTest:
+        speed = blit_test(m, run_options.ddraw_mode, drawing.memory());
+        break;
     default:
         break;
     }
@@ -215,6 +221,18 @@ std::optional<float> run_test(int k, const RunDrawing& drawing) {
     drawing.marker(bar);
     drain_page_and_sheet();
     return speed;
+}
+
+// The full-screen mode has wiped the page: the frame is redrawn and every bar painted again.
+void repaint_after_full_screen(const RunDrawing& drawing) {
+    property_sheet.set_active_page(kTestPageIndex);
+    redraw_now(main_frame.hwnd(), RDW_FRAME | RDW_ALLCHILDREN);
+    property_sheet.set_active_page(kTestPageIndex);
+    for (TestKind k : kRunOrder) {
+        const RECT bar = bar_area(k);
+        drawing.fill(bar, k, false);
+        drawing.marker(bar, false);
+    }
 }
 
 void between_tests(int k) {
@@ -335,6 +353,8 @@ void run_benchmark() {
             failed_run(drawing);
             return;
         }
+        if (k == kDirectDrawTest)
+            repaint_after_full_screen(drawing);
         if ((k == kMemoryTest || k == kDiskTest) && stop_requested)
             break;
         between_tests(k);

@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/directx_state.h"
+#include "engine/directx.h"
 #include "engine/run_flags.h"
 #include "engine/run_rules.h"
 #include "pages/help_topic.h"
@@ -30,7 +30,7 @@ void QSetupPage::preselect_mode() {
     std::vector<const char*> entries;
     for (const std::string& t : texts)
         entries.push_back(t.c_str());
-    int choice = preselected_mode(entries.data(), count, refresh_rate);
+    int choice = preselected_mode(entries.data(), count, directx.refresh_rate);
     if (choice >= 0)
         SendMessageW(list, CB_SETCURSEL, static_cast<WPARAM>(choice), 0);
 }

@@ -10,7 +10,7 @@
 #include <cwchar>
 
 #include "analysis/welcome_dlg.h"
-#include "engine/directx_state.h"
+#include "engine/directx.h"
 #include "engine/model.h"
 #include "engine/test_run.h"
 #include "shell/app_globals.h"
@@ -129,13 +129,20 @@ int BenchApp::init_instance(const wchar_t* command_line) {
     std::snprintf(current_system_entry().name, kMachineNameSize, "%s", kCurrentSystemName);
     std::srand(static_cast<unsigned>(std::time(nullptr)));
 
+    // The options page's display-mode list, filled through a connection opened only for it,
+    // in the current mode.
+    run_options.ddraw_mode = 1;
+    directx.list_modes = 1;
+    init_directx(GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN), 16);
+    CleanDirectX();
+
     QMsgPump(property_sheet.hwnd());
     Sleep(100);
     ShowWindow(main_frame.hwnd(), SW_SHOW);
     UpdateWindow(main_frame.hwnd());
 
     run_options.ddraw_mode = 0;
-    list_modes = 0;
+    directx.list_modes = 0;
     if (pre_test_flag) {
         set_welcome_text("正在进行预备测试……");
         // Over the frame that has just been shown, so that the user sees what runs.

@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "engine/directx_state.h"
+#include "engine/directx.h"
 #include "engine/model.h"
 #include "engine/run_flags.h"
 #include "engine/run_recording.h"
@@ -159,7 +159,7 @@ LRESULT CMainFrame::frame_proc(UINT message, WPARAM wparam, LPARAM lparam) {
 }
 
 void CMainFrame::watch_display_switch(UINT message) {
-    if (!dd_open || exclusive)
+    if (!directx.dd_open || directx.exclusive)
         return;
     switch (message) {
     case WM_MOUSEMOVE:

@@ -40,6 +40,11 @@ void show_box(const char* gbk_text) {
     MessageBoxW(ui::active_owner(main_frame_window), to_wide(gbk_text).c_str(), L"kalvit", MB_OK);
 }
 
+bool ask_box(const char* gbk_text) {
+    return MessageBoxW(ui::active_owner(main_frame_window), to_wide(gbk_text).c_str(), L"kalvit",
+                       MB_YESNO) == IDYES;
+}
+
 void hide_welcome() {
     if (exists(welcome_window))
         ShowWindow(welcome_window, SW_HIDE);
@@ -72,6 +77,7 @@ void QMsgPump(HWND dialog) {
 void install_message_services() {
     set_message_presenter(show_box);
     set_plain_message_presenter(show_box);
+    set_question_presenter(ask_box);
     set_welcome_hooks({hide_welcome, show_welcome_and_drain});
     ui::set_handler_error_reporter(log_handler_error);
 }

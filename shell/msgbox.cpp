@@ -7,7 +7,14 @@
 namespace {
 void print_message(const char* gbk_text) { std::fprintf(stderr, "kalvit: %s\n", gbk_text); }
 
+// Without a window to ask in, nothing goes on that was not agreed to.
+bool print_question(const char* gbk_text) {
+    print_message(gbk_text);
+    return false;
+}
+
 MessagePresenter presenter = print_message;
+QuestionPresenter question_presenter = print_question;
 MessagePresenter plain_presenter = print_message;
 WelcomeHooks welcome_hooks;
 constexpr int kMessageSize = 1024;
@@ -30,6 +37,17 @@ MessagePresenter set_plain_message_presenter(MessagePresenter next) {
     MessagePresenter previous = plain_presenter;
     plain_presenter = next != nullptr ? next : print_message;
     return previous;
+}
+
+QuestionPresenter set_question_presenter(QuestionPresenter next) {
+    return std::exchange(question_presenter, next != nullptr ? next : print_question);
+}
+
+bool QMsgAsk(const char* gbk_text) {
+    call(welcome_hooks.hide);
+    const bool yes = question_presenter(gbk_text);
+    call(welcome_hooks.show_and_drain);
+    return yes;
 }
 
 void plain_message_box(const char* gbk_text) {

@@ -19,6 +19,12 @@ MessagePresenter set_message_presenter(MessagePresenter presenter); // returns t
 // The same for plain_message_box.
 MessagePresenter set_plain_message_presenter(MessagePresenter presenter);
 
+// A Yes/No question captioned "kalvit": true for Yes. The welcome window is treated as QMsgBox
+// treats it. The program installs the Windows message box; tests install an answerer.
+bool QMsgAsk(const char* gbk_text);
+using QuestionPresenter = bool (*)(const char* gbk_text);
+QuestionPresenter set_question_presenter(QuestionPresenter presenter); // returns the previous one
+
 // What QMsgBox does to the welcome window around its box: hide it, and afterwards show it again
 // and drain the queue. Both do nothing until the program installs its own; returns the previous.
 struct WelcomeHooks {

@@ -61,7 +61,7 @@ fi
 
 install_dir="$WINEPREFIX/drive_c/kalvit"
 mkdir -p "$install_dir/pdata"
-cp "$kalvit_root"/data/kalvtetc.inf "$install_dir/"
+cp "$kalvit_root"/data/kalvtetc.inf "$kalvit_root"/data/dderr.txt "$install_dir/"
 if [ -d "$build_dir/pdata" ]; then
     cp "$build_dir"/pdata/*.bmp "$install_dir/pdata/"
 fi

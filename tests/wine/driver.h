@@ -43,7 +43,7 @@ struct Sources {
     std::wstring exe;    // kalvit.exe
     std::wstring config; // kalvtetc.inf
     std::wstring pdata;  // folder of the generated pictures
-    std::wstring data;   // folder that may hold the machine record files
+    std::wstring data;   // folder that may hold the machine record files and dderr.txt
 };
 
 // One freshly laid out installation folder: kalvit.exe, kalvtetc.inf, pdata\*.bmp and the

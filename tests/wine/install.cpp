@@ -81,7 +81,7 @@ std::optional<Installation> install(const std::wstring& dir, const Sources& from
     }
     if (ec || pictures == 0)
         return std::nullopt;
-    for (const wchar_t* records : {L"kalvit.dat", L"kalvitif.dat"}) {
+    for (const wchar_t* records : {L"kalvit.dat", L"kalvitif.dat", L"dderr.txt"}) {
         std::wstring source = join_path(from.data, records);
         if (file_exists(source) && !copy_file(source, join_path(dir, records)))
             return std::nullopt;

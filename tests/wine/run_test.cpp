@@ -15,11 +15,14 @@
 
 #include "analysis/score_dlg.h"
 #include "analysis/welcome_dlg.h"
-#include "engine/directx_state.h"
+#include "engine/blit_rules.h"
+#include "engine/blit_test.h"
+#include "engine/directx.h"
 #include "engine/fpu_control.h"
 #include "engine/model.h"
 #include "engine/run_flags.h"
 #include "engine/run_recording.h"
+#include "engine/run_rules.h"
 #include "engine/test_run.h"
 #include "shell/app_globals.h"
 #include "shell/log.h"
@@ -96,10 +99,21 @@ Picture capture(HWND hwnd) {
     return p;
 }
 
+int screen_bits() {
+    ui::WindowDc screen(nullptr);
+    return GetDeviceCaps(screen.get(), BITSPIXEL);
+}
+
 uint32_t rgb_of(COLORREF c) { return GetRValue(c) << 16 | GetGValue(c) << 8 | GetBValue(c); }
 
 std::vector<std::string> messages;
 void record_message(const char* text) { messages.push_back(text); }
+std::vector<std::string> questions;
+bool answer = true;
+bool record_question(const char* text) {
+    questions.push_back(text);
+    return answer;
+}
 
 // The rows of the test page: bar frame, absolute box, relative box.
 struct Row {
@@ -111,6 +125,7 @@ const Row kRows[] = {
     {kFloatTest, 1015, 1022, 1024, "%6.2f M次/s", "%6.2f"},
     {kMemoryTest, 1013, 1019, 1025, "%7.1f MB/s", "%7.2f"},
     {kDiskTest, 1016, 1021, 1026, "%6.2f MB/s", "%6.2f"},
+    {kDirectDrawTest, 1014, 1020, 1023, "%7.1f MB/s", "%7.2f"},
 };
 
 std::string text_of(int id) { return test_page.item_text(id); }
@@ -133,6 +148,9 @@ protected:
     static void SetUpTestSuite() {
         const std::string dir = to_gbk(driver::from_unix_path(KALVIT_BUILD_DIR));
         std::snprintf(install_dir, sizeof install_dir, "%s", dir.c_str());
+        // The program's folder, where the DirectDraw error names are looked up.
+        std::snprintf(program_dir, sizeof program_dir, "%s",
+                      to_gbk(driver::from_unix_path(KALVIT_DATA_DIR)).c_str());
         install_base_system(machine_list);
         create_test_frame();
     }
@@ -140,12 +158,15 @@ protected:
         log_ = std::tmpfile();
         log_attach(log_);
         set_message_presenter(record_message);
+        set_question_presenter(record_question);
         reset_state();
     }
     // Runs after a pre-test, with the smallest amounts (case 5 keeps them), and the standard
     // options.
     void reset_state() {
         messages.clear();
+        questions.clear();
+        answer = true;
         pre_test_flag = 0;
         pre_tested = 1;
         times_tripled = 0;
@@ -157,6 +178,7 @@ protected:
     }
     void TearDown() override {
         set_message_presenter(nullptr);
+        set_question_presenter(nullptr);
         log_close();
         std::fclose(log_);
     }
@@ -210,7 +232,14 @@ std::vector<std::string> lines_starting(const std::string& log, const std::vecto
 TEST_F(Run, StandardRunFillsEveryRowLogsItsStepsAndShowsTheScore) {
     const int before = run_number;
     results_ready = 0;
+    RECT frame_before{}, frame_after{};
+    GetWindowRect(main_frame.hwnd(), &frame_before);
     ScoreSeen seen = run();
+    GetWindowRect(main_frame.hwnd(), &frame_after);
+    EXPECT_TRUE(EqualRect(&frame_before, &frame_after)) << "the frame is back where it stood";
+    EXPECT_FALSE(IsIconic(main_frame.hwnd()));
+    EXPECT_EQ(directx.dd_open, 0);
+    EXPECT_EQ(ddraw_active, 0);
     EXPECT_EQ(run_number, before + 1);
     EXPECT_EQ(test_running, 0);
 
@@ -227,7 +256,13 @@ TEST_F(Run, StandardRunFillsEveryRowLogsItsStepsAndShowsTheScore) {
         std::snprintf(expected, sizeof expected, r.rel_format, ratio);
         EXPECT_EQ(text_of(r.relative), expected);
     }
-    EXPECT_EQ(text_of(1020), "") << "no DirectDraw test yet";
+    // The test's mode: 1024 × 768 at 16 bits, or the screen's own mode where the display
+    // refused the switch and the test went on.
+    const bool kept = directx.mode_kept != 0;
+    EXPECT_EQ(questions.size(), kept ? 1u : 0u);
+    EXPECT_EQ(current.ddraw_width, kept ? GetSystemMetrics(SM_CXSCREEN) : 1024);
+    EXPECT_EQ(current.ddraw_height, kept ? GetSystemMetrics(SM_CYSCREEN) : 768);
+    EXPECT_EQ(current.ddraw_bits, kept ? screen_bits() : 16);
     EXPECT_FLOAT_EQ(mark, overall_score(current));
 
     // The score came once, before the analysis was allowed; afterwards it is.
@@ -241,18 +276,217 @@ TEST_F(Run, StandardRunFillsEveryRowLogsItsStepsAndShowsTheScore) {
     EXPECT_EQ(run_recording.dc(), nullptr);
 
     const std::string text = log();
-    const std::vector<std::string> steps = {
+    std::vector<std::string> steps = {
         "Begin No.", "You Select DD Mode=0", "mem_block=0 , disk_cached=0 , ddraw_mode=0",
         "Float control word2=", "pre_test_flag=0 pre_tested=1 m_times[0]=1",
         "pre_test_flag=0 pre_tested=1 m_times[4]=1", "Integer Test: dtgt=", "Float Test: dtgt=",
         "Memory Test: dtgt=", "-----bef wait2: time=", "-----aft wait: time=",
-        "Disk Test: Drive C:", "Disk Test: dtgt=", "End No."};
+        "Disk Test: Drive C:", "Disk Test: dtgt=", "Capture screen vertex",
+        "...... Begin init DirectX , exclusive=1 ......", "Current display mode: ",
+        "src_surface format 1024X768X", "Float control word1=", "Blt Test: dtgt0=",
+        "...... 已经CleanDirectX() ......", "Blt Test: dtgt=", "End No."};
+    if (kept) {
+        // The refused switch closed the first connection; a second one opened in the screen's
+        // mode.
+        const auto at = std::find(steps.begin(), steps.end(), "Float control word1=");
+        steps.insert(at - 1, {"...... 已经CleanDirectX() ......",
+                              "...... Begin init DirectX , exclusive=1 ......",
+                              "Current display mode: "});
+    }
     EXPECT_EQ(lines_starting(text, steps), steps) << text;
     char begin[64];
     std::snprintf(begin, sizeof begin, "\n\nBegin No.%d test at ", run_number);
     EXPECT_NE(text.find(begin), std::string::npos) << text;
     EXPECT_NE(text.find("\n\nEnd No." + std::to_string(run_number) + " test at "), std::string::npos);
     EXPECT_NE(text.find(" , 测试消耗时间："), std::string::npos);
+}
+
+// The options page's mode list: entry i of the combo box.
+std::string mode_entry(int i) { return ui::combo_item_text(setup_page.item(QSetupPage::kModeList), i); }
+int mode_count() {
+    return static_cast<int>(SendMessageW(setup_page.item(QSetupPage::kModeList), CB_GETCOUNT, 0, 0));
+}
+
+size_t count_of(const std::string& text, const std::string& what) {
+    size_t n = 0;
+    for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1))
+        ++n;
+    return n;
+}
+
+TEST_F(Run, DirectDrawConnectionListsModesNamesErrorsAndClosesOnEveryReport) {
+    // Start-up's listing: the current mode's refresh rate, no surfaces, only usable modes.
+    HWND list = setup_page.item(QSetupPage::kModeList);
+    SendMessageW(list, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(L"stale"));
+    run_options.ddraw_mode = 1;
+    directx.list_modes = 1;
+    directx.exclusive = 0;
+    directx.refresh_rate = -1;
+    ASSERT_EQ(init_directx(GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN), 16), 1);
+    EXPECT_EQ(directx.dd_open, 1);
+    EXPECT_EQ(directx.main_surface, nullptr);
+    EXPECT_EQ(directx.src_surface, nullptr);
+    EXPECT_GE(directx.refresh_rate, 0);
+    ASSERT_GT(mode_count(), 0);
+    bool standard_mode = false;
+    for (int i = 0; i < mode_count(); ++i) {
+        const std::string text = mode_entry(i);
+        int width = 0, height = 0, bits = 0, refresh = 0;
+        const int fields = parse_mode_text(text.c_str(), width, height, bits, refresh);
+        ASSERT_GE(fields, 3) << text;
+        EXPECT_TRUE(width >= 640 && height >= 480 && bits > 14) << text;
+        char expected[64];
+        mode_list_text(width, height, bits, fields == 4 ? refresh : 0, expected, sizeof expected);
+        EXPECT_EQ(text, expected);
+        standard_mode |= width == 1024 && height == 768 && bits == 16;
+    }
+    EXPECT_TRUE(standard_mode) << mode_entry(0);
+    EXPECT_EQ(CleanDirectX(), 1);
+    EXPECT_EQ(CleanDirectX(), 1) << "a second close does nothing";
+    EXPECT_EQ(directx.dd, nullptr);
+    EXPECT_EQ(directx.dd_open, 0);
+    EXPECT_EQ(count_of(log(), "...... 已经CleanDirectX() ......"), 1u);
+    directx.list_modes = 0;
+    run_options.ddraw_mode = 0;
+
+    // A windowed connection: its three surfaces, the colour conversions in the screen's format,
+    // and every report closing it.
+    struct Case {
+        uint32_t code;
+        const char* shown;
+    };
+    const Case cases[] = {
+        {0x887600FA, "m code=887600FA , error= DDERR_NOMIRRORHW"},
+        {0x887601C2, "m code=887601C2 , error= DDERR_SURFACELOST"},
+        {0x8876FFFF, "m code=8876FFFF , error= Unknow DX Error"},
+        {0x80004001, "m code=80004001 , error=  DDERR_UNSUPPORTED"},
+    };
+    for (const Case& c : cases) {
+        messages.clear();
+        ASSERT_EQ(init_directx(640, 480, 16), 1);
+        ASSERT_NE(directx.inf_surface, nullptr);
+        ASSERT_NE(directx.src_surface, nullptr);
+        EXPECT_EQ(pixel_to_colour(colour_to_pixel(0x00336699)), 0x00336699u);
+        GetDxError("m", static_cast<HRESULT>(c.code));
+        EXPECT_EQ(messages, std::vector<std::string>{c.shown});
+        EXPECT_NE(log().find(c.shown), std::string::npos);
+        EXPECT_EQ(directx.dd_open, 0);
+        EXPECT_EQ(directx.dd, nullptr);
+        EXPECT_EQ(directx.inf_surface, nullptr);
+        EXPECT_EQ(directx.src_surface, nullptr);
+        EXPECT_EQ(directx.main_surface, nullptr);
+    }
+    // Without the error file the code goes unnamed, and the connection still closes.
+    char saved[kPathSize];
+    std::snprintf(saved, sizeof saved, "%s", program_dir);
+    std::snprintf(program_dir, sizeof program_dir, "%s", "C:\\no-such-folder");
+    messages.clear();
+    ASSERT_EQ(init_directx(640, 480, 16), 1);
+    GetDxError("m", static_cast<HRESULT>(0x887601C2));
+    std::snprintf(program_dir, sizeof program_dir, "%s", saved);
+    EXPECT_EQ(messages, std::vector<std::string>{
+                            "GetDxError(): Can't open C:\\no-such-folder\\dderr.txt for read!"});
+    EXPECT_NE(log().find("GetDxError(): Can't open dderr.txt for read!"), std::string::npos);
+    EXPECT_EQ(directx.dd_open, 0);
+    EXPECT_EQ(directx.dd, nullptr);
+}
+
+TEST_F(Run, ChosenAndCurrentModesAreTheModesTestedAndStored) {
+    directx.list_modes = 1;
+    run_options.ddraw_mode = 1;
+    ASSERT_EQ(init_directx(GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN), 16), 1);
+    CleanDirectX();
+    directx.list_modes = 0;
+    // A listed mode other than the standard one (the virtual screen lists its own size only,
+    // at 16 and 32 bits).
+    int chosen = -1;
+    std::string listed;
+    for (int i = 0; i < mode_count(); ++i) {
+        listed += mode_entry(i) + "; ";
+        if (chosen < 0 && mode_entry(i).rfind("1024X768 16bit ", 0) != 0)
+            chosen = i;
+    }
+    ASSERT_GE(chosen, 0) << "only the standard mode listed: " << listed;
+    const std::string entry = mode_entry(chosen);
+    int width = 0, height = 0, bits = 0, refresh = directx.refresh_rate;
+    parse_mode_text(entry.c_str(), width, height, bits, refresh);
+    ASSERT_NE(bits, 16);
+
+    SendMessageW(setup_page.item(QSetupPage::kModeList), CB_SETCURSEL, chosen, 0);
+    SendMessageW(setup_page.item(QSetupPage::kChosenMode), BM_CLICK, 0, 0);
+    ScoreSeen seen = run();
+    const MachineRecord& current = current_system_entry();
+    EXPECT_TRUE(messages.empty());
+    EXPECT_EQ(seen.shown, 1) << "the chosen mode keeps the score window";
+    EXPECT_EQ(current.ddraw_width, width);
+    EXPECT_EQ(current.ddraw_height, height);
+    EXPECT_EQ(current.ddraw_bits, bits);
+    EXPECT_EQ(directx.refresh_rate, refresh);
+    EXPECT_GT(current.speeds[kDirectDrawTest], 0.0f);
+    const std::string text = log();
+    char selected[64];
+    std::snprintf(selected, sizeof selected, "Init DD use select:%dX%dX%d %d", width, height,
+                  bits, refresh);
+    EXPECT_NE(text.find(selected), std::string::npos) << text;
+    std::snprintf(selected, sizeof selected, "src_surface format %dX%dX%d", width, height, bits);
+    EXPECT_NE(text.find(selected), std::string::npos);
+
+    // The current mode: the screen's size and bits, without a switch.
+    reset_state();
+    SendMessageW(setup_page.item(QSetupPage::kCurrentMode), BM_CLICK, 0, 0);
+    run();
+    EXPECT_EQ(current.ddraw_width, GetSystemMetrics(SM_CXSCREEN));
+    EXPECT_EQ(current.ddraw_height, GetSystemMetrics(SM_CYSCREEN));
+    EXPECT_EQ(current.ddraw_bits, screen_bits());
+    EXPECT_EQ(messages.size(), 0u);
+    EXPECT_GT(current.speeds[kDirectDrawTest], 0.0f);
+}
+
+TEST_F(Run, RefusedDisplayModeAsksThenEndsTheRunOrGoesOnInTheScreensMode) {
+    HWND list = setup_page.item(QSetupPage::kModeList);
+    const LRESULT bogus = SendMessageW(list, CB_ADDSTRING, 0,
+                                       reinterpret_cast<LPARAM>(L"1234X777 16bit 默认刷新率"));
+    RECT before{}, after{};
+    GetWindowRect(main_frame.hwnd(), &before);
+    for (bool yes : {false, true}) {
+        reset_state();
+        answer = yes;
+        results_ready = 0;
+        current_system_entry().speeds[kDirectDrawTest] = 0.0f;
+        SendMessageW(list, CB_SETCURSEL, static_cast<WPARAM>(bogus), 0);
+        SendMessageW(setup_page.item(QSetupPage::kChosenMode), BM_CLICK, 0, 0);
+        run();
+        GetWindowRect(main_frame.hwnd(), &after);
+        EXPECT_EQ(questions, std::vector<std::string>{"继续进行测试吗？"}) << yes;
+        ASSERT_EQ(messages.size(), 1u) << yes;
+        EXPECT_EQ(messages[0].rfind("*****Error: SetDisplayMode()失败!  code=", 0), 0u) << messages[0];
+        EXPECT_EQ(test_running, 0);
+        EXPECT_EQ(ddraw_active, 0);
+        EXPECT_EQ(directx.dd_open, 0);
+        EXPECT_TRUE(EqualRect(&before, &after)) << yes;
+        EXPECT_FALSE(IsIconic(main_frame.hwnd()));
+        EXPECT_TRUE(IsWindowEnabled(test_page.item(QTestPage::kHelpButton)));
+        const MachineRecord& current = current_system_entry();
+        if (!yes) {
+            EXPECT_NE(log().find("*****Error: init_directx() failed!"), std::string::npos);
+            EXPECT_EQ(results_ready, 0);
+            EXPECT_EQ(current.speeds[kDirectDrawTest], 0.0f);
+        } else {
+            // A fresh connection in the screen's mode, which the entry then holds.
+            EXPECT_EQ(results_ready, 1);
+            EXPECT_GT(current.speeds[kDirectDrawTest], 0.0f);
+            EXPECT_EQ(current.ddraw_width, GetSystemMetrics(SM_CXSCREEN));
+            EXPECT_EQ(current.ddraw_height, GetSystemMetrics(SM_CYSCREEN));
+            EXPECT_EQ(current.ddraw_bits, screen_bits());
+        }
+    }
+    SendMessageW(list, CB_DELETESTRING, static_cast<WPARAM>(bogus), 0);
+    // The program is as usable as before: the next standard run measures all five.
+    reset_state();
+    run();
+    EXPECT_TRUE(messages.empty());
+    EXPECT_EQ(results_ready, 1);
+    EXPECT_GT(current_system_entry().speeds[kDirectDrawTest], 0.0f);
 }
 
 TEST_F(Run, OptionsDecideTheFlagsAndTheScoreWindow) {
@@ -638,11 +872,11 @@ TEST_F(Run, OptionsPagePreselectsTheModeFollowsTheListAndResetsToStandard) {
     };
     for (const Case& c : cases) {
         fill(c.entries);
-        refresh_rate = c.refresh;
+        directx.refresh_rate = c.refresh;
         ASSERT_TRUE(activate());
         EXPECT_EQ(SendMessageW(list, CB_GETCURSEL, 0, 0), c.selected) << c.entries.size();
     }
-    refresh_rate = 0;
+    directx.refresh_rate = 0;
 
     // A selection once made stays, through activations and the reset.
     SendMessageW(list, CB_SETCURSEL, 0, 0);

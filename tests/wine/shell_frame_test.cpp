@@ -8,7 +8,7 @@
 #include <memory>
 #include <string>
 
-#include "engine/directx_state.h"
+#include "engine/directx.h"
 #include "engine/model.h"
 #include "engine/run_flags.h"
 #include "shell/log.h"
@@ -268,19 +268,20 @@ TEST_F(Frame, DisplaySwitchWatcherFollowsTheFramesActivation) {
 
     // Without an open connection, or with an exclusive one, nothing is watched.
     for (int open_exclusive : {0b00, 0b11}) {
-        dd_open = open_exclusive >> 1;
-        exclusive = open_exclusive & 1;
+        directx.dd_open = open_exclusive >> 1;
+        directx.exclusive = open_exclusive & 1;
         switch_step = 0;
         activate(other.hwnd());
         activate(main_frame.hwnd());
         RedrawWindow(main_frame.hwnd(), nullptr, nullptr, RDW_FRAME | RDW_INVALIDATE | RDW_UPDATENOW);
-        EXPECT_EQ(switch_step, 0) << "dd_open " << dd_open << " exclusive " << exclusive;
+        EXPECT_EQ(switch_step, 0)
+            << "dd_open " << directx.dd_open << " exclusive " << directx.exclusive;
     }
 
     // An open windowed connection: losing the activation gives the frame's notification (step
     // 1) and the program's deactivation (step 2); the next frame repaint is step 3.
-    dd_open = 1;
-    exclusive = 0;
+    directx.dd_open = 1;
+    directx.exclusive = 0;
     switch_step = 0;
     activate(other.hwnd());
     EXPECT_EQ(switch_step, 2);
@@ -303,7 +304,7 @@ TEST_F(Frame, DisplaySwitchWatcherFollowsTheFramesActivation) {
     EnableWindow(main_frame.hwnd(), FALSE);
     EXPECT_EQ(switch_step, 1);
     EnableWindow(main_frame.hwnd(), TRUE);
-    dd_open = 0;
+    directx.dd_open = 0;
     switch_step = 0;
 }
 

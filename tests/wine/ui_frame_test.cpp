@@ -151,6 +151,32 @@ TEST_F(RunningProgram, EachTabShowsItsPage) {
     EXPECT_EQ(driver::select_page(run_->sheet, 0, kTestSlogan), pages[0]);
 }
 
+// Start-up lists the screen's display modes into the options page and closes the connection
+// again; the page preselects 1024 × 768 at 16 bits.
+TEST_F(RunningProgram, OptionsPageListsTheDisplayModesAndPreselectsTheStandardOne) {
+    HWND options = driver::select_page(run_->sheet, 2, kOptionsPreTest);
+    ASSERT_NE(options, nullptr);
+    HWND list = GetDlgItem(options, 1072);
+    const int count = static_cast<int>(SendMessageW(list, CB_GETCOUNT, 0, 0));
+    ASSERT_GT(count, 0);
+    const LRESULT selected = SendMessageW(list, CB_GETCURSEL, 0, 0);
+    ASSERT_NE(selected, CB_ERR);
+    for (int i = 0; i < count; ++i) {
+        wchar_t text[64] = {};
+        ASSERT_LT(SendMessageW(list, CB_GETLBTEXTLEN, i, 0), 64);
+        SendMessageW(list, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(text));
+        int width = 0, height = 0, bits = 0;
+        ASSERT_EQ(swscanf(text, L"%dX%d %dbit", &width, &height, &bits), 3) << to_gbk(text);
+        EXPECT_TRUE(width >= 640 && height >= 480 && bits > 14) << to_gbk(text);
+        if (i == selected) {
+            EXPECT_EQ(std::wstring(text).rfind(L"1024X768 16bit ", 0), 0u) << to_gbk(text);
+        }
+    }
+    const std::vector<std::string> log = driver::read_log_lines(run_->inst->log());
+    EXPECT_TRUE(driver::has_line(log, "...... 已经CleanDirectX() ......"));
+    EXPECT_NE(driver::select_page(run_->sheet, 0, kTestSlogan), nullptr);
+}
+
 TEST_F(RunningProgram, SecondCopyEndsAtOnceAndLeavesTheFirstAlone) {
     const std::wstring title = driver::window_text(run_->frame);
     std::optional<driver::Process> second = driver::Process::start(
