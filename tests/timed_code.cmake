@@ -12,4 +12,5 @@ function(kalvit_timed_code_tests objdump)
                      $<TARGET_OBJECTS:kalvit_broken_loops>)
     set_tests_properties(timed_code_rejects PROPERTIES
                          PASS_REGULAR_EXPRESSION "rejected: 17 of 17 found")
+    set_tests_properties(timed_code timed_code_rejects PROPERTIES LABELS no_wine)
 endfunction()

@@ -11,3 +11,9 @@ else
 fi
 export WINEDEBUG="${WINEDEBUG:--all}"
 export WINEDLLOVERRIDES="mscoree,mshtml="
+# Some virtual machines cannot run 32-bit code at all: the 64-bit prefix then goes without the
+# 32-bit loader that Debian's wine starter would pick.
+if [ "$WINEARCH" = win64 ] && ! /usr/lib/wine/wine --version >/dev/null 2>&1; then
+    export PATH="$kalvit_root/tools/wine64-only:$PATH"
+    export WINELOADER=/usr/lib/wine/wine64
+fi

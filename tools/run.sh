@@ -14,6 +14,10 @@ case "${1:-}" in
     *) echo "usage: $0 [--win32]" >&2; exit 2 ;;
 esac
 tools/setup.sh
+if [ "$preset" = win32 ] && ! /usr/lib/wine/wine --version >/dev/null 2>&1; then
+    echo "run: this machine cannot run 32-bit code (IA-32 emulation is off); use the 64-bit build" >&2
+    exit 1
+fi
 build_dir="${KALVIT_BUILD_DIR:-build/$preset}"
 cmake --preset "$preset" -B "$build_dir" >/dev/null
 cmake --build "$build_dir" -j2 --target kalvit shots

@@ -13,6 +13,14 @@ ctest --preset native-asan
 for build in win64 win32; do
     cmake --preset "$build" >/dev/null
     cmake --build --preset "$build"
+    # 32-bit Wine needs a kernel that runs 32-bit code; some virtual machines switch that off.
+    # The 32-bit build is then still built and its executables checked.
+    if [ "$build" = win32 ] && ! /usr/lib/wine/wine --version >/dev/null 2>&1; then
+        echo "test: this machine cannot run 32-bit code (IA-32 emulation is off):" \
+             "the 32-bit build's Wine tests do not run here, only its executable checks"
+        ctest --preset "$build" -L no_wine
+        continue
+    fi
     tools/wine-prefix.sh "build/$build"
     KALVIT_WINEARCH="$build" tools/with-display.sh ctest --preset "$build"
 done

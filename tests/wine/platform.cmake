@@ -39,6 +39,8 @@ add_test(NAME xp_imports_rejects
                  ${KALVIT_MINGW_OBJDUMP} ${kalvit_platform_checks}/newer_than_xp.txt
                  ${kalvit_import_samples})
 set_tests_properties(xp_imports_rejects PROPERTIES PASS_REGULAR_EXPRESSION "rejected: 3 of 3")
+# The checks read the executables on Linux and need no Wine.
+set_tests_properties(xp_imports xp_imports_rejects PROPERTIES LABELS no_wine)
 
 if(CMAKE_SIZEOF_VOID_P EQUAL 4)
     kalvit_floor_sample(4)
@@ -52,4 +54,5 @@ if(CMAKE_SIZEOF_VOID_P EQUAL 4)
                      $<TARGET_FILE:xp_floor_sample_5>)
     set_tests_properties(instruction_floor_rejects PROPERTIES
                          PASS_REGULAR_EXPRESSION "rejected: 2 of 2")
+    set_tests_properties(instruction_floor instruction_floor_rejects PROPERTIES LABELS no_wine)
 endif()
