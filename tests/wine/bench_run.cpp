@@ -29,6 +29,7 @@ struct LoggedRun {
     int number = 0;
     std::optional<int> elapsed_ms; // the End line's last number
     std::vector<int> amounts;      // from the m_times lines, slot by slot
+    std::string blit_speed;        // the DirectDraw test's speed in MB/s, as logged
 };
 
 // The digits at the end of a line.
@@ -44,13 +45,17 @@ std::optional<int> trailing_number(const std::string& line) {
 std::vector<LoggedRun> logged_runs(const std::wstring& log) {
     std::vector<LoggedRun> runs;
     for (const std::string& line : driver::read_log_lines(log)) {
-        int number = 0, slot = 0, amount = 0, flag = 0, tested = 0;
+        int number = 0, slot = 0, amount = 0, flag = 0, tested = 0, dtgt = 0;
+        char speed[32] = {};
         if (std::sscanf(line.c_str(), "Begin No.%d test at", &number) == 1) {
-            runs.push_back({number, std::nullopt, {}});
+            runs.push_back({number, std::nullopt, {}, {}});
         } else if (!runs.empty() &&
                    std::sscanf(line.c_str(), "pre_test_flag=%d pre_tested=%d m_times[%d]=%d", &flag,
                                &tested, &slot, &amount) == 4) {
             runs.back().amounts.push_back(amount);
+        } else if (!runs.empty() && std::sscanf(line.c_str(), "Blt Test: dtgt=%d , speed=%31s M",
+                                                &dtgt, speed) == 2) {
+            runs.back().blit_speed = speed;
         } else if (!runs.empty() &&
                    std::sscanf(line.c_str(), "End No.%d test at", &number) == 1 &&
                    number == runs.back().number) {
@@ -130,7 +135,10 @@ void print_table(const std::vector<Row>& rows, int runs) {
                 out += right(std::to_wstring(amount), 5);
             if (run.amounts.size() != kAmounts)
                 out += L"  (" + std::to_wstring(run.amounts.size()) + L" amounts logged)";
-            out += L"\n";
+            out += L"   DirectDraw " +
+                   (run.blit_speed.empty() ? L"-" : std::wstring(run.blit_speed.begin(),
+                                                                   run.blit_speed.end())) +
+                   L" MB/s\n";
         }
     print(out);
 }
