@@ -11,6 +11,7 @@
 #include "engine/model.h"
 #include "engine/run_flags.h"
 #include "engine/run_rules.h"
+#include "engine/test_run.h"
 #include "shell/log.h"
 #include "shell/main_frame.h"
 #include "shell/msg_pump.h"
@@ -25,11 +26,6 @@ namespace {
 struct Mode {
     int width, height, bits;
 };
-
-void drain_page_and_sheet() {
-    QMsgPump(test_page.hwnd());
-    QMsgPump(property_sheet.hwnd());
-}
 
 Mode choose_mode(int ddraw_mode, int screen_width, int screen_height) {
     Mode mode{screen_width, screen_height, 16};

@@ -187,11 +187,10 @@ int CleanDirectX() {
 
 void GetDxError(const char* message, HRESULT code) {
     const uint32_t value = static_cast<uint32_t>(code);
-    std::string name;
-    bool named = false;
+    // A code that no line names keeps this name: the lookup leaves it as it is.
+    std::string name = "Unknow DX Error";
     if (const char* builtin = builtin_dx_error_name(value)) {
         name = builtin;
-        named = true;
     } else {
         char path[kPathSize + 16];
         std::snprintf(path, sizeof path, "%s\\dderr.txt", program_dir);
@@ -203,19 +202,13 @@ void GetDxError(const char* message, HRESULT code) {
             CleanDirectX();
             return;
         }
-        named = find_dx_error(file, value, name) == DxLookup::found;
+        find_dx_error(file, value, name);
         std::fclose(file);
     }
     const unsigned long shown = value;
-    if (named) {
-        QMsgLog("%s code=%lX , error= %s", message, shown, name.c_str());
-        CleanDirectX();
-        QMsgBox("%s code=%lX , error= %s", message, shown, name.c_str());
-    } else {
-        QMsgLog("%s code=%lX , error= Unknow DX Error", message, shown);
-        CleanDirectX();
-        QMsgBox("%s code=%lX , error= Unknow DX Error", message, shown);
-    }
+    QMsgLog("%s code=%lX , error= %s", message, shown, name.c_str());
+    CleanDirectX();
+    QMsgBox("%s code=%lX , error= %s", message, shown, name.c_str());
 }
 
 uint32_t colour_to_pixel(uint32_t colour) { return colour_to_pixel(directx.channels, colour); }

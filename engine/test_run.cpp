@@ -104,11 +104,6 @@ private:
     ui::Brush brushes_[kTestCount];
 };
 
-void drain_page_and_sheet() {
-    QMsgPump(test_page.hwnd());
-    QMsgPump(property_sheet.hwnd());
-}
-
 void redraw_now(HWND hwnd, UINT extra = 0) {
     RedrawWindow(hwnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW | extra);
 }
@@ -304,6 +299,11 @@ void failed_run(RunDrawing& drawing) {
 }
 
 } // namespace
+
+void drain_page_and_sheet() {
+    QMsgPump(test_page.hwnd());
+    QMsgPump(property_sheet.hwnd());
+}
 
 void run_benchmark() {
     if (test_running)

@@ -7,6 +7,10 @@
 // Runs the benchmark; returns at once, doing nothing, while a run is in progress.
 void run_benchmark();
 
+// Delivers what waits for the test page, then for the property sheet: the run's way of keeping
+// the window alive between its steps.
+void drain_page_and_sheet();
+
 // Runs since the program started; the first is No. 1.
 extern int run_number;
 // The options of the last run, read from the options page at the start of every run.
