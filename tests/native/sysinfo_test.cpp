@@ -211,3 +211,149 @@ TEST(CpuClock, TickerAndShownValue) {
     for (const Case& c : cases)
         EXPECT_EQ(next_shown_mhz(c.shown, c.measured), c.next) << c.shown << " " << c.measured;
 }
+
+#include <map>
+
+#include "sysinfo/machine_text.h"
+
+TEST(MachineText, ItemFormats) {
+    struct Memory {
+        uint64_t bytes;
+        uint32_t mb;
+    } memories[] = {
+        {static_cast<uint64_t>(127.7 * 1048576), 128}, {128ull << 20, 128},
+        {129ull << 20, 132}, {(6ull << 30) + 1, 6144}, {0, 0},
+    };
+    for (const Memory& m : memories)
+        EXPECT_EQ(rounded_memory_mb(m.bytes), m.mb) << m.bytes;
+
+    struct Os {
+        uint32_t platform, major, minor;
+        const char* name;
+    } systems[] = {
+        {1, 4, 0, "Win95"}, {1, 4, 9, "Win95"}, {1, 4, 10, "Win98"}, {1, 4, 19, "Win98"},
+        {1, 4, 20, "WinMe"}, {1, 4, 90, "WinMe"}, {2, 4, 0, "WinNT"},
+        {2, 5, 0, "Win2000"}, {2, 5, 1, "WinXP"}, {2, 6, 1, "WinXP"}, {2, 3, 51, "WinNT"},
+    };
+    for (const Os& o : systems)
+        EXPECT_STREQ(os_name(o.platform, o.major, o.minor), o.name) << o.major << "." << o.minor;
+
+    char words[32];
+    feature_words(0x3F, words, sizeof words);
+    EXPECT_STREQ(words, "MMX SSE SSE2 3DNOW ");
+    feature_words(0x09, words, sizeof words);
+    EXPECT_STREQ(words, "MMX 3DNOW ");
+    feature_words(0x30, words, sizeof words);
+    EXPECT_STREQ(words, "");
+
+    // 1024 × 768 at 16 bits: 1 671 168 bytes of primary surface.
+    EXPECT_EQ(video_memory_mb(30u << 20, 1024, 768, 16, 2), 31u);  // 30 MB + 2 089 960
+    EXPECT_EQ(video_memory_mb(30u << 20, 1024, 768, 16, 1), 32u);  // 30 MB + 2 506 752
+    EXPECT_EQ(video_memory_mb(0, 1024, 768, 32, 2), 3u);
+
+    std::tm t{};
+    t.tm_year = 103;
+    t.tm_mon = 4;
+    t.tm_mday = 6;
+    t.tm_hour = 8;
+    t.tm_min = 9;
+    t.tm_sec = 10;
+    char when[32];
+    format_collection_time(t, when, sizeof when);
+    EXPECT_STREQ(when, "2003-05-06 08:09:10");
+
+    const char bios[] = "ACPI 1.0\0BIOS Date: 05/06/03\0\0ignored";
+    char joined[64];
+    join_multi_string(bios, sizeof bios, joined, sizeof joined);
+    EXPECT_STREQ(joined, "ACPI 1.0 BIOS Date: 05/06/03");
+    join_multi_string("ABC", 3, joined, sizeof joined); // no terminator within the bytes
+    EXPECT_STREQ(joined, "ABC");
+    join_multi_string(bios, sizeof bios, joined, 5);
+    EXPECT_STREQ(joined, "ACPI");
+}
+
+TEST(MachineText, DiskWalkStopsAtTheFirstAbsentLetter) {
+    std::map<char, uint64_t> sizes = {{'C', 10ull << 30}, {'D', 20ull << 30}, {'F', 40ull << 30},
+                                      {'E', 1}};
+    std::string asked;
+    auto fixed = [&](char letter) {
+        asked += letter;
+        return true;
+    };
+    auto space = [&](char letter, uint64_t& total, uint64_t& free) {
+        total = sizes[letter];
+        free = sizes[letter] / 2;
+        return true;
+    };
+    auto mask_of = [](const char* letters) {
+        uint32_t mask = 0;
+        for (const char* p = letters; *p; ++p)
+            mask |= 1u << (*p - 'A');
+        return mask;
+    };
+    DiskTotals cdf = walk_fixed_drives(mask_of("ACDF"), fixed, space);
+    EXPECT_EQ(asked, "CD");
+    EXPECT_EQ(cdf.total_bytes, 30ull << 30);
+    EXPECT_EQ(cdf.free_bytes, 15ull << 30);
+    asked.clear();
+    DiskTotals no_c = walk_fixed_drives(mask_of("ADEF"), fixed, space);
+    EXPECT_EQ(asked, "");
+    EXPECT_EQ(no_c.total_bytes, 0u);
+    EXPECT_EQ(no_c.free_bytes, 0u);
+    // A drive that is not fixed, or whose query fails, adds nothing; the walk goes on past it.
+    DiskTotals some = walk_fixed_drives(
+        mask_of("CDEF"), [](char letter) { return letter != 'D'; },
+        [&](char letter, uint64_t& total, uint64_t& free) {
+            total = free = sizes[letter];
+            return letter != 'E';
+        });
+    EXPECT_EQ(some.total_bytes, (10ull << 30) + (40ull << 30));
+    // All of Z: too.
+    DiskTotals all = walk_fixed_drives(0xFFFFFFFFu, [](char) { return true; },
+                                       [](char, uint64_t& total, uint64_t& free) {
+                                           total = free = 1;
+                                           return true;
+                                       });
+    EXPECT_EQ(all.total_bytes, 24u);
+}
+
+TEST(MachineText, TheLimitCutsWholeCharacters) {
+    char text[1024];
+    InfoText info(text, sizeof text);
+    std::memset(text, 'x', sizeof text);
+    info.clear();
+    EXPECT_EQ(text[1023], '\0');
+    EXPECT_EQ(info.length(), 0u);
+    info.append("PC\n");
+    info.appendf("%-5dMHz    \n", 2000);
+    EXPECT_STREQ(text, "PC\n2000 MHz    \n");
+
+    // Over-long items of double-byte characters after every odd and even start: the text stays
+    // within 1023 bytes and is whole GBK characters throughout.
+    for (int lead = 0; lead < 4; ++lead) {
+        info.clear();
+        info.append(std::string(lead, 'a').c_str());
+        std::string description;
+        for (int i = 0; i < 300; ++i)
+            description += "显卡";
+        info.append(description.c_str());
+        info.append("\n");
+        info.append(description.c_str());
+        size_t n = std::strlen(text);
+        EXPECT_LE(n, 1023u);
+        EXPECT_GE(n, 1022u);
+        size_t i = static_cast<size_t>(lead);
+        while (i < n)
+            i += static_cast<unsigned char>(text[i]) >= 0x81 ? 2 : 1;
+        EXPECT_EQ(i, n) << "half a character at the end after " << lead;
+        // Once full, nothing more goes in, not even a single byte.
+        info.append("\n");
+        info.append("z");
+        EXPECT_EQ(std::strlen(text), n);
+    }
+    // The labels: sixteen in their order, then sixteen empty fields.
+    EXPECT_STREQ(kInfoLabels[4], "显  卡");
+    EXPECT_STREQ(kInfoLabels[15], "测试设置");
+    for (int i = 0; i < kInfoLabelCount; ++i)
+        EXPECT_EQ(kInfoLabels[i][0] == '\0', i >= 16) << i;
+}
