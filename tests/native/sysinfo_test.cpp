@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <algorithm>
 
 #include <cstring>
 #include <string>
@@ -356,4 +357,241 @@ TEST(MachineText, TheLimitCutsWholeCharacters) {
     EXPECT_STREQ(kInfoLabels[15], "测试设置");
     for (int i = 0; i < kInfoLabelCount; ++i)
         EXPECT_EQ(kInfoLabels[i][0] == '\0', i >= 16) << i;
+}
+
+#include <vector>
+
+#include "engine/model.h"
+#include "sysinfo/machine_info.h"
+
+namespace {
+// A machine described by its facts; it records what the collection asks.
+struct FakeMachine : MachinePlatform {
+    std::string name = "KALVIT-PC";
+    CpuidLeaves leaves = leaves_of("GenuineIntel", 0x683,
+                                   (1u << 23) | (1u << 25) | (1u << 4), 0x80000004u, 0);
+    bool has_cpuid = true;
+    // Each sample advances the clock: 500 ms and 433 M cycles across the sleep, then 200 ms and
+    // 200 M cycles to the refinement.
+    std::vector<ClockSample> samples = {{1000, 0xF0000000u, 7}, {1500, 0x09CF0E40u, 8},
+                                        {1700, 0x15BAB840u, 8}};
+    size_t next_sample = 0;
+    bool registry_ok = true;
+    uint32_t registry_value = 733;
+    std::vector<int> disabled;
+    bool display_ok = true;
+    DisplayFacts facts{"WineD3D DirectDraw Emulation", 0x10DE, 0x0110, 30u << 20, 1024, 768, 16};
+    uint32_t drives = (1u << 2) | (1u << 3) | (1u << 25);
+    int drive_walks = 0;
+    bool bios_ok = true;
+    std::string bios_version = std::string("ACPI 1.0\0Award BIOS\0\0", 21);
+    std::string bios_date = "05/06/03";
+    std::string bios_key;
+    VersionFacts os{2, 5, 1, 0x0A280A28u};
+    MemoryFacts memory_facts{static_cast<uint64_t>(127.7 * 1048576), 50ull << 20, 300ull << 20,
+                             200ull << 20};
+    std::vector<std::string> calls;
+
+    std::string computer_name() override {
+        calls.push_back("name");
+        return name;
+    }
+    uint32_t identify(CpuIdentity& record) override {
+        calls.push_back("cpu");
+        return has_cpuid ? identity_from_leaves(leaves, &record) : 0;
+    }
+    ClockSample sample() override {
+        calls.push_back("sample");
+        return samples.at(next_sample++);
+    }
+    void sleep_ms(uint32_t ms) override { calls.push_back("sleep " + std::to_string(ms)); }
+    bool registry_mhz(uint32_t& mhz) override {
+        calls.push_back("~MHz");
+        mhz = registry_value;
+        return registry_ok;
+    }
+    void disable_option_box(int id) override { disabled.push_back(id); }
+    bool display(DisplayFacts& out) override {
+        calls.push_back("display");
+        out = facts;
+        return display_ok;
+    }
+    uint32_t logical_drives() override {
+        ++drive_walks;
+        return drives;
+    }
+    bool fixed_drive(char letter) override { return letter != 'Z'; }
+    bool disk_space(char letter, uint64_t& total, uint64_t& free) override {
+        total = (letter == 'C' ? 40000ull : 2000ull) << 20;
+        free = (letter == 'C' ? 12345ull : 1000ull) << 20;
+        return true;
+    }
+    bool registry_pair(const char* key, const char*, const char*, std::string& first,
+                       std::string& second) override {
+        bios_key = key;
+        first = bios_version;
+        second = bios_date;
+        return bios_ok;
+    }
+    MemoryFacts memory() override { return memory_facts; }
+    VersionFacts version() override { return os; }
+    std::tm local_time() override {
+        calls.push_back("time");
+        std::tm t{};
+        t.tm_year = 126;
+        t.tm_mon = 11;
+        t.tm_mday = 8;
+        t.tm_hour = 7;
+        t.tm_min = 5;
+        t.tm_sec = 9;
+        return t;
+    }
+};
+
+struct Collection : ::testing::Test {
+    char text[1024];
+    void SetUp() override {
+        mhz_average = mhz_count = mhz_text_offset = 0;
+        collecting = false;
+        disk_space_text[0] = '\0';
+        std::memset(&machine_list, 0, sizeof machine_list);
+        install_base_system(machine_list);
+        std::memset(text, 'x', sizeof text);
+    }
+    void TearDown() override { SetUp(); }
+};
+} // namespace
+
+TEST_F(Collection, FifteenLinesInTheirOrderAndFormats) {
+    FakeMachine m;
+    MachineRecord& current = machine_list.entries[machine_list.stored_count];
+    current.ddraw_width = 1024;
+    current.ddraw_height = 768;
+    current.ddraw_bits = 16;
+    ASSERT_EQ(collect_machine_info(m, text), 1);
+    EXPECT_FALSE(collecting);
+    // 433 M cycles in 500 ms is 866 MHz; the refinement over 700 ms (633 M cycles) gives 904.
+    EXPECT_STREQ(text, "KALVIT-PC\n"
+                       "Pentium-III/Celeron-II\n"
+                       "MMX SSE \n"
+                       "904  MHz    \n"
+                       "WineD3D DirectDraw Emulation\n"
+                       "10DE 0110\n"
+                       "31 MB\n"
+                       "1024x768 16bit\n"
+                       "总共42000M 剩余13345M\n"
+                       "ACPI 1.0 Award BIOS\n"
+                       "05/06/03\n"
+                       "总共128M 剩余50M\n"
+                       "总共300M 剩余200M\n"
+                       "WinXP 5.1.2600\n"
+                       "2026-12-08 07:05:09\n");
+    EXPECT_EQ(m.bios_key, "HARDWARE\\DESCRIPTION\\System");
+    EXPECT_EQ(m.disabled, std::vector<int>{kCheckBox3DNow});
+    EXPECT_EQ(mhz_text_offset, std::strlen("KALVIT-PC\nPentium-III/Celeron-II\nMMX SSE \n"));
+    EXPECT_EQ(mhz_count, 1u);
+    // The first measurement comes before the display is asked, the refinement after the time.
+    std::vector<std::string> order = {"name", "cpu", "sample", "sleep 500", "sample", "display",
+                                      "time", "sample"};
+    EXPECT_EQ(m.calls, order);
+    EXPECT_EQ(text[std::strlen(text) + 1], '\0'); // the rest of the buffer was cleared
+}
+
+TEST_F(Collection, SecondCollectionKeepsTheDiskTextAndRefinesTheAverage) {
+    FakeMachine m;
+    ASSERT_EQ(collect_machine_info(m, text), 1);
+    EXPECT_NE(std::strstr(text, "\n0x0 0bit\n"), nullptr); // no run yet
+    FakeMachine later;
+    later.drives = 1u << 2;
+    // 1000 ms of 1 200 M cycles: the average of 904 and 1200.
+    later.samples = {{0, 0, 0}, {500, 500000000u, 0}, {1000, 1200000000u, 0}};
+    ASSERT_EQ(collect_machine_info(later, text), 1);
+    EXPECT_EQ(later.drive_walks, 0);
+    EXPECT_NE(std::strstr(text, "\n总共42000M 剩余13345M\n"), nullptr);
+    EXPECT_EQ(mhz_average, (1200u + 904u) / 2);
+    EXPECT_NE(std::strstr(text, "\n1052 MHz    \n"), nullptr);
+}
+
+TEST_F(Collection, PlatformVariantsAndFailures) {
+    struct Case {
+        const char* what;
+        std::function<void(FakeMachine&)> set;
+        const char* present; // a line the text holds
+        int result;
+    } cases[] = {
+        {"no time-stamp counter: the registry",
+         [](FakeMachine& m) { m.leaves.flags &= ~(1u << 4); }, "\nMMX SSE \n733 MHz\n", 1},
+        {"counter and registry both give nothing",
+         [](FakeMachine& m) {
+             m.samples = {{0, 0, 0}, {500, 100, 0}};
+             m.samples[1].ms = 0; // no time between the samples
+             m.registry_value = 0;
+         },
+         "\n未 知\n", 1},
+        {"no CPUID", [](FakeMachine& m) { m.has_cpuid = false; m.registry_ok = false; },
+         "KALVIT-PC\n\n\n未 知\n", 1},
+        {"no DirectDraw object", [](FakeMachine& m) { m.display_ok = false; }, "866  MHz    \n",
+         0},
+        {"no BIOS key", [](FakeMachine& m) { m.bios_ok = false; }, "\nUnknow\n总共128M", 1},
+        {"Windows 98",
+         [](FakeMachine& m) {
+             m.os = {1, 4, 10, 0x040A08AEu};
+             m.bios_version = "4.51 PG";
+         },
+         "\n4.51 PG\n05/06/03\n", 1},
+        {"Windows 2000", [](FakeMachine& m) { m.os = {2, 5, 0, 2195}; }, "\nWin2000 5.0.2195\n",
+         1},
+        {"no drive C:", [](FakeMachine& m) { m.drives = 1u << 3; }, "\n总共0M 剩余0M\n", 1},
+        {"the current system stored: its own entry, not the one after it",
+         [](FakeMachine&) {
+             machine_list.stored_count = 2;
+             machine_list.current_stored = 1;
+             machine_list.entries[1].ddraw_width = 800;
+             machine_list.entries[1].ddraw_height = 600;
+             machine_list.entries[1].ddraw_bits = 32;
+             machine_list.entries[2].ddraw_width = 1280;
+         },
+         "\n800x600 32bit\n", 1},
+    };
+    for (const Case& c : cases) {
+        SetUp();
+        FakeMachine m;
+        c.set(m);
+        EXPECT_EQ(collect_machine_info(m, text), c.result) << c.what;
+        EXPECT_NE(std::strstr(text, c.present), nullptr) << c.what << ":\n" << text;
+        EXPECT_FALSE(collecting) << c.what;
+        if (!(m.leaves.flags & (1u << 4)) || !m.has_cpuid) {
+            EXPECT_EQ(std::count(m.calls.begin(), m.calls.end(), "sample"), 0) << c.what;
+        }
+    }
+    // Without DirectDraw the text ends after the clock.
+    SetUp();
+    FakeMachine none;
+    none.display_ok = false;
+    collect_machine_info(none, text);
+    EXPECT_STREQ(text, "KALVIT-PC\nPentium-III/Celeron-II\nMMX SSE \n866  MHz    \n");
+    EXPECT_EQ(mhz_count, 0u);
+    // Windows 98 asks its own key and counts the primary surface as 1.5.
+    SetUp();
+    FakeMachine w98;
+    w98.os = {1, 4, 10, 0x040A08AEu};
+    collect_machine_info(w98, text);
+    EXPECT_EQ(w98.bios_key, "Enum\\Root\\*PNP0C01\\0000");
+    EXPECT_NE(std::strstr(text, "\n32 MB\n"), nullptr);
+    EXPECT_NE(std::strstr(text, "\nWin98 4.10.2222\n"), nullptr);
+}
+
+TEST_F(Collection, OverlongItemsStayWithinTheText) {
+    FakeMachine m;
+    m.facts.description.clear();
+    for (int i = 0; i < 255; ++i)
+        m.facts.description += "显";
+    m.facts.description += "x"; // 511 bytes
+    m.bios_version = std::string(255, 'B');
+    m.bios_date = std::string(255, 'D');
+    ASSERT_EQ(collect_machine_info(m, text), 1);
+    EXPECT_LE(std::strlen(text), 1023u);
+    EXPECT_EQ(text[1023], '\0');
+    // The clock still sits early in the text and was refined in place.
+    EXPECT_EQ(std::string(text + mhz_text_offset, 13), "904  MHz    \n");
 }
