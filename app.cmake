@@ -8,14 +8,15 @@ add_library(kalvit_app STATIC
     engine/blit_test.cpp
     engine/directx.cpp
     engine/test_run.cpp
+    sysinfo/machine_info_win.cpp
     shell/bench_app.cpp
     shell/main_frame.cpp
     shell/msg_pump.cpp
     shell/sheet.cpp
 )
 target_link_libraries(kalvit_app PUBLIC kalvit_pages kalvit_infopage kalvit_ui kalvit_profile
-                      kalvit_engine kalvit_shell kalvit_options ddraw dxguid shlwapi shell32 gdi32
-                      user32)
+                      kalvit_sysinfo kalvit_engine kalvit_shell kalvit_options ddraw dxguid
+                      shlwapi shell32 gdi32 user32 winmm advapi32)
 
 add_executable(kalvit WIN32 shell/main.cpp)
 target_link_libraries(kalvit PRIVATE kalvit_app kalvit_resources kalvit_options)

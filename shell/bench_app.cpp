@@ -22,6 +22,7 @@
 #include "shell/profile.h"
 #include "shell/sheet.h"
 #include "shell/startup_rules.h"
+#include "sysinfo/machine_info_win.h"
 #include "ui/gbk.h"
 
 OSVERSIONINFOW os_version;
@@ -123,10 +124,13 @@ int BenchApp::init_instance(const wchar_t* command_line) {
     bring_welcome_forward();
 
     // The machine records come with their own loader; until then the list holds the built-in
-    // base system, and the current system follows it. The bar colours are drawn from a
-    // generator seeded with the time.
+    // base system, and the current system follows it, cleared, with this machine's information
+    // collected. The bar colours are drawn from a generator seeded with the time.
     install_base_system(machine_list);
-    std::snprintf(current_system_entry().name, kMachineNameSize, "%s", kCurrentSystemName);
+    MachineRecord& current = current_system_entry();
+    current = {};
+    collect_machine_info(current.info_text);
+    std::snprintf(current.name, kMachineNameSize, "%s", kCurrentSystemName);
     std::srand(static_cast<unsigned>(std::time(nullptr)));
 
     // The options page's display-mode list, filled through a connection opened only for it,

@@ -14,8 +14,9 @@ all code is the program's own.
     BMI);
   - MMX and 3DNow!: any MMX register, EMMS, FEMMS;
   - below i686 also the P6 additions: CMOVcc, FCMOVcc, FCOMI, FUCOMI.
-The kernels are the SSE kernels, their loop and pass, and the 3DNow! kernels and wrappers; the
-check fails as well when it finds none of them (an executable without symbols would hide them).
+The kernels are the SSE kernels, their loop and pass, and the 3DNow! kernels and wrappers, and
+identify_cpu, whose EMMS runs only on a processor that reports MMX; the check fails as well
+when it finds none of them (an executable without symbols would hide them).
 Prints what it found and exits 1 on any finding. With --reject the executables are samples that
 must each fail: it prints "rejected: N of M" and the test reads that line.
 """
@@ -29,7 +30,7 @@ import verdicts
 KERNELS = re.compile(
     r"^(sse_(power|log|sin|cos)\(|void sse_float_loop<SseKernels>\(|"
     r"void sse_work_pass<SseKernels>\(|void scalar_work_pass<AmdKernels>\(|k3dn_\w+$|"
-    r"amd_(power|log|sin|cos|leave)\(|"
+    r"amd_(power|log|sin|cos|leave)\(|identify_cpu\(|"
     r"float \(anonymous namespace\)::call_kernel<|"
     r"\(anonymous namespace\)::(ss|from_bits|bits_of|first|abs_of|quiet_nan|sine_of_quarters|"
     r"ln_mantissa|split|exp2_of|power_positive|power_nonpositive)\()")

@@ -8,8 +8,10 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <functional>
 #include <map>
+#include <regex>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -26,9 +28,13 @@
 #include "engine/run_rules.h"
 #include "engine/test_run.h"
 #include "shell/app_globals.h"
+#include "shell/bench_app.h"
 #include "shell/log.h"
 #include "shell/msg_pump.h"
 #include "shell/msgbox.h"
+#include "sysinfo/cpu_id.h"
+#include "sysinfo/machine_info.h"
+#include "sysinfo/machine_info_win.h"
 #include "tests/read_all.h"
 #include "tests/wine/driver.h"
 #include "tests/wine/frame_fixture.h"
@@ -1020,3 +1026,85 @@ TEST_F(Run, WelcomeWindowIsCentredKeyedAndHiddenWhileAMessageIsUp) {
 }
 
 } // namespace
+
+// GBK as UTF-8, for the test's own output.
+static std::string to_utf8(const std::string& gbk) {
+    std::wstring wide = to_wide(gbk);
+    int n = WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0,
+                                nullptr, nullptr);
+    std::string out(static_cast<size_t>(n), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), out.data(), n,
+                        nullptr, nullptr);
+    return out;
+}
+
+// This machine's information: the fifteen lines in their shapes, the boxes the processor cannot
+// use greyed out, and a second collection that keeps the disk text and refines the clock.
+TEST_F(Run, MachineInformationHasItsLinesAndGreysTheUnusableBoxes) {
+    os_version = {};
+    os_version.dwOSVersionInfoSize = sizeof os_version;
+    GetVersionExW(&os_version);
+    mhz_average = mhz_count = mhz_text_offset = 0;
+    disk_space_text[0] = '\0';
+    HWND sse = setup_page.item(QSetupPage::kUseSse);
+    HWND amd = setup_page.item(QSetupPage::kUse3dnow);
+    EnableWindow(sse, TRUE);
+    EnableWindow(amd, TRUE);
+
+    char text[kInfoTextSize];
+    ASSERT_EQ(collect_machine_info(text), 1);
+    EXPECT_FALSE(collecting);
+    std::printf("%s", to_utf8(text).c_str());
+    std::vector<std::string> lines;
+    for (size_t at = 0, end; (end = std::string_view(text).find('\n', at)) != std::string::npos;
+         at = end + 1)
+        lines.emplace_back(text + at, end - at);
+    ASSERT_EQ(lines.size(), 15u) << text;
+    EXPECT_EQ(text[std::strlen(text) - 1], '\n');
+
+    CpuIdentity cpu{};
+    uint32_t bits = identify_cpu(&cpu);
+    wchar_t name[64] = {};
+    DWORD size = 64;
+    GetComputerNameW(name, &size);
+    EXPECT_EQ(lines[0], to_gbk(name));
+    EXPECT_EQ(lines[1], cpu.name);
+    EXPECT_EQ(lines[2], std::string(bits & kCpuMmx ? "MMX " : "") +
+                            (bits & kCpuSse ? "SSE " : "") + (bits & kCpuSse2 ? "SSE2 " : "") +
+                            (bits & kCpu3DNow ? "3DNOW " : ""));
+    const char* shapes[15] = {
+        nullptr, nullptr, nullptr, "[1-9][0-9]{0,4} *MHz    ", ".+", "[0-9A-F]{4} [0-9A-F]{4}",
+        "[1-9][0-9]* MB", "0x0 0bit", "总共[0-9]+M 剩余[0-9]+M", ".*", ".*",
+        "总共[1-9][0-9]*M 剩余[0-9]+M", "总共[0-9]+M 剩余[0-9]+M",
+        "Win(NT|2000|XP) [0-9]+\\.[0-9]+\\.[0-9]+",
+        "20[0-9]{2}-[01][0-9]-[0-3][0-9] [0-2][0-9]:[0-5][0-9]:[0-5][0-9]"};
+    for (int i = 3; i < 15; ++i)
+        EXPECT_TRUE(std::regex_match(lines[i], std::regex(shapes[i])))
+            << i << ": " << to_utf8(lines[i]);
+    EXPECT_EQ(lines[3].size(), 12u);
+    EXPECT_EQ(mhz_text_offset, lines[0].size() + lines[1].size() + lines[2].size() + 3);
+    EXPECT_EQ(mhz_count, 1u);
+    // On this processor SSE stays on offer; 3DNow! is offered only where it exists.
+    EXPECT_TRUE(IsWindowEnabled(sse));
+    EXPECT_EQ(IsWindowEnabled(amd) != FALSE, (bits & kCpu3DNow) != 0);
+    std::string log_text = log();
+    EXPECT_NE(log_text.find("CPU MF: hi="), std::string::npos);
+    EXPECT_NE(log_text.find("CPU MF2: hi="), std::string::npos);
+    EXPECT_NE(log_text.find("Video: total_vmem="), std::string::npos);
+
+    // The second collection: the same disk text, the clock an average of two, and the mode of
+    // a run once there was one.
+    std::string disks = lines[8];
+    current_system_entry().ddraw_width = 1024;
+    current_system_entry().ddraw_height = 768;
+    current_system_entry().ddraw_bits = 16;
+    char again[kInfoTextSize];
+    ASSERT_EQ(collect_machine_info(again), 1);
+    EXPECT_EQ(mhz_count, 2u);
+    EXPECT_NE(std::strstr(again, ("\n" + disks + "\n").c_str()), nullptr);
+    EXPECT_NE(std::strstr(again, "\n1024x768 16bit\n"), nullptr);
+    char clock[kMhzTextWidth + 1];
+    format_mhz(mhz_average, clock);
+    EXPECT_EQ(std::string(again + mhz_text_offset, kMhzTextWidth), clock);
+    current_system_entry() = {};
+}
