@@ -18,6 +18,7 @@ if(KALVIT_QEMU_X86_64)
         $<TARGET_OBJECTS:kalvit_timed_loops>
         ${PROJECT_SOURCE_DIR}/engine/float_test.cpp
         ${PROJECT_SOURCE_DIR}/engine/float_cpu.cpp
+        ${PROJECT_SOURCE_DIR}/sysinfo/cpu_id.cpp
         ${PROJECT_SOURCE_DIR}/engine/clock.cpp
         ${PROJECT_SOURCE_DIR}/shell/log.cpp
         ${PROJECT_SOURCE_DIR}/ui/gbk.cpp
@@ -58,6 +59,7 @@ if(KALVIT_QEMU_I386 AND KALVIT_HAS_M32)
         ${engine}/float_sse.cpp
         ${engine}/float_test.cpp
         ${engine}/float_cpu.cpp
+        ${PROJECT_SOURCE_DIR}/sysinfo/cpu_id.cpp
         ${engine}/clock.cpp
         ${PROJECT_SOURCE_DIR}/shell/log.cpp
         ${PROJECT_SOURCE_DIR}/ui/gbk.cpp

@@ -9,6 +9,7 @@
 #include "engine/float_3dnow.h"
 #include "engine/float_loops.h"
 #include "engine/float_test.h"
+#include "sysinfo/cpu_id.h"
 #include "tests/native/float_test_support.h"
 
 // The 3DNow! kernels, run on an emulated processor with 3DNow!. Error bounds against the C
@@ -113,6 +114,23 @@ uint16_t x87_tags() {
     return static_cast<uint16_t>(env[8] | env[9] << 8);
 }
 } // namespace
+
+// Identification on the emulated Phenom, through the EFLAGS probe in 32-bit code: the vendor,
+// the base family and model, the extensions, and the MMX state emptied at the end.
+TEST(ThreeDNow, IdentificationFindsItAndLeavesTheMmxStateEmpty) {
+    // An MMX instruction marks every x87 register in use.
+    asm volatile("pxor %mm0, %mm0");
+    EXPECT_NE(x87_tags(), 0xFFFF);
+    CpuIdentity r{};
+    uint32_t bits = identify_cpu(&r);
+    EXPECT_EQ(x87_tags(), 0xFFFF);
+    EXPECT_EQ(identify_cpu(nullptr), bits);
+    EXPECT_STREQ(r.vendor, "AuthenticAMD");
+    EXPECT_EQ(r.family, 15u);
+    EXPECT_STREQ(r.name, "AMD Opteron Model 2");
+    const uint32_t expected = kCpuMmx | kCpuSse | kCpuSse2 | kCpu3DNow | kCpuTsc | kCpuMsr;
+    EXPECT_EQ(bits, expected);
+}
 
 // Each wrapper leaves the multimedia state: MMX code marks every x87 register in use, and a
 // 32-bit caller then takes the float result on a full x87 stack (a NaN on real processors).
