@@ -2,6 +2,7 @@
 #include <algorithm>
 
 #include <cstring>
+#include <ctime>
 #include <string>
 
 #include "sysinfo/cpu_clock.h"
@@ -13,6 +14,17 @@ std::string name_of(uint32_t family, uint32_t model, const char* vendor) {
     std::memset(name, 'x', sizeof name);
     cpu_model_name(family, model, vendor, name);
     return name;
+}
+
+std::tm local_time_of(int year, int month, int day, int hour, int minute, int second) {
+    std::tm t{};
+    t.tm_year = year - 1900;
+    t.tm_mon = month - 1;
+    t.tm_mday = day;
+    t.tm_hour = hour;
+    t.tm_min = minute;
+    t.tm_sec = second;
+    return t;
 }
 
 CpuidLeaves leaves_of(const char* vendor, uint32_t signature, uint32_t flags,
@@ -252,15 +264,8 @@ TEST(MachineText, ItemFormats) {
     EXPECT_EQ(video_memory_mb(30u << 20, 1024, 768, 16, 1), 32u);  // 30 MB + 2 506 752
     EXPECT_EQ(video_memory_mb(0, 1024, 768, 32, 2), 3u);
 
-    std::tm t{};
-    t.tm_year = 103;
-    t.tm_mon = 4;
-    t.tm_mday = 6;
-    t.tm_hour = 8;
-    t.tm_min = 9;
-    t.tm_sec = 10;
     char when[32];
-    format_collection_time(t, when, sizeof when);
+    format_collection_time(local_time_of(2003, 5, 6, 8, 9, 10), when, sizeof when);
     EXPECT_STREQ(when, "2003-05-06 08:09:10");
 
     const char bios[] = "ACPI 1.0\0BIOS Date: 05/06/03\0\0ignored";
@@ -437,14 +442,7 @@ struct FakeMachine : MachinePlatform {
     VersionFacts version() override { return os; }
     std::tm local_time() override {
         calls.push_back("time");
-        std::tm t{};
-        t.tm_year = 126;
-        t.tm_mon = 11;
-        t.tm_mday = 8;
-        t.tm_hour = 7;
-        t.tm_min = 5;
-        t.tm_sec = 9;
-        return t;
+        return local_time_of(2026, 12, 8, 7, 5, 9);
     }
 };
 
