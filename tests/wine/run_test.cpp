@@ -1046,6 +1046,8 @@ TEST_F(Run, MachineInformationHasItsLinesAndGreysTheUnusableBoxes) {
     GetVersionExW(&os_version);
     mhz_average = mhz_count = mhz_text_offset = 0;
     disk_space_text[0] = '\0';
+    // As before the first run of a process: no display mode yet.
+    current_system_entry() = {};
     HWND sse = setup_page.item(QSetupPage::kUseSse);
     HWND amd = setup_page.item(QSetupPage::kUse3dnow);
     EnableWindow(sse, TRUE);
@@ -1107,4 +1109,5 @@ TEST_F(Run, MachineInformationHasItsLinesAndGreysTheUnusableBoxes) {
     format_mhz(mhz_average, clock);
     EXPECT_EQ(std::string(again + mhz_text_offset, kMhzTextWidth), clock);
     current_system_entry() = {};
+    EnableWindow(amd, TRUE);
 }
