@@ -167,13 +167,14 @@ TEST(CpuClock, MeasureMhz) {
 TEST(CpuClock, AverageAndTextInPlace) {
     mhz_average = 0;
     mhz_count = 0;
-    const uint32_t measured[] = {800, 900, 1000};
-    const uint32_t shown[] = {800, 850, 900};
-    for (int i = 0; i < 3; ++i) {
+    // Each step truncates: 800, 900, 1000 average 900; a fourth value of 903 gives 900.75, so 900.
+    const uint32_t measured[] = {800, 900, 1000, 903};
+    const uint32_t shown[] = {800, 850, 900, 900};
+    for (int i = 0; i < 4; ++i) {
         add_to_mhz_average(measured[i]);
         EXPECT_EQ(mhz_average, shown[i]);
     }
-    EXPECT_EQ(mhz_count, 3u);
+    EXPECT_EQ(mhz_count, 4u);
     mhz_average = 0;
     mhz_count = 0;
 
@@ -528,6 +529,11 @@ TEST_F(Collection, PlatformVariantsAndFailures) {
          "\n未 知\n", 1},
         {"no CPUID", [](FakeMachine& m) { m.has_cpuid = false; m.registry_ok = false; },
          "KALVIT-PC\n\n\n未 知\n", 1},
+        {"no SSE: its box greyed out too",
+         [](FakeMachine& m) { m.leaves.flags &= ~(1u << 25); }, "\nMMX \n904  MHz    \n", 1},
+        {"a refinement over no time keeps the first value",
+         [](FakeMachine& m) { m.samples[2].ms = m.samples[0].ms; }, "\nMMX SSE \n866  MHz    \n",
+         1},
         {"no DirectDraw object", [](FakeMachine& m) { m.display_ok = false; }, "866  MHz    \n",
          0},
         {"no BIOS key", [](FakeMachine& m) { m.bios_ok = false; }, "\nUnknow\n总共128M", 1},
@@ -558,6 +564,9 @@ TEST_F(Collection, PlatformVariantsAndFailures) {
         EXPECT_EQ(collect_machine_info(m, text), c.result) << c.what;
         EXPECT_NE(std::strstr(text, c.present), nullptr) << c.what << ":\n" << text;
         EXPECT_FALSE(collecting) << c.what;
+        const bool sse = m.has_cpuid && (m.leaves.flags & (1u << 25)) != 0;
+        EXPECT_EQ(std::count(m.disabled.begin(), m.disabled.end(), kCheckBoxSse), sse ? 0 : 1)
+            << c.what;
         if (!(m.leaves.flags & (1u << 4)) || !m.has_cpuid) {
             EXPECT_EQ(std::count(m.calls.begin(), m.calls.end(), "sample"), 0) << c.what;
         }
