@@ -37,20 +37,9 @@ KeyOwner create_settings() {
     return KeyOwner(key);
 }
 
-bool is_lead_byte(char c) {
-    unsigned b = static_cast<unsigned char>(c);
-    return b >= 0x81 && b <= 0xFE;
-}
-
 // Copies GBK text into a buffer of `size` bytes, cut so that no double-byte character is split.
 void copy_gbk_cut(char* dest, size_t size, const std::string& text) {
-    size_t end = 0;
-    while (end < text.size()) {
-        size_t width = is_lead_byte(text[end]) ? 2 : 1;
-        if (end + width > text.size() || end + width > size - 1)
-            break;
-        end += width;
-    }
+    size_t end = gbk_fit_length(text, size - 1);
     std::memcpy(dest, text.data(), end);
     dest[end] = '\0';
 }

@@ -16,16 +16,8 @@
 namespace {
 constexpr size_t kRegistryTextLimit = 255;
 
-// The longest start of a GBK text that fits in limit bytes and ends on a whole character.
 std::string cut_gbk(std::string text, size_t limit) {
-    size_t n = 0;
-    while (n < text.size()) {
-        size_t width = static_cast<unsigned char>(text[n]) >= 0x81 ? 2 : 1;
-        if (n + width > limit || n + width > text.size())
-            break;
-        n += width;
-    }
-    text.resize(n);
+    text.resize(gbk_fit_length(text, limit));
     return text;
 }
 

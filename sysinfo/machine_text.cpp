@@ -4,6 +4,9 @@
 #include <cstdio>
 #include <cstring>
 
+#include "sysinfo/cpu_id.h"
+#include "ui/gbk.h"
+
 const char kInfoLabels[kInfoLabelCount][kInfoLabelSize] = {
     "机器名",  "处理器",   "CPU特性",  "CPU主频",  "显  卡",   "显卡ID",
     "显存容量", "显卡模式", "硬盘空间", "BIOS类型", "BIOS日期", "物理内存",
@@ -16,16 +19,7 @@ size_t InfoText::length() const { return strnlen(text_, capacity_ - 1); }
 
 void InfoText::append(const char* gbk) {
     size_t at = length();
-    size_t room = capacity_ - 1 - at;
-    size_t n = 0;
-    // Whole characters only: a lead byte (0x81-0xFE) takes its trail byte with it.
-    while (gbk[n] != '\0') {
-        unsigned char c = static_cast<unsigned char>(gbk[n]);
-        size_t width = (c >= 0x81 && c <= 0xFE && gbk[n + 1] != '\0') ? 2 : 1;
-        if (n + width > room)
-            break;
-        n += width;
-    }
+    size_t n = gbk_fit_length(gbk, capacity_ - 1 - at);
     std::memcpy(text_ + at, gbk, n);
     text_[at + n] = '\0';
 }
@@ -40,9 +34,9 @@ void InfoText::appendf(const char* format, ...) {
 }
 
 void feature_words(uint32_t features, char* buffer, size_t size) {
-    std::snprintf(buffer, size, "%s%s%s%s", (features & 0x01) ? "MMX " : "",
-                  (features & 0x02) ? "SSE " : "", (features & 0x04) ? "SSE2 " : "",
-                  (features & 0x08) ? "3DNOW " : "");
+    std::snprintf(buffer, size, "%s%s%s%s", (features & kCpuMmx) ? "MMX " : "",
+                  (features & kCpuSse) ? "SSE " : "", (features & kCpuSse2) ? "SSE2 " : "",
+                  (features & kCpu3DNow) ? "3DNOW " : "");
 }
 
 uint32_t rounded_memory_mb(uint64_t total_bytes) {

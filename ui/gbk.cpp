@@ -81,3 +81,15 @@ FILE* open_gbk(const char* gbk_path, const char* mode) { return std::fopen(gbk_p
 
 bool remove_gbk(const char* gbk_path) { return std::remove(gbk_path) == 0 || errno == ENOENT; }
 #endif
+
+size_t gbk_fit_length(std::string_view gbk, size_t limit) {
+    size_t n = 0;
+    while (n < gbk.size()) {
+        unsigned char c = static_cast<unsigned char>(gbk[n]);
+        size_t width = c >= 0x81 && c <= 0xFE ? 2 : 1;
+        if (n + width > limit || n + width > gbk.size())
+            break;
+        n += width;
+    }
+    return n;
+}

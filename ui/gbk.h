@@ -8,6 +8,10 @@
 std::wstring to_wide(std::string_view gbk);
 std::string to_gbk(std::wstring_view wide);
 
+// The length of the longest start of a GBK text that fits in limit bytes and ends on a whole
+// character: a lead byte (0x81-0xFE) is never kept without the byte after it.
+size_t gbk_fit_length(std::string_view gbk, size_t limit);
+
 // fopen for a GBK path (on Windows through the wide file API).
 FILE* open_gbk(const char* gbk_path, const char* mode);
 // remove() for a GBK path; true when the file is gone afterwards.
