@@ -4,6 +4,7 @@
 #include <vector>
 
 #ifdef _WIN32
+#include <io.h>
 #include <windows.h>
 
 static constexpr UINT kGbkCodePage = 936;
@@ -37,8 +38,16 @@ bool remove_gbk(const char* gbk_path) {
     return _wremove(to_wide(gbk_path).c_str()) == 0 || errno == ENOENT;
 }
 
+bool replace_gbk(const char* gbk_from, const char* gbk_to) {
+    return MoveFileExW(to_wide(gbk_from).c_str(), to_wide(gbk_to).c_str(),
+                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
+}
+
+bool sync_file(FILE* file) { return std::fflush(file) == 0 && _commit(_fileno(file)) == 0; }
+
 #else
 #include <iconv.h>
+#include <unistd.h>
 
 namespace {
 // Converts with iconv; unconvertible bytes are dropped, as the Windows converters replace them.
@@ -80,6 +89,12 @@ std::string to_gbk(std::wstring_view wide) {
 FILE* open_gbk(const char* gbk_path, const char* mode) { return std::fopen(gbk_path, mode); }
 
 bool remove_gbk(const char* gbk_path) { return std::remove(gbk_path) == 0 || errno == ENOENT; }
+
+bool replace_gbk(const char* gbk_from, const char* gbk_to) {
+    return std::rename(gbk_from, gbk_to) == 0;
+}
+
+bool sync_file(FILE* file) { return std::fflush(file) == 0 && fsync(fileno(file)) == 0; }
 #endif
 
 size_t gbk_fit_length(std::string_view gbk, size_t limit) {

@@ -16,3 +16,7 @@ size_t gbk_fit_length(std::string_view gbk, size_t limit);
 FILE* open_gbk(const char* gbk_path, const char* mode);
 // remove() for a GBK path; true when the file is gone afterwards.
 bool remove_gbk(const char* gbk_path);
+// Renames a GBK path over another, replacing it when it exists; true on success.
+bool replace_gbk(const char* gbk_from, const char* gbk_to);
+// Writes a stream's buffers through to the disk (not only to the system's cache).
+bool sync_file(FILE* file);

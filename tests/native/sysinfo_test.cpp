@@ -599,3 +599,90 @@ TEST_F(Collection, OverlongItemsStayWithinTheText) {
     // The clock still sits early in the text and was refined in place.
     EXPECT_EQ(std::string(text + mhz_text_offset, 13), "904  MHz    \n");
 }
+
+#include "sysinfo/info_rows.h"
+
+TEST(InfoRows, OptionWordsInTheirOrder) {
+    const std::pair<uint32_t, const char*> cases[] = {
+        {0, "标准设置 "},
+        {0x10 | 0x1, "CACHED BIG_BLOCK "},
+        {0x1000, "SSE "},
+        {0x100, "3DNOW "},
+        {0x1 | 0x10 | 0x100 | 0x1000, "CACHED BIG_BLOCK SSE 3DNOW "},
+    };
+    for (const auto& [flags, words] : cases) {
+        char buffer[64];
+        option_words(flags, buffer, sizeof buffer);
+        EXPECT_STREQ(buffer, words) << flags;
+    }
+}
+
+TEST(InfoRows, LinesSplitAtLineFeedsAndTheOptionWordsFollowTheLongerText) {
+    static InfoRows one, two;
+    std::memset(one, 'x', sizeof one);
+    std::string fifteen;
+    for (int i = 0; i < 15; ++i)
+        fifteen += "line" + std::to_string(i) + "\n";
+    // The shorter text's last line has no line feed: the words go behind row 15 of both.
+    EXPECT_EQ(fill_info_columns(fifteen.c_str(), 0, "a\nb\nc", 0x11, one, two), 15);
+    EXPECT_STREQ(one[0], "line0");
+    EXPECT_STREQ(one[14], "line14");
+    EXPECT_STREQ(one[15], "标准设置 ");
+    EXPECT_STREQ(one[16], "");
+    EXPECT_STREQ(two[2], "c");
+    EXPECT_STREQ(two[15], "CACHED BIG_BLOCK ");
+    EXPECT_STREQ(two[3], "");
+
+    // The second text longer: the first machine's words go down to its row.
+    EXPECT_EQ(fill_info_columns("a\nb", 0, fifteen.c_str(), 0x1000, one, two), 15);
+    EXPECT_STREQ(one[15], "标准设置 ");
+    EXPECT_STREQ(two[15], "SSE ");
+
+    // The text without a line feed at its end: the words are appended to its last line.
+    EXPECT_EQ(fill_info_columns("a\nb", 0, "", 0, one, two), 1);
+    EXPECT_STREQ(one[1], "b标准设置 ");
+    EXPECT_STREQ(two[0], "");
+    EXPECT_STREQ(two[1], "标准设置 ");
+}
+
+TEST(InfoRows, LongTextsStayInsideTheTables) {
+    static InfoRows one, two;
+    // 40 lines: 32 rows are kept and the words stand at the end of the last one.
+    std::string forty;
+    for (int i = 0; i < 40; ++i)
+        forty += "L" + std::to_string(i) + "\n";
+    EXPECT_EQ(fill_info_columns(forty.c_str(), 0x1000, "", 0, one, two), 40);
+    EXPECT_STREQ(one[31], "L31SSE ");
+    EXPECT_STREQ(two[31], "标准设置 ");
+    // Exactly 32 line feeds: the row after the last is past the table, so the last one.
+    std::string thirty_two;
+    for (int i = 0; i < 32; ++i)
+        thirty_two += "M" + std::to_string(i) + "\n";
+    std::memset(two, 'x', sizeof two);
+    EXPECT_EQ(fill_info_columns(thirty_two.c_str(), 0, "", 0x100, one, two), 32);
+    EXPECT_STREQ(one[31], "M31标准设置 ");
+    EXPECT_STREQ(two[31], "3DNOW ");
+
+    // A line of exactly 255 bytes reaches the limit: the split ends with it.
+    EXPECT_EQ(split_info_rows((std::string(255, 'w') + "\nnext\n").c_str(), one), 2);
+    EXPECT_EQ(std::strlen(one[0]), 255u);
+    EXPECT_STREQ(one[1], "");
+
+    // A line of 300 bytes of two-byte characters ends the split at 254 bytes (whole characters).
+    std::string wide_line;
+    for (int i = 0; i < 150; ++i)
+        wide_line += "中";
+    const std::string text = "x\n" + wide_line + "\nafter\n";
+    EXPECT_EQ(split_info_rows(text.c_str(), one), 3);
+    EXPECT_EQ(std::strlen(one[1]), 254u);
+    EXPECT_STREQ(one[2], "");
+
+    // A full row makes room for the words by losing its end, never half a character.
+    split_info_rows(("a" + wide_line).c_str(), one);
+    append_option_words(one, 0, 0x11);
+    const size_t n = std::strlen(one[0]);
+    EXPECT_LE(n, 255u);
+    EXPECT_EQ(std::string(one[0] + n - 17), "CACHED BIG_BLOCK ");
+    EXPECT_EQ((n - 17 - 1) % 2, 0u) << "a half character before the words";
+    EXPECT_EQ(n, 254u);
+}
