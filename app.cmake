@@ -1,5 +1,4 @@
 # kalvit.exe: the pages and the application shell over the thin Win32 layer (ui/).
-add_subdirectory(pages)
 add_subdirectory(infopage)
 
 add_library(kalvit_app STATIC
@@ -8,7 +7,10 @@ add_library(kalvit_app STATIC
     engine/blit_test.cpp
     engine/directx.cpp
     engine/test_run.cpp
+    pages/comparison_chart.cpp
+    pages/contrast_page.cpp
     sysinfo/machine_info_win.cpp
+    sysinfo/mi_dlg.cpp
     shell/bench_app.cpp
     shell/main_frame.cpp
     shell/msg_pump.cpp
@@ -26,3 +28,7 @@ set_target_properties(kalvit PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_
 
 # The DirectDraw error names, delivered beside the program (made by tools/make-dderr.py).
 configure_file(${PROJECT_SOURCE_DIR}/data/dderr.txt ${CMAKE_BINARY_DIR}/dderr.txt COPYONLY)
+# The machine records a first start finds: the base system alone (our own information text).
+foreach(records kalvit.dat kalvitif.dat)
+    configure_file(${PROJECT_SOURCE_DIR}/data/${records} ${CMAKE_BINARY_DIR}/${records} COPYONLY)
+endforeach()

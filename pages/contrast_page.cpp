@@ -1,7 +1,306 @@
 #include "pages/contrast_page.h"
 
+#include <commctrl.h>
+#include <shellapi.h>
+#include <windowsx.h>
+
+#include "engine/model.h"
 #include "engine/run_flags.h"
+#include "pages/record_store.h"
+#include "shell/config_file.h"
+#include "shell/main_frame.h"
+#include "shell/msg_pump.h"
+#include "shell/sheet.h"
+#include "sysinfo/machine_info_win.h"
+#include "ui/app.h"
+#include "ui/gbk.h"
+#include "ui/text.h"
 
 int contrast_selectors_filled = 0;
 
-bool qcontrast_page::on_set_active() { return !test_running; }
+namespace {
+constexpr UINT kLinkPeriodMs = 500;
+constexpr int kLinkX = 180, kLinkY = 100, kLinkRight = 280, kLinkBottom = 120;
+constexpr char kLinkText[] = "上网比较！";
+constexpr int kAppIcon = 128;
+
+void refill_info_after_resize() { contrast_page.fill_info_dialog(); }
+
+HCURSOR hand_cursor() { return LoadCursorW(ui::App::instance(), MAKEINTRESOURCEW(qcontrast_page::kHandCursor)); }
+
+void insert_column(HWND list, int index, const char* gbk_title, int format, int width) {
+    std::wstring title = to_wide(gbk_title);
+    LVCOLUMNW column{};
+    column.mask = LVCF_FMT | LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM;
+    column.fmt = format;
+    column.cx = width;
+    column.pszText = title.data();
+    column.iSubItem = index;
+    SendMessageW(list, LVM_INSERTCOLUMNW, static_cast<WPARAM>(index),
+                 reinterpret_cast<LPARAM>(&column));
+}
+} // namespace
+
+qcontrast_page::qcontrast_page() : PropertyPage(kTemplate), info_dlg_(refill_info_after_resize) {}
+
+bool qcontrast_page::on_set_active() {
+    if (test_running)
+        return false;
+    if (!link_font_)
+        link_font_.reset(CreateFontW(20, 0, 0, 0, FW_BOLD, FALSE, TRUE, FALSE, GB2312_CHARSET,
+                                     OUT_TT_PRECIS, 0x20, DEFAULT_QUALITY, DEFAULT_PITCH,
+                                     L"宋体"));
+    SetTimer(hwnd(), kLinkTimer, kLinkPeriodMs, nullptr);
+    if (!contrast_selectors_filled) {
+        fill_selector(kMachine1, machine_list.stored_count + 1);
+        fill_selector(kMachine2, machine_list.stored_count + 1);
+        select(kMachine1, machine_list.stored_count);
+        select(kMachine2, 0);
+        contrast_selectors_filled = 1;
+    }
+    refresh_comparison();
+    return true;
+}
+
+bool qcontrast_page::on_kill_active() {
+    follow_selection_ = true;
+    link_font_.reset();
+    return true;
+}
+
+void qcontrast_page::on_destroyed() {
+    KillTimer(hwnd(), kLinkTimer);
+    link_font_.reset();
+    PropertyPage::on_destroyed();
+}
+
+void qcontrast_page::fill_selector(int id, int count) {
+    HWND combo = item(id);
+    SendMessageW(combo, CB_RESETCONTENT, 0, 0);
+    for (int i = 0; i < count && i < kMachineSlots; ++i)
+        SendMessageW(combo, CB_ADDSTRING, 0,
+                     reinterpret_cast<LPARAM>(to_wide(machine_list.entries[i].name).c_str()));
+    SendMessageW(combo, WM_SETFONT, reinterpret_cast<WPARAM>(frame_gdi.text_font.get()), TRUE);
+}
+
+int qcontrast_page::selection(int id) const {
+    LRESULT index = SendMessageW(item(id), CB_GETCURSEL, 0, 0);
+    return index == CB_ERR ? -1 : static_cast<int>(index);
+}
+
+void qcontrast_page::select(int id, int index) {
+    SendMessageW(item(id), CB_SETCURSEL, static_cast<WPARAM>(index), 0);
+}
+
+void qcontrast_page::redraw_now() {
+    RedrawWindow(hwnd(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
+}
+
+void qcontrast_page::refill_visible_info() {
+    if (info_dlg_.hwnd() != nullptr && IsWindowVisible(info_dlg_.hwnd()))
+        fill_info_dialog();
+}
+
+void qcontrast_page::on_store() {
+    int index = 0;
+    const std::string typed = item_text(kMachine1);
+    switch (store_current_machine(machine_list, typed.c_str(), index)) {
+    case StoreResult::kRefused:
+        SetFocus(item(kMachine1));
+        return;
+    case StoreResult::kDeclined:
+        return;
+    case StoreResult::kStored:
+        break;
+    }
+    fill_selector(kMachine1, machine_list.stored_count);
+    select(kMachine1, index);
+    const int second = selection(kMachine2);
+    fill_selector(kMachine2, machine_list.stored_count);
+    select(kMachine2, second);
+    if (!save_stored_machine(machine_list, real_record_files()))
+        return;
+    redraw_now();
+    refill_visible_info();
+}
+
+void qcontrast_page::on_delete() {
+    int index = selection(kMachine1);
+    switch (delete_machine(machine_list, index)) {
+    case DeleteResult::kRefused:
+        SetFocus(item(kMachine1));
+        return;
+    case DeleteResult::kTooFew:
+        redraw_now();
+        return;
+    case DeleteResult::kDeclined:
+        return;
+    case DeleteResult::kDeleted:
+        break;
+    }
+    int second = selection(kMachine2);
+    // Machine 2 stays on its machine: those after the deleted one moved up, and the deleted one
+    // itself gives way to the machine before it.
+    if (second >= index)
+        second -= 1;
+    fill_selector(kMachine1, machine_list.stored_count);
+    select(kMachine1, machine_list.stored_count - 1);
+    fill_selector(kMachine2, machine_list.stored_count);
+    select(kMachine2, second);
+    if (!save_machine_list(machine_list, real_record_files()))
+        return;
+    redraw_now();
+    refill_visible_info();
+}
+
+void qcontrast_page::fill_info_dialog() {
+    info_refilling = true;
+    const int count = machine_list.stored_count;
+    int first = selection(kMachine1);
+    int second = selection(kMachine2);
+    const bool exists = info_dlg_.hwnd() != nullptr;
+    if (!exists || ((first == count || second == count) && !info_dlg_.refilling()))
+        collect_machine_info(current_system_entry().info_text);
+    if (first < 0 || first > count)
+        first = count;
+    if (second < 0 || second > count)
+        second = count;
+
+    if (!exists) {
+        if (!info_dlg_.create(main_frame.hwnd())) {
+            info_refilling = false;
+            return;
+        }
+        RECT r{};
+        GetWindowRect(info_dlg_.hwnd(), &r);
+        SetWindowPos(info_dlg_.hwnd(), nullptr, GetSystemMetrics(SM_CXSCREEN) - (r.right - r.left),
+                     0, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+        HICON icon = LoadIconW(ui::App::instance(), MAKEINTRESOURCEW(kAppIcon));
+        SendMessageW(info_dlg_.hwnd(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
+        insert_column(info_dlg_.list(), 0, "  名  称", LVCFMT_CENTER, QMiDlg::kLabelWidth);
+    } else {
+        SendMessageW(info_dlg_.list(), LVM_DELETECOLUMN, 2, 0);
+        SendMessageW(info_dlg_.list(), LVM_DELETECOLUMN, 1, 0);
+    }
+    HWND list = info_dlg_.list();
+    QMsgPump(list);
+    QMsgPump(info_dlg_.hwnd());
+
+    RECT r{};
+    GetWindowRect(list, &r);
+    const int visible_rows = (r.bottom - r.top) / QMiDlg::kRowHeight + 1;
+    const int width =
+        (r.right - r.left - GetSystemMetrics(SM_CXVSCROLL) - QMiDlg::kLabelWidth) / 2;
+    const MachineRecord& m1 = machine_list.entries[first];
+    const MachineRecord& m2 = machine_list.entries[second];
+    insert_column(list, 1, m1.name, LVCFMT_LEFT, width);
+    insert_column(list, 2, m2.name, LVCFMT_LEFT, width);
+
+    const int j = fill_info_columns(m1.info_text, m1.option_flags, m2.info_text, m2.option_flags,
+                                    mi_rows1, mi_rows2);
+    info_dlg_.show_current_in(first == count, second == count);
+    const int rows = j > visible_rows ? j : visible_rows;
+    SendMessageW(list, LVM_DELETEALLITEMS, 0, 0);
+    for (int i = 0; i <= rows; ++i) {
+        LVITEMW row{};
+        row.mask = LVIF_TEXT;
+        row.iItem = i;
+        row.pszText = const_cast<wchar_t*>(L"");
+        SendMessageW(list, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&row));
+    }
+    ShowWindow(info_dlg_.hwnd(), SW_SHOW);
+    info_refilling = false;
+}
+
+void qcontrast_page::draw_link(COLORREF colour) {
+    ui::WindowDc dc(hwnd());
+    if (dc.get() == nullptr)
+        return;
+    ui::ScopedSelect font(dc.get(), link_font_ ? static_cast<HGDIOBJ>(link_font_.get())
+                                               : GetStockObject(DEFAULT_GUI_FONT));
+    SetBkMode(dc.get(), TRANSPARENT);
+    SetTextColor(dc.get(), colour);
+    const std::wstring text = to_wide(kLinkText);
+    TextOutW(dc.get(), kLinkX, kLinkY, text.c_str(), static_cast<int>(text.size()));
+}
+
+void qcontrast_page::paint() {
+    PAINTSTRUCT ps;
+    BeginPaint(hwnd(), &ps);
+    EndPaint(hwnd(), &ps);
+    // The chart goes over what the paint left, once the paint is done.
+    PostMessageW(hwnd(), kRefreshMessage, 0, 0);
+    draw_link(RGB(0, 0, 255));
+}
+
+void qcontrast_page::on_mouse_move(int x, int y) {
+    if (x > kLinkX && x < kLinkRight && y > kLinkY && y < kLinkBottom) {
+        link_hot_ = true;
+        SetCursor(hand_cursor());
+        return;
+    }
+    if (link_hot_)
+        SetCursor(LoadCursorW(nullptr, IDC_ARROW));
+    link_hot_ = false;
+}
+
+bool qcontrast_page::on_command(int id, int code, HWND) {
+    if ((id == kMachine1 || id == kMachine2) && code == CBN_SELCHANGE) {
+        redraw_now();
+        refill_visible_info();
+        return true;
+    }
+    if (id == kMachine1 && code == CBN_EDITCHANGE) {
+        if (!machine_list.current_stored)
+            follow_selection_ = false;
+        return true;
+    }
+    if (code != BN_CLICKED)
+        return false;
+    switch (id) {
+    case kStoreButton:
+        on_store();
+        return true;
+    case kDeleteButton:
+        on_delete();
+        return true;
+    case kInfoButton:
+        fill_info_dialog();
+        return true;
+    default:
+        return false;
+    }
+}
+
+INT_PTR qcontrast_page::dialog_proc(UINT message, WPARAM wparam, LPARAM lparam) {
+    switch (message) {
+    case kRefreshMessage:
+        refresh_comparison();
+        return TRUE;
+    case WM_PAINT:
+        paint();
+        return TRUE;
+    case WM_TIMER:
+        if (wparam == kLinkTimer && IsWindowVisible(hwnd()))
+            draw_link(link_ticks_++ % 2 == 0 ? RGB(255, 255, 0) : RGB(0, 0, 255));
+        return FALSE;
+    case WM_MOUSEMOVE:
+        on_mouse_move(GET_X_LPARAM(lparam), GET_Y_LPARAM(lparam));
+        return FALSE;
+    case WM_LBUTTONDOWN:
+        if (link_hot_)
+            ShellExecuteW(hwnd(), L"open", to_wide(login_url).c_str(), nullptr, nullptr,
+                          SW_SHOWNORMAL);
+        return FALSE;
+    case WM_SETCURSOR:
+        // Over the link the hand stays; the class's arrow would replace it at every move.
+        if (link_hot_ && reinterpret_cast<HWND>(wparam) == hwnd() && LOWORD(lparam) == HTCLIENT) {
+            SetCursor(hand_cursor());
+            SetWindowLongPtrW(hwnd(), DWLP_MSGRESULT, TRUE);
+            return TRUE;
+        }
+        return FALSE;
+    default:
+        return PropertyPage::dialog_proc(message, wparam, lparam);
+    }
+}

@@ -96,6 +96,11 @@
 #define IDC_ABOUT_SUPPORT 1040
 #define IDC_ABOUT_HELP 1041
 
+// Machine-information dialog; the list is made by the dialog inside the frame.
+#define IDD_MACHINE_INFO 172
+#define IDC_MI_FRAME 1076
+#define IDC_MI_LIST 9001
+
 // Score dialog and welcome window.
 #define IDD_SCORE 168
 #define IDC_SCORE_LABEL 1070

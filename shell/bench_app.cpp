@@ -4,8 +4,6 @@
 #include <shlwapi.h>
 
 #include <cstdio>
-#include <cstdlib>
-#include <ctime>
 #include <cstring>
 #include <cwchar>
 
@@ -13,6 +11,7 @@
 #include "engine/directx.h"
 #include "engine/model.h"
 #include "engine/test_run.h"
+#include "pages/record_store.h"
 #include "shell/app_globals.h"
 #include "shell/config_file.h"
 #include "shell/log.h"
@@ -48,6 +47,8 @@ void log_os_version() {
             static_cast<unsigned short>(os_version.dwBuildNumber & 0xFFFF),
             to_gbk(os_version.szCSDVersion).c_str());
 }
+
+void collect_current_info(char* info_text) { collect_machine_info(info_text); }
 
 void bring_welcome_forward() {
     if (welcome_dlg.hwnd() != nullptr)
@@ -123,15 +124,14 @@ int BenchApp::init_instance(const wchar_t* command_line) {
     check_frame_height();
     bring_welcome_forward();
 
-    // The machine records come with their own loader; until then the list holds the built-in
-    // base system, and the current system follows it, cleared, with this machine's information
-    // collected. The bar colours are drawn from a generator seeded with the time.
-    install_base_system(machine_list);
-    MachineRecord& current = current_system_entry();
-    current = {};
-    collect_machine_info(current.info_text);
-    std::snprintf(current.name, kMachineNameSize, "%s", kCurrentSystemName);
-    std::srand(static_cast<unsigned>(std::time(nullptr)));
+    // The machine records, then this machine's information in the current-system entry; the
+    // loader also seeds the bar colours' generator. Without "kalvit.dat" there is no base system
+    // to compare with, and the program ends after the loader's message.
+    if (!load_machine_list(machine_list, real_record_files(), collect_current_info)) {
+        close_welcome();
+        DestroyWindow(main_frame.hwnd());
+        return 0;
+    }
 
     // The options page's display-mode list, filled through a connection opened only for it,
     // in the current mode.

@@ -56,6 +56,15 @@ private:
     HKEY key_ = nullptr;
 };
 
+ClockSample read_clock() {
+    ClockSample s;
+    s.ms = timeGetTime();
+    uint64_t tsc = __rdtsc();
+    s.tsc_low = static_cast<uint32_t>(tsc);
+    s.tsc_high = static_cast<uint32_t>(tsc >> 32);
+    return s;
+}
+
 class WindowsMachine : public MachinePlatform {
 public:
     std::string computer_name() override {
@@ -66,14 +75,7 @@ public:
         return cut_gbk(to_gbk(name), 63);
     }
     uint32_t identify(CpuIdentity& record) override { return identify_cpu(&record); }
-    ClockSample sample() override {
-        ClockSample s;
-        s.ms = timeGetTime();
-        uint64_t tsc = __rdtsc();
-        s.tsc_low = static_cast<uint32_t>(tsc);
-        s.tsc_high = static_cast<uint32_t>(tsc >> 32);
-        return s;
-    }
+    ClockSample sample() override { return read_clock(); }
     void sleep_ms(uint32_t ms) override { Sleep(ms); }
     bool registry_mhz(uint32_t& mhz) override {
         RegistryKey key(HKEY_LOCAL_MACHINE, "HARDWARE\\DESCRIPTION\\System\\CentralProcessor\\0");
@@ -188,4 +190,12 @@ private:
 int collect_machine_info(char* text) {
     WindowsMachine machine;
     return collect_machine_info(machine, text);
+}
+
+bool take_clock_sample(ClockSample& sample) {
+    static const bool has_counter = (identify_cpu(nullptr) & kCpuTsc) != 0;
+    if (!has_counter)
+        return false;
+    sample = read_clock();
+    return true;
 }

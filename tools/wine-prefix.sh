@@ -62,6 +62,11 @@ fi
 install_dir="$WINEPREFIX/drive_c/kalvit"
 mkdir -p "$install_dir/pdata"
 cp "$kalvit_root"/data/kalvtetc.inf "$kalvit_root"/data/dderr.txt "$install_dir/"
+# The machine records are the user's: the delivered pair (the base system alone) only where
+# there are none yet.
+for records in kalvit.dat kalvitif.dat; do
+    [ -e "$install_dir/$records" ] || cp "$kalvit_root/data/$records" "$install_dir/"
+done
 if [ -d "$build_dir/pdata" ]; then
     cp "$build_dir"/pdata/*.bmp "$install_dir/pdata/"
 fi

@@ -56,6 +56,7 @@ struct KeyTraits {
 
 using Bitmap = Owner<HBITMAP, GdiTraits<HBITMAP>>;
 using Brush = Owner<HBRUSH, GdiTraits<HBRUSH>>;
+using Pen = Owner<HPEN, GdiTraits<HPEN>>;
 using Font = Owner<HFONT, GdiTraits<HFONT>>;
 using MemoryDc = Owner<HDC, DcTraits>;
 using Handle = Owner<HANDLE, HandleTraits>;

@@ -428,4 +428,49 @@ bool has_line(const std::vector<std::string>& lines, std::string_view line) {
     return false;
 }
 
+// The screen inside rect as a 24-bit bottom-up BMP file.
+bool capture_screen(const RECT& rect, const std::wstring& path) {
+    const int width = rect.right - rect.left;
+    const int height = rect.bottom - rect.top;
+    if (width <= 0 || height <= 0)
+        return false;
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 24;
+    info.bmiHeader.biCompression = BI_RGB;
+    const DWORD stride = (static_cast<DWORD>(width) * 3 + 3) & ~3u;
+    const DWORD image_size = stride * static_cast<DWORD>(height);
+
+    ui::WindowDc screen(nullptr);
+    ui::MemoryDc memory(CreateCompatibleDC(screen.get()));
+    void* bits = nullptr;
+    ui::Bitmap dib(CreateDIBSection(screen.get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+    if (screen.get() == nullptr || !memory || !dib || bits == nullptr)
+        return false;
+    {
+        ui::ScopedSelect select(memory.get(), dib.get());
+        if (!BitBlt(memory.get(), 0, 0, width, height, screen.get(), rect.left, rect.top, SRCCOPY))
+            return false;
+    }
+    GdiFlush();
+
+    BITMAPFILEHEADER file{};
+    file.bfType = 0x4D42;
+    file.bfOffBits = sizeof(BITMAPFILEHEADER) + sizeof(BITMAPINFOHEADER);
+    file.bfSize = file.bfOffBits + image_size;
+    info.bmiHeader.biSizeImage = image_size;
+    std::string bytes(reinterpret_cast<const char*>(&file), sizeof file);
+    bytes.append(reinterpret_cast<const char*>(&info.bmiHeader), sizeof(BITMAPINFOHEADER));
+    bytes.append(static_cast<const char*>(bits), image_size);
+    return driver::write_file(path, bytes);
+}
+
+bool capture_window(HWND hwnd, const std::wstring& path) {
+    RECT rect{};
+    return GetWindowRect(hwnd, &rect) && capture_screen(rect, path);
+}
+
 } // namespace driver

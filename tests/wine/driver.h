@@ -180,4 +180,8 @@ bool close_window(HWND hwnd);
 std::vector<std::string> read_log_lines(const std::wstring& path);
 bool has_line(const std::vector<std::string>& lines, std::string_view line);
 
+// The screen inside rect, or a window's screen area, saved as a 24-bit BMP file.
+bool capture_screen(const RECT& rect, const std::wstring& path);
+bool capture_window(HWND hwnd, const std::wstring& path);
+
 } // namespace driver

@@ -74,38 +74,6 @@ private:
     }
 };
 
-// The pixels of a window's client area as 0x00RRGGBB, rows top to bottom.
-struct Picture {
-    int width = 0, height = 0;
-    std::vector<uint32_t> pixels;
-    uint32_t at(int x, int y) const { return pixels[static_cast<size_t>(y * width + x)]; }
-};
-Picture capture(HWND hwnd) {
-    Picture p;
-    RECT r{};
-    GetClientRect(hwnd, &r);
-    p.width = r.right;
-    p.height = r.bottom;
-    BITMAPINFO info{};
-    info.bmiHeader = {sizeof(BITMAPINFOHEADER), p.width, -p.height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
-    void* bits = nullptr;
-    ui::WindowDc dc(hwnd);
-    ui::MemoryDc memory(CreateCompatibleDC(dc.get()));
-    ui::Bitmap dib(CreateDIBSection(dc.get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0));
-    if (!dib || bits == nullptr)
-        return p;
-    {
-        ui::ScopedSelect select(memory.get(), dib.get());
-        BitBlt(memory.get(), 0, 0, p.width, p.height, dc.get(), 0, 0, SRCCOPY);
-    }
-    GdiFlush();
-    const auto* px = static_cast<const uint32_t*>(bits);
-    p.pixels.assign(px, px + static_cast<size_t>(p.width) * static_cast<size_t>(p.height));
-    for (uint32_t& v : p.pixels)
-        v &= 0xFFFFFF;
-    return p;
-}
-
 int screen_bits() {
     ui::WindowDc screen(nullptr);
     return GetDeviceCaps(screen.get(), BITSPIXEL);

@@ -65,51 +65,6 @@ std::wstring pad(const std::wstring& text, size_t width) {
     return n >= width ? text : text + std::wstring(width - n, L' ');
 }
 
-// The screen inside rect as a 24-bit bottom-up BMP file.
-bool capture_screen(const RECT& rect, const std::wstring& path) {
-    const int width = rect.right - rect.left;
-    const int height = rect.bottom - rect.top;
-    if (width <= 0 || height <= 0)
-        return false;
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 24;
-    info.bmiHeader.biCompression = BI_RGB;
-    const DWORD stride = (static_cast<DWORD>(width) * 3 + 3) & ~3u;
-    const DWORD image_size = stride * static_cast<DWORD>(height);
-
-    ui::WindowDc screen(nullptr);
-    ui::MemoryDc memory(CreateCompatibleDC(screen.get()));
-    void* bits = nullptr;
-    ui::Bitmap dib(CreateDIBSection(screen.get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0));
-    if (screen.get() == nullptr || !memory || !dib || bits == nullptr)
-        return false;
-    {
-        ui::ScopedSelect select(memory.get(), dib.get());
-        if (!BitBlt(memory.get(), 0, 0, width, height, screen.get(), rect.left, rect.top, SRCCOPY))
-            return false;
-    }
-    GdiFlush();
-
-    BITMAPFILEHEADER file{};
-    file.bfType = 0x4D42;
-    file.bfOffBits = sizeof(BITMAPFILEHEADER) + sizeof(BITMAPINFOHEADER);
-    file.bfSize = file.bfOffBits + image_size;
-    info.bmiHeader.biSizeImage = image_size;
-    std::string bytes(reinterpret_cast<const char*>(&file), sizeof file);
-    bytes.append(reinterpret_cast<const char*>(&info.bmiHeader), sizeof(BITMAPINFOHEADER));
-    bytes.append(static_cast<const char*>(bits), image_size);
-    return driver::write_file(path, bytes);
-}
-
-bool capture_window(HWND hwnd, const std::wstring& path) {
-    RECT rect{};
-    return GetWindowRect(hwnd, &rect) && capture_screen(rect, path);
-}
-
 // Lets the frame's thread work off the click and paint before the picture is taken.
 void settle(HWND frame) {
     for (int i = 0; i < 3; ++i) {
@@ -159,7 +114,7 @@ int shoot(const std::wstring& exe_dir, const std::wstring& out_dir) {
         print(L"shots: running the benchmark\n");
         HWND score = run_to_score(*kalvit, log, 2);
         settle(kalvit->frame);
-        if (!capture_window(score, driver::join_path(out_dir, L"score-window.bmp")))
+        if (!driver::capture_window(score, driver::join_path(out_dir, L"score-window.bmp")))
             throw RunFailure(L"cannot save score-window.bmp");
         close_score(score);
 
@@ -170,7 +125,7 @@ int shoot(const std::wstring& exe_dir, const std::wstring& out_dir) {
             if (shown == nullptr)
                 throw RunFailure(std::wstring(L"page did not show: ") + page.file);
             settle(kalvit->frame);
-            if (!capture_window(kalvit->frame, driver::join_path(out_dir, page.file)))
+            if (!driver::capture_window(kalvit->frame, driver::join_path(out_dir, page.file)))
                 throw RunFailure(std::wstring(L"cannot save ") + page.file);
             if (index == 0)
                 results = result_table(shown);

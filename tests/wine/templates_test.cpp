@@ -155,6 +155,7 @@ const Page pages[] = {
     {168, "Tavoli测试结果", 10, 165, 87, {
         {1070, Label, "当前系统的TavoliMARK为：", 36, 15, 96, 14},
         {IDCANCEL, DefPush, "确  定", 63, 68, 41, 16}, {no_id, Etched, "", 7, 7, 151, 59}}, {}},
+    {172, "机器信息", 9, any, any, {{1076, Etched, "", any, any, any, any}}, {}},
     {171, "欢迎使用《Tavoli测试》", 10, 191, 95, {
         {1079, Centred, "正在初始化，请稍候......", 15, 66, 161, 12},
         {no_id, Etched, "", 7, 7, 177, 81}}, {}},

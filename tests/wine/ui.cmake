@@ -50,6 +50,16 @@ if(TARGET kalvit_app)
     endif()
 endif()
 
+# The comparison page and the machine-information dialog over record files of known machines.
+if(TARGET kalvit_app)
+    kalvit_test(comparison_tests ${CMAKE_CURRENT_LIST_DIR}/comparison_test.cpp)
+    target_link_libraries(comparison_tests PRIVATE kalvit_app kalvit_resources kalvit_ui_driver)
+    target_compile_definitions(comparison_tests PRIVATE KALVIT_BUILD_DIR="${CMAKE_BINARY_DIR}")
+    if(TARGET kalvit_art)
+        add_dependencies(comparison_tests kalvit_art)
+    endif()
+endif()
+
 # tools/bench-run.sh: times the program's own runs from its log.
 add_executable(bench-run ${CMAKE_CURRENT_LIST_DIR}/bench_run.cpp)
 target_link_libraries(bench-run PRIVATE kalvit_ui_driver)

@@ -5,12 +5,14 @@
 #include <cmath>
 #include <cstdio>
 #include <memory>
+#include <regex>
 #include <string>
 #include <vector>
 
 #include "tests/wine/ui_fixture.h"
 #include "tests/wine/window_test_support.h"
 #include "ui/gbk.h"
+#include "ui/text.h"
 // A first start of the real program driven from outside: the pre-test under the welcome
 // window, a run disturbed and stopped, a complete standard run with its score, and a run with
 // both SIMD options. One start serves the suite, in this order.
@@ -330,6 +332,186 @@ TEST_F(FirstStart, BothSimdOptionsShowTheMessageOnceKeepSseAndShowNoScore) {
                              "amd_3dnow=1 , intel_sse=1 , test_3times=0"),
               1);
     EXPECT_TRUE(driver::wait_until([] { return enabled(kAnalysis); }, driver::kStepTimeoutMs));
+}
+
+// The records after the runs above: two machines stored under names typed as a user types,
+// both files written in their formats, a restart that reloads them, a delete that keeps
+// machine 2 on its machine, and the machine-information dialog hidden by Enter.
+namespace records {
+constexpr int kStore = 1031, kDelete = 1034, kInfo = 1040, kMachine1 = 1037, kMachine2 = 1038;
+const std::wstring kFirst = L"Wine测试机", kSecond = L"Wine测试机二";
+const char kBaseName[] = "基本系统: 联想奔月4000 PIII650E";
+
+std::vector<std::string> entries(HWND combo) {
+    std::vector<std::string> out;
+    const LRESULT n = SendMessageW(combo, CB_GETCOUNT, 0, 0);
+    for (int i = 0; i < n; ++i)
+        out.push_back(ui::combo_item_text(combo, i));
+    return out;
+}
+int selected(HWND combo) { return static_cast<int>(SendMessageW(combo, CB_GETCURSEL, 0, 0)); }
+
+// Typed into machine 1's edit field, character by character.
+void type(HWND combo, const std::wstring& name) {
+    HWND edit = GetWindow(combo, GW_CHILD);
+    SendMessageW(edit, EM_SETSEL, 0, -1);
+    PostMessageW(edit, WM_CHAR, VK_BACK, 1);
+    for (wchar_t c : name)
+        PostMessageW(edit, WM_CHAR, c, 1);
+}
+
+// As a user picks an entry: the box notifies the page.
+void choose(HWND page, HWND combo, int index) {
+    SendMessageW(combo, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
+    PostMessageW(page, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(combo), CBN_SELCHANGE),
+                 reinterpret_cast<LPARAM>(combo));
+    driver::responding(page);
+}
+
+} // namespace records
+
+TEST_F(FirstStart, StoredMachinesJoinBothSelectorsAndBothFilesAndSurviveARestart) {
+    using namespace records;
+    ASSERT_NE(p_->sheet, nullptr);
+    // The run's speeds as the test page shows them (the comparison page has boxes of the same
+    // ids).
+    HWND test = driver::select_page(p_->sheet, 0, kStart);
+    ASSERT_NE(test, nullptr);
+    auto shown = [&](int id) { return std::stod(driver::window_text_gbk(GetDlgItem(test, id))); };
+    const double integer = shown(1017), floating = shown(1022), disk = shown(1021),
+                 memory = shown(1019);
+    HWND page = driver::select_page(p_->sheet, 1, kStore);
+    ASSERT_NE(page, nullptr);
+    HWND one = GetDlgItem(page, kMachine1), two = GetDlgItem(page, kMachine2);
+    const std::vector<std::string> fresh = {kBaseName, "当前系统"};
+    EXPECT_EQ(entries(one), fresh);
+    EXPECT_EQ(entries(two), fresh);
+    EXPECT_TRUE(driver::wait_until([&] { return IsWindowEnabled(GetDlgItem(page, kStore)); },
+                                   driver::kStepTimeoutMs));
+    const std::wstring dat = driver::join_path(p_->inst->dir, L"kalvit.dat");
+    const std::wstring inf = driver::join_path(p_->inst->dir, L"kalvitif.dat");
+    const std::string records_before = driver::read_file(dat).value_or("");
+    const std::string texts_before = driver::read_file(inf).value_or("");
+    ASSERT_FALSE(records_before.empty());
+
+    type(one, kFirst);
+    ASSERT_TRUE(driver::wait_until([&] { return driver::window_text(one) == kFirst; },
+                                   driver::kStepTimeoutMs));
+    PostMessageW(GetDlgItem(page, kStore), BM_CLICK, 0, 0);
+    const std::vector<std::string> stored = {kBaseName, to_gbk(kFirst)};
+    ASSERT_TRUE(driver::wait_until([&] { return entries(one) == stored; }, driver::kStepTimeoutMs))
+        << to_gbk(driver::describe_state(*p_->process));
+    EXPECT_EQ(entries(two), stored) << "the current system is no longer offered";
+    EXPECT_EQ(selected(one), 1);
+    EXPECT_EQ(selected(two), 0);
+
+    // The numbers line: the run's speeds with two decimals, the SSE flag of the last run, and
+    // its display mode.
+    const std::string records = driver::read_file(dat).value_or("");
+    ASSERT_EQ(records.compare(0, records_before.size(), records_before), 0);
+    std::smatch m;
+    const std::string name_line = "<" + to_gbk(kFirst) + "\r\n";
+    ASSERT_EQ(records.compare(records_before.size(), name_line.size(), name_line), 0) << records;
+    const std::string added = records.substr(records_before.size() + name_line.size());
+    ASSERT_TRUE(std::regex_match(
+        added, m,
+        std::regex(" ( *[0-9]+\\.[0-9]{2}) ( *[0-9]+\\.[0-9]{2}) ( *[0-9]+\\.[0-9]{2})"
+                   " ( *[0-9]+\\.[0-9]{2}) ( *[0-9]+\\.[0-9]{2}) 00001000 [0-9]+ [0-9]+ (16|32)\r\n")))
+        << added;
+    // Integer, floating point and disk show two decimals on the test page too.
+    EXPECT_EQ(std::stod(m[1]), integer);
+    EXPECT_EQ(std::stod(m[2]), floating);
+    EXPECT_EQ(std::stod(m[5]), disk);
+    EXPECT_NEAR(std::stod(m[3]), memory, 0.05);
+    const std::string texts = driver::read_file(inf).value_or("");
+    ASSERT_EQ(texts.compare(0, texts_before.size(), texts_before), 0);
+    const std::string text_added = texts.substr(texts_before.size());
+    EXPECT_EQ(text_added.back(), '\0');
+    EXPECT_EQ(text_added.find('\0'), text_added.size() - 1);
+    // Written in text mode: every line ends with CR LF.
+    for (size_t at = 0; (at = text_added.find('\n', at)) != std::string::npos; ++at)
+        EXPECT_TRUE(at > 0 && text_added[at - 1] == '\r') << at;
+    int lines = 0;
+    for (size_t at = 0; (at = text_added.find("\r\n", at)) != std::string::npos; at += 2)
+        ++lines;
+    EXPECT_GE(lines, 14);
+    for (const wchar_t* left : {L"kalvit.dat.tmp", L"kalvitif.dat.tmp", L"kalvitif.dat.bak"})
+        EXPECT_FALSE(driver::file_exists(driver::join_path(p_->inst->dir, left)));
+
+    // A second name: a new record again, after the first.
+    type(one, kSecond);
+    ASSERT_TRUE(driver::wait_until([&] { return driver::window_text(one) == kSecond; },
+                                   driver::kStepTimeoutMs));
+    PostMessageW(GetDlgItem(page, kStore), BM_CLICK, 0, 0);
+    const std::vector<std::string> both = {kBaseName, to_gbk(kFirst), to_gbk(kSecond)};
+    ASSERT_TRUE(driver::wait_until([&] { return entries(one) == both; }, driver::kStepTimeoutMs));
+
+    // A restart reloads both.
+    driver::close_window(p_->frame);
+    ASSERT_TRUE(p_->process->wait_exit(driver::kStepTimeoutMs).has_value());
+    p_->frame = p_->sheet = nullptr;
+    p_->process = uitest::start(*p_->inst);
+    ASSERT_TRUE(p_->process.has_value());
+    p_->frame = uitest::wait_for_frame(*p_->process);
+    ASSERT_NE(p_->frame, nullptr);
+    p_->sheet = driver::find_sheet(p_->frame);
+    // Start-up goes on for a moment after the frame shows.
+    ASSERT_TRUE(driver::wait_until(
+        [&] { return (page = driver::select_page(p_->sheet, 1, kStore, 1000)) != nullptr; },
+        driver::kStartTimeoutMs))
+        << to_gbk(driver::describe_state(*p_->process));
+    std::vector<std::string> offered = both;
+    offered.push_back("当前系统");
+    EXPECT_EQ(entries(GetDlgItem(page, kMachine1)), offered);
+    EXPECT_EQ(entries(GetDlgItem(page, kMachine2)), offered);
+}
+
+TEST_F(FirstStart, DeletingBeforeMachineTwoKeepsItAndEnterHidesTheInformationDialog) {
+    using namespace records;
+    ASSERT_NE(p_->sheet, nullptr);
+    HWND page = driver::select_page(p_->sheet, 1, kStore);
+    ASSERT_NE(page, nullptr);
+    HWND one = GetDlgItem(page, kMachine1), two = GetDlgItem(page, kMachine2);
+    ASSERT_EQ(SendMessageW(one, CB_GETCOUNT, 0, 0), 4);
+    choose(page, two, 2);
+    choose(page, one, 1);
+    ASSERT_TRUE(driver::wait_until([&] { return IsWindowEnabled(GetDlgItem(page, kDelete)); },
+                                   driver::kStepTimeoutMs));
+    PostMessageW(GetDlgItem(page, kDelete), BM_CLICK, 0, 0);
+    std::optional<driver::MessageBoxInfo> ask =
+        driver::wait_for_message_box(p_->process->id(), driver::kStepTimeoutMs);
+    ASSERT_TRUE(ask.has_value());
+    EXPECT_EQ(to_gbk(ask->text), "确认要删除记录：\n\" " + to_gbk(kFirst) + " \" ?");
+    PostMessageW(ask->box, WM_COMMAND, MAKEWPARAM(IDYES, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(GetDlgItem(ask->box, IDYES)));
+    const std::vector<std::string> left = {kBaseName, to_gbk(kSecond)};
+    ASSERT_TRUE(driver::wait_until([&] { return entries(one) == left; }, driver::kStepTimeoutMs));
+    EXPECT_EQ(selected(two), 1);
+    EXPECT_EQ(ui::combo_item_text(two, selected(two)), to_gbk(kSecond));
+    const std::string records =
+        driver::read_file(driver::join_path(p_->inst->dir, L"kalvit.dat")).value_or("");
+    EXPECT_EQ(records.find("<" + to_gbk(kFirst) + "\r"), std::string::npos);
+    EXPECT_NE(records.find("<" + to_gbk(kSecond) + "\r"), std::string::npos);
+
+    // The information dialog at the screen's right edge; Enter hides it, the button shows it.
+    PostMessageW(GetDlgItem(page, kInfo), BM_CLICK, 0, 0);
+    HWND info = nullptr;
+    ASSERT_TRUE(driver::wait_until([&] { return (info = top_window(L"机器信息")) != nullptr; },
+                                   driver::kStepTimeoutMs));
+    RECT r{};
+    GetWindowRect(info, &r);
+    EXPECT_EQ(r.right, GetSystemMetrics(SM_CXSCREEN));
+    EXPECT_EQ(r.top, 0);
+    HWND list = GetDlgItem(info, 9001);
+    ASSERT_NE(list, nullptr);
+    PostMessageW(list, WM_KEYDOWN, VK_RETURN, 1);
+    PostMessageW(list, WM_KEYUP, VK_RETURN, 0xC0000001);
+    EXPECT_TRUE(driver::wait_until([&] { return !IsWindowVisible(info); }, driver::kStepTimeoutMs));
+    EXPECT_TRUE(IsWindow(info)) << "hidden, not destroyed";
+    EXPECT_TRUE(driver::has_line(log(), "QMiDlg::OnOK: no quit_flag , so hide"));
+    PostMessageW(GetDlgItem(page, kInfo), BM_CLICK, 0, 0);
+    EXPECT_TRUE(driver::wait_until([&] { return IsWindowVisible(info) != FALSE; },
+                                   driver::kStepTimeoutMs));
 }
 
 } // namespace
