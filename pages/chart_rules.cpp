@@ -53,7 +53,11 @@ int bar_top(int bottom, int scale, float value) {
     const int baseline = bottom - 55;
     if (!(value > 0.0f))
         return baseline;
-    const float top = static_cast<float>(baseline) - static_cast<float>(kRowStep * scale) * value;
+    // Each step rounded to single precision, so that the x87 build's extended registers draw the
+    // same pixels as SSE does.
+    volatile float rounded = value;
+    volatile float height = static_cast<float>(kRowStep * scale) * rounded;
+    volatile float top = static_cast<float>(baseline) - height;
     // Anything at or above the limit, a height too large for an int included, stops there.
     if (top <= kBarTopLimit)
         return kBarTopLimit;

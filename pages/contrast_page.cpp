@@ -6,6 +6,7 @@
 
 #include "engine/model.h"
 #include "engine/run_flags.h"
+#include "pages/link_cursor.h"
 #include "pages/record_store.h"
 #include "shell/config_file.h"
 #include "shell/main_frame.h"
@@ -25,8 +26,6 @@ constexpr char kLinkText[] = "上网比较！";
 constexpr int kAppIcon = 128;
 
 void refill_info_after_resize() { contrast_page.fill_info_dialog(); }
-
-HCURSOR hand_cursor() { return LoadCursorW(ui::App::instance(), MAKEINTRESOURCEW(qcontrast_page::kHandCursor)); }
 
 void insert_column(HWND list, int index, const char* gbk_title, int format, int width) {
     std::wstring title = to_wide(gbk_title);
@@ -113,12 +112,17 @@ void qcontrast_page::on_store() {
     case StoreResult::kStored:
         break;
     }
+    list_stored_and_save(index, selection(kMachine2), true);
+}
+
+void qcontrast_page::list_stored_and_save(int first, int second, bool after_store) {
     fill_selector(kMachine1, machine_list.stored_count);
-    select(kMachine1, index);
-    const int second = selection(kMachine2);
+    select(kMachine1, first);
     fill_selector(kMachine2, machine_list.stored_count);
     select(kMachine2, second);
-    if (!save_stored_machine(machine_list, real_record_files()))
+    const bool saved = after_store ? save_stored_machine(machine_list, real_record_files())
+                                   : save_machine_list(machine_list, real_record_files());
+    if (!saved)
         return;
     redraw_now();
     refill_visible_info();
@@ -143,14 +147,7 @@ void qcontrast_page::on_delete() {
     // itself gives way to the machine before it.
     if (second >= index)
         second -= 1;
-    fill_selector(kMachine1, machine_list.stored_count);
-    select(kMachine1, machine_list.stored_count - 1);
-    fill_selector(kMachine2, machine_list.stored_count);
-    select(kMachine2, second);
-    if (!save_machine_list(machine_list, real_record_files()))
-        return;
-    redraw_now();
-    refill_visible_info();
+    list_stored_and_save(machine_list.stored_count - 1, second, false);
 }
 
 void qcontrast_page::fill_info_dialog() {
@@ -293,13 +290,7 @@ INT_PTR qcontrast_page::dialog_proc(UINT message, WPARAM wparam, LPARAM lparam) 
                           SW_SHOWNORMAL);
         return FALSE;
     case WM_SETCURSOR:
-        // Over the link the hand stays; the class's arrow would replace it at every move.
-        if (link_hot_ && reinterpret_cast<HWND>(wparam) == hwnd() && LOWORD(lparam) == HTCLIENT) {
-            SetCursor(hand_cursor());
-            SetWindowLongPtrW(hwnd(), DWLP_MSGRESULT, TRUE);
-            return TRUE;
-        }
-        return FALSE;
+        return keep_hand_cursor(hwnd(), link_hot_, wparam, lparam) ? TRUE : FALSE;
     default:
         return PropertyPage::dialog_proc(message, wparam, lparam);
     }

@@ -26,7 +26,6 @@ public:
     static constexpr int kLastColumnLabel = 1063;
     static constexpr UINT kRefreshMessage = 5377;
     static constexpr int kLinkTimer = 1001;
-    static constexpr int kHandCursor = 135;
 
     qcontrast_page();
 
@@ -57,6 +56,9 @@ private:
     void refill_visible_info();
     void on_store();
     void on_delete();
+    // Both selectors hold the stored machines only, machine 1 on `first` and machine 2 on
+    // `second`; then both files are written, and the page and a shown information dialog follow.
+    void list_stored_and_save(int first, int second, bool after_store);
     void paint();
     void draw_link(COLORREF colour);
     void on_mouse_move(int x, int y);

@@ -290,11 +290,16 @@ DeleteResult delete_machine(MachineList& list, int& index) {
 }
 
 bool save_machine_list(const MachineList& list, RecordFiles& files) {
-    FILE* record_file = files.open(kRecordTemp, "wt");
-    if (record_file == nullptr) {
-        QMsgBox("%s", kRecordWriteError);
-        return false;
+    // Without texts so far, an empty file stands for them: it is what a cut-off save puts back,
+    // and a pair with no texts loads as before.
+    if (!files.exists(kInfoFile)) {
+        FILE* empty = files.open(kInfoFile, "wt");
+        if (empty == nullptr || !files.finish(empty))
+            return give_up(files, kInfoWriteError);
     }
+    FILE* record_file = files.open(kRecordTemp, "wt");
+    if (record_file == nullptr)
+        return give_up(files, kRecordWriteError);
     FILE* info_file = files.open(kInfoTemp, "wt");
     if (info_file == nullptr) {
         files.finish(record_file);
@@ -305,19 +310,14 @@ bool save_machine_list(const MachineList& list, RecordFiles& files) {
 
     // The old texts step aside rather than being overwritten, so that a failure or a crash
     // before the new "kalvit.dat" stands can put them back.
-    bool had_texts = files.exists(kInfoFile);
-    if (had_texts && !files.replace(kInfoFile, kInfoBackup))
+    if (!files.replace(kInfoFile, kInfoBackup))
         return give_up(files, kInfoWriteError);
     if (!files.replace(kInfoTemp, kInfoFile)) {
-        if (had_texts)
-            files.replace(kInfoBackup, kInfoFile);
+        files.replace(kInfoBackup, kInfoFile);
         return give_up(files, kInfoWriteError);
     }
     if (!files.replace(kRecordTemp, kRecordFile)) {
-        if (had_texts)
-            files.replace(kInfoBackup, kInfoFile);
-        else
-            files.remove(kInfoFile);
+        files.replace(kInfoBackup, kInfoFile);
         return give_up(files, kRecordWriteError);
     }
     files.remove(kInfoBackup);

@@ -7,6 +7,7 @@
 #include "engine/run_flags.h"
 #include "engine/run_recording.h"
 #include "pages/help_topic.h"
+#include "pages/link_cursor.h"
 #include "shell/app_globals.h"
 #include "shell/config_file.h"
 #include "shell/msgbox.h"
@@ -79,7 +80,7 @@ void QTestPage::on_mouse_move(int x, int y) {
         return;
     }
     link_hot_ = true;
-    SetCursor(LoadCursorW(ui::App::instance(), MAKEINTRESOURCEW(kHandCursor)));
+    SetCursor(hand_cursor());
 }
 
 void QTestPage::on_left_button_up() {
@@ -101,13 +102,7 @@ INT_PTR QTestPage::dialog_proc(UINT message, WPARAM wparam, LPARAM lparam) {
         on_left_button_up();
         return FALSE;
     case WM_SETCURSOR:
-        // Over the link the hand stays; the class's arrow would replace it at every move.
-        if (link_hot_ && reinterpret_cast<HWND>(wparam) == hwnd() && LOWORD(lparam) == HTCLIENT) {
-            SetCursor(LoadCursorW(ui::App::instance(), MAKEINTRESOURCEW(kHandCursor)));
-            SetWindowLongPtrW(hwnd(), DWLP_MSGRESULT, TRUE);
-            return TRUE;
-        }
-        return FALSE;
+        return keep_hand_cursor(hwnd(), link_hot_, wparam, lparam) ? TRUE : FALSE;
     default:
         return PropertyPage::dialog_proc(message, wparam, lparam);
     }

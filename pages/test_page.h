@@ -13,7 +13,6 @@ public:
     static constexpr int kHelpButton = 1039;
     static constexpr int kAnalysisButton = 1040;
     static constexpr int kSlogan = 1082;
-    static constexpr int kHandCursor = 135;
 
     QTestPage() : PropertyPage(kTemplate) {}
 

@@ -235,6 +235,12 @@ TEST_F(Comparison, ChartBarsFollowTheWeightingTheScaleAndStopAtTheFrameTop) {
         // Twice the base's integer speed is 320 pixels at scale 8: cut at the frame's top.
         EXPECT_EQ(bar_top_at(p, 297, baseline, reddish), 100) << w.button;
         EXPECT_EQ(bar_top_at(p, 324, baseline, bluish), baseline - 160) << w.button;
+        // Two shaded borders, then the colour itself.
+        const int y = baseline - 10;
+        EXPECT_EQ(p.at(72, y), p.at(90, y)) << w.button;
+        EXPECT_NE(p.at(71, y), p.at(90, y)) << w.button;
+        EXPECT_NE(p.at(70, y), p.at(71, y)) << w.button;
+        EXPECT_NE(p.at(108, y), p.at(90, y)) << w.button;
     }
     setup_page.set_check(QSetupPage::kBusinessWeights, false);
     setup_page.set_check(QSetupPage::kGameWeights, false);
@@ -342,6 +348,11 @@ TEST_F(Comparison, StoringANewNameAppendsItToBothSelectorsAndBothFiles) {
     for (const char* left : {kRecordTemp, kInfoTemp, kInfoBackup})
         EXPECT_FALSE(driver::file_exists(to_wide(left))) << left;
 
+    // With nothing selected in machine 1, the refresh takes the machine just stored.
+    type_name(L"");
+    page_picture();
+    EXPECT_EQ(selected(qcontrast_page::kMachine1), 3);
+
     static MachineList reloaded;
     ASSERT_TRUE(load_machine_list(reloaded, real_record_files(), nullptr));
     EXPECT_EQ(reloaded.stored_count, 4);
@@ -435,6 +446,12 @@ TEST_F(Comparison, InformationDialogShowsBothMachinesAndRewritesOnlyTheCurrentCl
     const int visible = (lr.bottom - lr.top) / 18 + 1;
     EXPECT_EQ(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0), (visible > j ? visible : j) + 1);
 
+    if (const char* dir = std::getenv("KALVIT_SHOTS_DIR")) {
+        settle(300);
+        driver::capture_window(dlg.hwnd(), driver::join_path(driver::from_unix_path(dir),
+                                                             L"machine-information.bmp"));
+    }
+
     // The current machine's clock row is measured again every two seconds, the other's not.
     std::memcpy(mi_rows1[kClockRow], kSentinel, sizeof kSentinel);
     std::memcpy(mi_rows2[kClockRow], kSentinel, sizeof kSentinel);
@@ -460,10 +477,6 @@ TEST_F(Comparison, InformationDialogShowsBothMachinesAndRewritesOnlyTheCurrentCl
     Picture p = capture(list);
     EXPECT_EQ(p.at(120, row.top + 9), 0xFFFF00u);
     EXPECT_NE(p.at(120, row.bottom + 9), 0xFFFF00u);
-
-    if (const char* dir = std::getenv("KALVIT_SHOTS_DIR"))
-        driver::capture_window(dlg.hwnd(), driver::join_path(driver::from_unix_path(dir),
-                                                             L"machine-information.bmp"));
 
     // Resizing keeps the margins and refills the columns without a new collection.
     SetWindowPos(dlg.hwnd(), nullptr, 0, 0, r.right - r.left + 120, r.bottom - r.top + 60,

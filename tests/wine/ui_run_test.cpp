@@ -450,8 +450,12 @@ TEST_F(FirstStart, StoredMachinesJoinBothSelectorsAndBothFilesAndSurviveARestart
     driver::close_window(p_->frame);
     ASSERT_TRUE(p_->process->wait_exit(driver::kStepTimeoutMs).has_value());
     p_->frame = p_->sheet = nullptr;
+    // The pre-test box of the first start is still checked and was saved: no pre-test this time.
+    ASSERT_TRUE(driver::set_profile_dword(L"pre_test_flag", 0));
+    p_->answerer.reset();
     p_->process = uitest::start(*p_->inst);
     ASSERT_TRUE(p_->process.has_value());
+    p_->answerer.emplace(p_->process->id());
     p_->frame = uitest::wait_for_frame(*p_->process);
     ASSERT_NE(p_->frame, nullptr);
     p_->sheet = driver::find_sheet(p_->frame);
