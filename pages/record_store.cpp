@@ -95,10 +95,8 @@ void recover_interrupted_save(RecordFiles& files) {
         else
             files.remove(kInfoBackup);
     }
-    if (files.exists(kRecordTemp))
-        files.remove(kRecordTemp);
-    if (files.exists(kInfoTemp))
-        files.remove(kInfoTemp);
+    files.remove(kRecordTemp);
+    files.remove(kInfoTemp);
 }
 
 bool write_record(FILE* file, const MachineRecord& record) {

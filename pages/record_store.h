@@ -37,8 +37,8 @@ public:
 };
 RecordFiles& real_record_files();
 
-// Called by the loader on the current system's information text.
-using InfoCollector = void (*)(char* info_text);
+// Called by the loader on the current system's information text (its result is not used).
+using InfoCollector = int (*)(char* info_text);
 
 // Loads the list from both files (a missing "kalvit.dat" is reported and gives false: the list
 // is then empty), seeds the pseudo-random generator with the time, clears the current system

@@ -48,8 +48,6 @@ void log_os_version() {
             to_gbk(os_version.szCSDVersion).c_str());
 }
 
-void collect_current_info(char* info_text) { collect_machine_info(info_text); }
-
 void bring_welcome_forward() {
     if (welcome_dlg.hwnd() != nullptr)
         SetForegroundWindow(welcome_dlg.hwnd());
@@ -127,7 +125,7 @@ int BenchApp::init_instance(const wchar_t* command_line) {
     // The machine records, then this machine's information in the current-system entry; the
     // loader also seeds the bar colours' generator. Without "kalvit.dat" there is no base system
     // to compare with, and the program ends after the loader's message.
-    if (!load_machine_list(machine_list, real_record_files(), collect_current_info)) {
+    if (!load_machine_list(machine_list, real_record_files(), collect_machine_info)) {
         close_welcome();
         DestroyWindow(main_frame.hwnd());
         return 0;

@@ -39,8 +39,9 @@ inline bool record_question(const char* text) {
     questions.emplace_back(text);
     return answer;
 }
-inline void collect_test_text(char* text) {
+inline int collect_test_text(char* text) {
     std::strcpy(text, "collected\n");
+    return 1;
 }
 
 inline std::string read_file(const fs::path& path) {

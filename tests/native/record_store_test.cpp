@@ -144,13 +144,6 @@ TEST_F(RecordStore, SpeedsAreWrittenWithTwoDecimals) {
     EXPECT_EQ(list().entries[1].speeds[0], 12.35f);
 }
 
-TEST_F(RecordStore, TheBuiltInBaseSystemIsWrittenAsDelivered) {
-    install_base_system(list());
-    ASSERT_TRUE(save());
-    EXPECT_EQ(read_file("kalvit.dat"), without_cr(read_file(KALVIT_DATA_DIR "/kalvit.dat")));
-    EXPECT_EQ(read_file("kalvitif.dat"), std::string(1, '\0'));
-}
-
 TEST_F(RecordStore, TheDeliveredFilesHoldTheBaseSystemAndItsText) {
     for (const char* name : {"kalvit.dat", "kalvitif.dat"})
         fs::copy_file(fs::path(KALVIT_DATA_DIR) / name, name);
