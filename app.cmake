@@ -2,13 +2,18 @@
 add_subdirectory(infopage)
 
 add_library(kalvit_app STATIC
+    analysis/analyse_dlg.cpp
+    analysis/report.cpp
     analysis/score_dlg.cpp
+    analysis/upload.cpp
+    analysis/upload_dlg.cpp
     analysis/welcome_dlg.cpp
     engine/blit_test.cpp
     engine/directx.cpp
     engine/test_run.cpp
     pages/comparison_chart.cpp
     pages/contrast_page.cpp
+    pages/test_page.cpp
     sysinfo/machine_info_win.cpp
     sysinfo/mi_dlg.cpp
     shell/bench_app.cpp

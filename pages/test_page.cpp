@@ -3,6 +3,7 @@
 #include <shellapi.h>
 #include <windowsx.h>
 
+#include "analysis/analyse_dlg.h"
 #include "engine/model.h"
 #include "engine/run_flags.h"
 #include "engine/run_recording.h"
@@ -47,7 +48,7 @@ bool QTestPage::on_command(int id, int code, HWND) {
         show_help_topic(hwnd(), "test.htm");
         return true;
     case kAnalysisButton:
-        // The analysis dialog opens here once it exists; until then the button only checks.
+        open_analysis(GetAncestor(hwnd(), GA_ROOT));
         return true;
     default:
         return false;

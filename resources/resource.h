@@ -106,3 +106,17 @@
 #define IDC_SCORE_LABEL 1070
 #define IDD_WELCOME 171
 #define IDC_WELCOME_TEXT 1079
+
+// Analysis dialog.
+#define IDD_ANALYSE 173
+#define IDC_ANALYSE_LIST 1084
+#define IDC_ANALYSE_REPORT 1040
+#define IDC_ANALYSE_HELP 1041
+#define IDC_ANALYSE_UPLOAD 1042
+
+// Upload account dialog: OK uploads, button 3 opens the help.
+#define IDD_UPLOAD 174
+#define IDC_UPLOAD_HELP 3
+#define IDC_UPLOAD_MAIL 1085
+#define IDC_UPLOAD_PASSWORD 1086
+#define IDC_UPLOAD_REPEAT 1087

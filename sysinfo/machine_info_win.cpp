@@ -148,37 +148,14 @@ public:
         second_value = key.text(second);
         return true;
     }
-    MemoryFacts memory() override {
-        // The extended status: the plain one caps physical memory at 2 GB in 32-bit code.
-        MEMORYSTATUSEX status{};
-        status.dwLength = sizeof status;
-        MemoryFacts facts;
-        if (GlobalMemoryStatusEx(&status)) {
-            facts.total_physical = status.ullTotalPhys;
-            facts.available_physical = status.ullAvailPhys;
-            facts.total_page_file = status.ullTotalPageFile;
-            facts.available_page_file = status.ullAvailPageFile;
-        }
-        return facts;
-    }
+    MemoryFacts memory() override { return memory_status(); }
     VersionFacts version() override {
         return {static_cast<uint32_t>(os_version.dwPlatformId),
                 static_cast<uint32_t>(os_version.dwMajorVersion),
                 static_cast<uint32_t>(os_version.dwMinorVersion),
                 static_cast<uint32_t>(os_version.dwBuildNumber)};
     }
-    std::tm local_time() override {
-        SYSTEMTIME now{};
-        GetLocalTime(&now);
-        std::tm t{};
-        t.tm_year = now.wYear - 1900;
-        t.tm_mon = now.wMonth - 1;
-        t.tm_mday = now.wDay;
-        t.tm_hour = now.wHour;
-        t.tm_min = now.wMinute;
-        t.tm_sec = now.wSecond;
-        return t;
-    }
+    std::tm local_time() override { return local_time_now(); }
 
 private:
     static std::wstring root(char letter) {
@@ -186,6 +163,33 @@ private:
     }
 };
 } // namespace
+
+MemoryFacts memory_status() {
+    // The extended status: the plain one caps physical memory at 2 GB in 32-bit code.
+    MEMORYSTATUSEX status{};
+    status.dwLength = sizeof status;
+    MemoryFacts facts;
+    if (GlobalMemoryStatusEx(&status)) {
+        facts.total_physical = status.ullTotalPhys;
+        facts.available_physical = status.ullAvailPhys;
+        facts.total_page_file = status.ullTotalPageFile;
+        facts.available_page_file = status.ullAvailPageFile;
+    }
+    return facts;
+}
+
+std::tm local_time_now() {
+    SYSTEMTIME now{};
+    GetLocalTime(&now);
+    std::tm t{};
+    t.tm_year = now.wYear - 1900;
+    t.tm_mon = now.wMonth - 1;
+    t.tm_mday = now.wDay;
+    t.tm_hour = now.wHour;
+    t.tm_min = now.wMinute;
+    t.tm_sec = now.wSecond;
+    return t;
+}
 
 int collect_machine_info(char* text) {
     WindowsMachine machine;

@@ -12,7 +12,8 @@ source "$(dirname "$0")/env.sh"
 
 # The prefix's settings: a Song-style CJK font for "宋体" and the dialog fonts, Wine drawing its
 # own window frames (there is no window manager on a virtual display), the gdi DirectDraw
-# renderer, and no Mono or Gecko installers.
+# renderer, no Mono or Gecko installers, and text files opened with Wine's editor (its own set-up
+# leaves ".txt" without a program, so the shell could not show the analysis report).
 settings=$(cat <<'REG'
 Windows Registry Editor Version 5.00
 
@@ -32,6 +33,9 @@ Windows Registry Editor Version 5.00
 [HKEY_CURRENT_USER\Software\Wine\DllOverrides]
 "mscoree"=""
 "mshtml"=""
+
+[HKEY_LOCAL_MACHINE\Software\Classes\.txt]
+@="txtfile"
 REG
 )
 stamp=$(printf '%s' "$settings" | md5sum | cut -d' ' -f1)

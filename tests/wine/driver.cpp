@@ -277,32 +277,46 @@ int tab_selection(HWND tab) {
     return static_cast<int>(send(tab, TCM_GETCURSEL, 0, 0).value_or(-1));
 }
 
-std::optional<std::wstring> tab_caption(HWND tab, int index) {
+// Asks a control of another process for an item's text: the item structure, with its text
+// buffer right behind it, lives in the control's process. `zero_fails` for messages whose 0
+// answer means failure (rather than an empty text).
+template <class Item>
+std::optional<std::wstring> remote_item_text(HWND control, UINT message, WPARAM which, Item item,
+                                             bool zero_fails) {
     constexpr size_t kChars = 256;
-    RemoteMemory remote(tab, sizeof(TCITEMW) + kChars * sizeof(wchar_t));
+    RemoteMemory remote(control, sizeof(Item) + kChars * sizeof(wchar_t));
     if (!remote)
         return std::nullopt;
-    TCITEMW item{};
-    item.mask = TCIF_TEXT;
-    item.pszText = static_cast<wchar_t*>(remote.address(sizeof(TCITEMW)));
+    item.pszText = static_cast<wchar_t*>(remote.address(sizeof(Item)));
     item.cchTextMax = kChars;
     std::wstring text(kChars, L'\0');
     if (!remote.write(&item, sizeof item) ||
-        !remote.write(text.data(), kChars * sizeof(wchar_t), sizeof(TCITEMW)))
+        !remote.write(text.data(), kChars * sizeof(wchar_t), sizeof(Item)))
         return std::nullopt;
-    auto ok = send(tab, TCM_GETITEMW, static_cast<WPARAM>(index),
-                   reinterpret_cast<LPARAM>(remote.address()));
-    if (!ok || *ok == 0 || !remote.read(&item, sizeof item))
+    auto answer = send(control, message, which, reinterpret_cast<LPARAM>(remote.address()));
+    if (!answer || (zero_fails && *answer == 0) || !remote.read(&item, sizeof item))
         return std::nullopt;
     // The control may answer with a pointer to its own copy of the text instead of filling ours.
     const size_t offset = static_cast<size_t>(reinterpret_cast<char*>(item.pszText) -
                                               static_cast<char*>(remote.address()));
-    if (offset != sizeof(TCITEMW))
+    if (offset != sizeof(Item))
         return std::nullopt;
-    if (!remote.read(text.data(), kChars * sizeof(wchar_t), sizeof(TCITEMW)))
+    if (!remote.read(text.data(), kChars * sizeof(wchar_t), sizeof(Item)))
         return std::nullopt;
     text.resize(wcsnlen(text.c_str(), kChars));
     return text;
+}
+
+std::optional<std::wstring> tab_caption(HWND tab, int index) {
+    TCITEMW item{};
+    item.mask = TCIF_TEXT;
+    return remote_item_text(tab, TCM_GETITEMW, static_cast<WPARAM>(index), item, true);
+}
+
+std::optional<std::wstring> list_item_text(HWND list, int row, int column) {
+    LVITEMW item{};
+    item.iSubItem = column;
+    return remote_item_text(list, LVM_GETITEMTEXTW, static_cast<WPARAM>(row), item, false);
 }
 
 std::optional<RECT> tab_rect(HWND tab, int index) {

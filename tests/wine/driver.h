@@ -153,6 +153,8 @@ int tab_count(HWND tab);
 int tab_selection(HWND tab);
 std::optional<std::wstring> tab_caption(HWND tab, int index);
 std::optional<RECT> tab_rect(HWND tab, int index);
+// Column `column` of row `row` of a list view, through memory in the list's process.
+std::optional<std::wstring> list_item_text(HWND list, int row, int column);
 // Clicks the tab (button down and up at its centre) and waits until the sheet shows a visible
 // page dialog that holds control_id. Returns that page, null on timeout.
 HWND select_page(HWND sheet, int index, int control_id, DWORD timeout_ms = kStepTimeoutMs);

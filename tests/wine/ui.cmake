@@ -37,6 +37,16 @@ if(TARGET kalvit)
     )
     # Whole benchmark runs of the program take minutes: a test of their own.
     kalvit_ui_test(kalvit_run_ui_tests ${CMAKE_CURRENT_LIST_DIR}/ui_run_test.cpp)
+    # The browser the upload is pointed at: a script that notes each address it is given.
+    set(kalvit_browser ${CMAKE_CURRENT_BINARY_DIR}/note-address.sh)
+    set(kalvit_browser_log ${CMAKE_CURRENT_BINARY_DIR}/browser-addresses.txt)
+    file(CONFIGURE OUTPUT ${kalvit_browser}
+         CONTENT "#!/bin/sh\nprintf '%s\\n' \"$1\" >> '${kalvit_browser_log}'\n")
+    file(CHMOD ${kalvit_browser} PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ
+         GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
+    target_link_libraries(kalvit_run_ui_tests PRIVATE kalvit_analysis)
+    target_compile_definitions(kalvit_run_ui_tests PRIVATE KALVIT_BROWSER="${kalvit_browser}"
+                               KALVIT_BROWSER_LOG="${kalvit_browser_log}")
 endif()
 
 # The benchmark run with the real frame and pages in the test process.

@@ -1,7 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <windows.h>
+#include <commctrl.h>
 #include <cpuid.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <memory>
@@ -9,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "analysis/encode_upload.h"
 #include "tests/wine/ui_fixture.h"
 #include "tests/wine/window_test_support.h"
 #include "ui/gbk.h"
@@ -288,6 +292,324 @@ TEST_F(FirstStart, CompleteStandardRunShowsTheMarkAndAllowsTheAnalysis) {
     EXPECT_TRUE(driver::wait_until([] { return enabled(kAnalysis); }, driver::kStepTimeoutMs));
 }
 
+// The analysis of the standard run above: the rows against the test page's figures, the report,
+// and the upload handed to a browser that only notes the address.
+namespace analysis {
+constexpr int kList = 1084, kReport = 1040, kUpload = 1042;
+constexpr int kMail = 1085, kPassword = 1086, kRepeat = 1087;
+const char* const kLabels[16] = {"机器名",   "处理器",   "CPU特性",  "CPU主频",
+                                 "显  卡",   "显卡ID",   "显存容量", "显卡模式",
+                                 "硬盘空间", "BIOS类型", "BIOS日期", "物理内存",
+                                 "虚存文件", "操作系统", "测试时间", "测试设置"};
+const std::regex kClockText("[0-9]+ *MHz {4}");
+
+struct Cells {
+    std::string label, text;
+};
+std::vector<Cells> rows_of(HWND list) {
+    std::vector<Cells> rows;
+    const LRESULT n = SendMessageW(list, LVM_GETITEMCOUNT, 0, 0);
+    for (int r = 0; r < n; ++r)
+        rows.push_back({to_gbk(driver::list_item_text(list, r, 0).value_or(L"<none>")),
+                        to_gbk(driver::list_item_text(list, r, 1).value_or(L"<none>"))});
+    return rows;
+}
+
+// The figures of the test page: absolute and relative speed in test order.
+struct Figures {
+    double speed[5], ratio[5];
+};
+Figures page_figures(HWND page) {
+    // Integer, floating point, memory, DirectDraw, disk.
+    const int ids[5][2] = {{1017, 1018}, {1022, 1024}, {1019, 1025}, {1020, 1023}, {1021, 1026}};
+    Figures f{};
+    for (int k = 0; k < 5; ++k) {
+        f.speed[k] = std::stod(driver::window_text_gbk(GetDlgItem(page, ids[k][0])));
+        f.ratio[k] = std::stod(driver::window_text_gbk(GetDlgItem(page, ids[k][1])));
+    }
+    return f;
+}
+
+std::string format(const char* f, double a, double b = 0) {
+    char out[128];
+    std::snprintf(out, sizeof out, f, a, b);
+    return out;
+}
+
+// Points Wine's browser launcher at the build's script, which notes every address it is given.
+class BrowserRedirect {
+public:
+    BrowserRedirect() {
+        HKEY key = nullptr;
+        RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\Wine\\WineBrowser", 0, nullptr, 0,
+                        KEY_QUERY_VALUE | KEY_SET_VALUE, nullptr, &key, nullptr);
+        key_.reset(key);
+        wchar_t old[1024] = {};
+        DWORD size = sizeof old - sizeof(wchar_t);
+        had_ = RegQueryValueExW(key, L"Browsers", nullptr, nullptr,
+                                reinterpret_cast<BYTE*>(old), &size) == ERROR_SUCCESS;
+        old_ = old;
+        const std::wstring script = to_wide(KALVIT_BROWSER);
+        ok_ = key != nullptr &&
+              RegSetValueExW(key, L"Browsers", 0, REG_SZ,
+                             reinterpret_cast<const BYTE*>(script.c_str()),
+                             static_cast<DWORD>((script.size() + 1) * sizeof(wchar_t))) ==
+                  ERROR_SUCCESS;
+        DeleteFileW(log().c_str());
+    }
+    BrowserRedirect(const BrowserRedirect&) = delete;
+    BrowserRedirect& operator=(const BrowserRedirect&) = delete;
+    ~BrowserRedirect() {
+        if (had_)
+            RegSetValueExW(key_.get(), L"Browsers", 0, REG_SZ,
+                           reinterpret_cast<const BYTE*>(old_.c_str()),
+                           static_cast<DWORD>((old_.size() + 1) * sizeof(wchar_t)));
+        else
+            RegDeleteValueW(key_.get(), L"Browsers");
+    }
+    bool ok() const { return ok_; }
+    static std::wstring log() { return driver::from_unix_path(KALVIT_BROWSER_LOG); }
+
+private:
+    ui::RegKey key_;
+    std::wstring old_;
+    bool had_ = false, ok_ = false;
+};
+
+// The windows that show the report (the shell opens it with the text editor), in any process.
+BOOL CALLBACK note_report_viewer(HWND w, LPARAM found) {
+    if (IsWindowVisible(w) && driver::window_text(w).find(L"klvreport") != std::wstring::npos)
+        reinterpret_cast<std::vector<HWND>*>(found)->push_back(w);
+    return TRUE;
+}
+std::vector<HWND> report_viewers() {
+    std::vector<HWND> found;
+    EnumWindows(note_report_viewer, reinterpret_cast<LPARAM>(&found));
+    return found;
+}
+
+std::vector<std::string> split(const std::string& text, const std::string& separator) {
+    std::vector<std::string> parts;
+    size_t start = 0;
+    for (size_t at; (at = text.find(separator, start)) != std::string::npos; start = at + separator.size())
+        parts.push_back(text.substr(start, at - start));
+    parts.push_back(text.substr(start));
+    return parts;
+}
+} // namespace analysis
+
+TEST_F(FirstStart, AnalysisRatesTheRunWritesTheReportAndUploadsThroughTheBrowser) {
+    using namespace analysis;
+    ASSERT_NE(p_->sheet, nullptr);
+    HWND page = driver::select_page(p_->sheet, 0, kStart);
+    ASSERT_NE(page, nullptr);
+    ASSERT_TRUE(enabled(kAnalysis));
+    const Figures fig = page_figures(page);
+    double mark = 0;
+    for (const std::string& line : log())
+        std::sscanf(line.c_str(), "+++++OK:\tTavoliMARK=%lf", &mark);
+
+    post_click(kAnalysis);
+    HWND dialog = nullptr;
+    ASSERT_TRUE(driver::wait_until(
+        [&] { return (dialog = top_window(L"测试结果分析")) != nullptr; }, driver::kStepTimeoutMs))
+        << to_gbk(driver::describe_state(*p_->process));
+    const DWORD shown_at = GetTickCount();
+    HWND list = GetDlgItem(dialog, kList), report = GetDlgItem(dialog, kReport);
+    // Until the third tick: the welcome window over it, the buttons off, and neither the close
+    // box nor Escape closes it.
+    HWND welcome = top_window(L"欢迎使用《Tavoli测试》");
+    ASSERT_NE(welcome, nullptr);
+    EXPECT_EQ(driver::window_text_gbk(GetDlgItem(welcome, 1079)), "获取机器信息……");
+    EXPECT_TRUE(GetWindowLongW(welcome, GWL_EXSTYLE) & WS_EX_TOPMOST);
+    RECT d{}, w{};
+    GetWindowRect(dialog, &d);
+    GetWindowRect(welcome, &w);
+    EXPECT_EQ(w.left, (d.left + d.right - (w.right - w.left)) / 2 + 40);
+    EXPECT_EQ(w.top, (d.top + d.bottom - (w.bottom - w.top)) / 2);
+    PostMessageW(dialog, WM_CLOSE, 0, 0);
+    PostMessageW(list, WM_KEYDOWN, VK_ESCAPE, 1);
+    PostMessageW(list, WM_KEYUP, VK_ESCAPE, 0xC0000001);
+    PostMessageW(report, BM_CLICK, 0, 0);
+    ASSERT_TRUE(driver::responding(dialog));
+    ASSERT_LT(GetTickCount() - shown_at, 1000u) << "too slow to try closing early";
+    EXPECT_TRUE(IsWindow(dialog));
+    EXPECT_FALSE(IsWindowEnabled(report));
+    ASSERT_TRUE(driver::wait_until([&] { return IsWindowEnabled(report) != FALSE; },
+                                   driver::kStepTimeoutMs));
+    EXPECT_GE(GetTickCount() - shown_at, 900u) << "ready before its third tick";
+    EXPECT_FALSE(IsWindow(welcome));
+    EXPECT_FALSE(driver::file_exists(driver::join_path(p_->inst->dir, L"klvreport.txt")))
+        << "the report button worked before the dialog was ready";
+
+    // The rows as computed by hand from the page's figures and the machine.
+    const std::vector<Cells> rows = rows_of(list);
+    ASSERT_EQ(rows.size(), 32u);
+    for (int r = 0; r < 16; ++r)
+        EXPECT_EQ(rows[r].label, kLabels[r]) << r;
+    wchar_t name[MAX_COMPUTERNAME_LENGTH + 1] = {};
+    DWORD name_size = MAX_COMPUTERNAME_LENGTH + 1;
+    GetComputerNameW(name, &name_size);
+    EXPECT_EQ(rows[0].text, to_gbk(name));
+    EXPECT_TRUE(std::regex_match(rows[3].text, kClockText)) << rows[3].text;
+    EXPECT_EQ(rows[15].text, "标准设置");
+    EXPECT_EQ(rows[16].label + "|" + rows[16].text, "|测试成绩");
+    EXPECT_EQ(rows[17].label, "Tavoli基准得分");
+    EXPECT_EQ(rows[17].text, format("%4.2f", mark));
+    const struct {
+        int row, test;
+        const char* label;
+        const char* format;
+    } speeds[] = {
+        {18, 0, "整数性能", "%-6.2f M次/秒 相对速度%-5.2f"},
+        {19, 1, "浮点性能", "%-6.2f M次/秒 相对速度%-5.2f"},
+        {20, 2, "内存性能", "%-7.1f MB/秒  相对速度%-5.2f"},
+        {21, 4, "磁盘性能", "%-6.2f MB/秒  相对速度%-5.2f"},
+        {22, 3, "DirectDraw", "%-7.1f MB/秒  相对速度%-5.2f"},
+    };
+    for (const auto& s : speeds) {
+        EXPECT_EQ(rows[s.row].label, s.label);
+        EXPECT_EQ(rows[s.row].text, format(s.format, fig.speed[s.test], fig.ratio[s.test]));
+    }
+    EXPECT_EQ(rows[24].text, "性能分析与升级建议：(与2000年主流台式机相比较)");
+    for (int r : {23, 25, 31})
+        EXPECT_EQ(rows[r].label + rows[r].text, "") << r;
+
+    // The verdicts, where the page's rounded figures cannot tip them.
+    const double bounds[] = {-0.000001, 0.25, 0.5, 1.0, 1.5, 2.5, 4.0, 6.0};
+    const char* const words[] = {"很差", "较差", "中下", "中等", "中上", "较好", "很好", "非常好"};
+    int rating = 0;
+    bool near_bound = false;
+    for (int c = 0; c < 8; ++c) {
+        rating = mark >= bounds[c] ? c : rating;
+        near_bound = near_bound || std::fabs(mark - bounds[c]) < 0.006;
+    }
+    EXPECT_EQ(rows[26].label, "总体性能");
+    if (!near_bound) {
+        EXPECT_EQ(rows[26].text, words[rating]);
+    }
+    const double office = 0.3 * fig.ratio[0] + 0.05 * fig.ratio[1] + 0.3 * fig.ratio[2] +
+                          0.05 * fig.ratio[3] + 0.3 * fig.ratio[4];
+    const double game = 0.25 * fig.ratio[0] + 0.25 * fig.ratio[1] + 0.1 * fig.ratio[2] +
+                        0.3 * fig.ratio[3] + 0.1 * fig.ratio[4];
+    const bool clear = std::fabs(office - mark) > 0.02 && std::fabs(game - mark) > 0.02 &&
+                       std::fabs(office - game) > 0.02;
+    EXPECT_EQ(rows[28].label, "建议用途");
+    if (clear) {
+        EXPECT_EQ(rows[28].text, office > mark && office > game ? "更适合办公或者商业用途"
+                                 : game > mark && game > office ? "更适合玩游戏等家庭用途"
+                                                                : "性能比较均衡");
+    }
+    const double* lowest = std::min_element(fig.ratio, fig.ratio + 5);
+    const char* const parts[] = {"CPU(处理器)", "CPU(处理器)", "内存", "显卡", "硬盘"};
+    EXPECT_EQ(rows[29].label, "性能瓶颈");
+    if (std::count_if(fig.ratio, fig.ratio + 5, [&](double r) { return r < *lowest + 0.011; }) == 1) {
+        EXPECT_EQ(rows[29].text, parts[lowest - fig.ratio]);
+    }
+    MEMORYSTATUSEX memory{};
+    memory.dwLength = sizeof memory;
+    ASSERT_TRUE(GlobalMemoryStatusEx(&memory));
+    const unsigned megabytes = static_cast<unsigned>(((memory.ullTotalPhys >> 20) + 3) / 4 * 4);
+    EXPECT_EQ(rows[30].label, "内存容量");
+    if (megabytes >= 128) {
+        EXPECT_EQ(rows[30].text, "现在可以不用增加内存。");
+    }
+    EXPECT_EQ(rows[27].label, "总体评价");
+    EXPECT_FALSE(rows[27].text.empty());
+
+    // The report: the title and one line a row, CR LF throughout, then shown by the shell.
+    const std::wstring report_path = driver::join_path(p_->inst->dir, L"klvreport.txt");
+    PostMessageW(report, BM_CLICK, 0, 0);
+    std::string written;
+    ASSERT_TRUE(driver::wait_until(
+        [&] {
+            written = driver::read_file(report_path).value_or("");
+            return split(written, "\r\n").size() == 36;
+        },
+        driver::kStepTimeoutMs))
+        << written;
+    const std::vector<std::string> lines = split(written, "\r\n");
+    EXPECT_EQ(lines[0] + "|" + lines[1] + "|" + lines[2], "|《Tavoli测试》测试报告：|");
+    EXPECT_EQ(lines[35], "") << "the last line ends in CR LF";
+    EXPECT_EQ(written.find("\n"), written.find("\r\n") + 1);
+    for (int r = 0; r < 32; ++r) {
+        const std::string& line = lines[3 + r];
+        if (r == 3) {
+            EXPECT_TRUE(std::regex_match(line, std::regex("CPU主频:  [0-9]+ *MHz {4}"))) << line;
+        } else {
+            EXPECT_EQ(line, rows[r].label + ":  " + rows[r].text) << r;
+        }
+    }
+    EXPECT_TRUE(driver::wait_until([] { return !report_viewers().empty(); },
+                                   driver::kStartTimeoutMs))
+        << "the shell did not show the report";
+    for (HWND viewer : report_viewers())
+        PostMessageW(viewer, WM_CLOSE, 0, 0);
+
+    // The upload without an account: the account dialog first, its checks, then the browser.
+    BrowserRedirect browser;
+    ASSERT_TRUE(browser.ok());
+    PostMessageW(GetDlgItem(dialog, kUpload), BM_CLICK, 0, 0);
+    HWND account = nullptr;
+    ASSERT_TRUE(driver::wait_until([&] { return (account = top_window(L"数据上传")) != nullptr; },
+                                   driver::kStepTimeoutMs));
+    EXPECT_EQ(driver::window_text(GetDlgItem(account, kMail)), L"");
+    auto enter = [&](const wchar_t* mail, const wchar_t* password) {
+        SendMessageW(GetDlgItem(account, kMail), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(mail));
+        SendMessageW(GetDlgItem(account, kPassword), WM_SETTEXT, 0,
+                     reinterpret_cast<LPARAM>(password));
+        SendMessageW(GetDlgItem(account, kRepeat), WM_SETTEXT, 0,
+                     reinterpret_cast<LPARAM>(password));
+        PostMessageW(GetDlgItem(account, IDOK), BM_CLICK, 0, 0);
+    };
+    enter(L"a@b.cd", L"abc12");
+    std::optional<driver::MessageBoxInfo> box =
+        driver::wait_for_message_box(p_->process->id(), driver::kStepTimeoutMs);
+    ASSERT_TRUE(box.has_value());
+    EXPECT_EQ(to_gbk(box->text), "Email只能够7~40个字符.");
+    ASSERT_TRUE(driver::press_ok(box->box));
+    EXPECT_TRUE(driver::wait_until([&] { return !driver::find_message_box(p_->process->id()); },
+                                   driver::kStepTimeoutMs));
+    EXPECT_TRUE(IsWindow(account)) << "a failed check keeps the dialog open";
+    enter(L"tester@example.com", L"abc12");
+    std::string noted;
+    ASSERT_TRUE(driver::wait_until(
+        [&] { return !(noted = driver::read_file(BrowserRedirect::log()).value_or("")).empty(); },
+        driver::kStartTimeoutMs))
+        << to_gbk(driver::describe_state(*p_->process));
+    EXPECT_FALSE(IsWindow(account));
+    ASSERT_EQ(noted.back(), '\n');
+    const std::string address = noted.substr(0, noted.find('\n'));
+    const std::string url = uitest::config_value(*p_->inst, "[UPLOADURL]") + "?";
+    ASSERT_EQ(address.compare(0, url.size(), url), 0) << address;
+    const std::string letters = address.substr(url.size());
+    ASSERT_EQ(letters.find_first_not_of("ABCDEFGHIJKLMNOP"), std::string::npos) << letters;
+    ASSERT_EQ(letters.size() % 2, 0u);
+    // Decoded: the account, the speeds and the mode, the machine text, the settings, the time.
+    const std::vector<std::string> sent = split(decode_upload(letters), "\n");
+    ASSERT_EQ(sent.size(), 3u + 15u + 3u) << decode_upload(letters);
+    EXPECT_EQ(sent[0], "tester@example.com abc12");
+    EXPECT_EQ(sent[1], "1 1");
+    std::smatch m;
+    ASSERT_TRUE(std::regex_match(
+        sent[2], m,
+        std::regex(" *([0-9.]+)  *([0-9.]+)  *([0-9.]+)  *([0-9.]+)  *([0-9.]+) 0 [0-9]+ [0-9]+ [0-9]+")))
+        << sent[2];
+    for (int k = 0; k < 5; ++k)
+        EXPECT_NEAR(std::stod(m[k + 1]), fig.speed[k], 0.051) << k;
+    for (int r = 0; r < 15; ++r)
+        if (r != 3) {
+            EXPECT_EQ(sent[3 + r], rows[r].text) << r;
+        }
+    EXPECT_TRUE(std::regex_match(sent[6], kClockText)) << sent[6];
+    EXPECT_EQ(sent[18], "标准设置");
+    EXPECT_TRUE(std::regex_match(sent[19], std::regex("[0-9]{12}"))) << sent[19];
+    EXPECT_EQ(sent[20], "");
+
+    PostMessageW(dialog, WM_CLOSE, 0, 0);
+    EXPECT_TRUE(driver::wait_until([&] { return !IsWindow(dialog); }, driver::kStepTimeoutMs));
+}
+
 TEST_F(FirstStart, BothSimdOptionsShowTheMessageOnceKeepSseAndShowNoScore) {
     ASSERT_NE(p_->sheet, nullptr);
     HWND options = driver::select_page(p_->sheet, 2, kUseSse);
@@ -332,6 +654,30 @@ TEST_F(FirstStart, BothSimdOptionsShowTheMessageOnceKeepSseAndShowNoScore) {
                              "amd_3dnow=1 , intel_sse=1 , test_3times=0"),
               1);
     EXPECT_TRUE(driver::wait_until([] { return enabled(kAnalysis); }, driver::kStepTimeoutMs));
+}
+
+TEST_F(FirstStart, AnalysisOfARunWithOptionsOnlySaysItNeedsTheStandardSettings) {
+    using namespace analysis;
+    ASSERT_NE(p_->sheet, nullptr);
+    ASSERT_NE(driver::select_page(p_->sheet, 0, kStart), nullptr);
+    post_click(kAnalysis);
+    HWND dialog = nullptr;
+    ASSERT_TRUE(driver::wait_until(
+        [&] { return (dialog = top_window(L"测试结果分析")) != nullptr; }, driver::kStepTimeoutMs));
+    HWND list = GetDlgItem(dialog, kList);
+    ASSERT_TRUE(driver::wait_until([&] { return IsWindowEnabled(GetDlgItem(dialog, kReport)); },
+                                   driver::kStepTimeoutMs));
+    const std::vector<Cells> rows = rows_of(list);
+    ASSERT_EQ(rows.size(), 32u);
+    EXPECT_EQ(rows[15].text, "SSE \n");
+    EXPECT_EQ(rows[17].label, "总体性能得分");
+    EXPECT_EQ(rows[25].text, "必须使用标准测试才能够进行性能分析！");
+    for (int r = 26; r <= 30; ++r)
+        EXPECT_EQ(rows[r].label + rows[r].text, "") << r;
+    // Ready, Escape closes it.
+    PostMessageW(list, WM_KEYDOWN, VK_ESCAPE, 1);
+    PostMessageW(list, WM_KEYUP, VK_ESCAPE, 0xC0000001);
+    EXPECT_TRUE(driver::wait_until([&] { return !IsWindow(dialog); }, driver::kStepTimeoutMs));
 }
 
 // The records after the runs above: two machines stored under names typed as a user types,
@@ -443,6 +789,9 @@ TEST_F(FirstStart, StoredMachinesJoinBothSelectorsAndBothFilesAndSurviveARestart
     driver::close_window(p_->frame);
     ASSERT_TRUE(p_->process->wait_exit(driver::kStepTimeoutMs).has_value());
     p_->frame = p_->sheet = nullptr;
+    // The upload's account, entered once, is kept in the profile.
+    EXPECT_EQ(driver::profile_string(L"up_mail").value_or(L"<none>"), L"tester@example.com");
+    EXPECT_EQ(driver::profile_string(L"up_pass").value_or(L"<none>"), L"abc12");
     // The pre-test box of the first start is still checked and was saved: no pre-test this time.
     ASSERT_TRUE(driver::set_profile_dword(L"pre_test_flag", 0));
     p_->answerer.reset();
