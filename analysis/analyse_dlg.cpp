@@ -1,6 +1,7 @@
 #include "analysis/analyse_dlg.h"
 
 #include <commctrl.h>
+#include <mmsystem.h>
 
 #include <memory>
 
@@ -63,6 +64,8 @@ bool QAnalyseDlg::on_init() {
     reading_ = 0;
     ticker_ = MhzTicker{};
     SetTimer(hwnd(), kClockTimer, kClockPeriodMs, nullptr);
+    QMsgLog("QAnalyseDlg::OnInitDialog: clock started at %lu",
+            static_cast<unsigned long>(timeGetTime()));
     return true;
 }
 
@@ -124,6 +127,8 @@ void QAnalyseDlg::on_clock() {
                              sizeof current_system_entry().info_text, reading_);
         }
     }
+    QMsgLog("QAnalyseDlg::OnTimer: tick %u at %lu , cpu_mf=%u", ticks_ + 1,
+            static_cast<unsigned long>(timeGetTime()), reading_);
     if (++ticks_ == kReadyTick) {
         close_welcome();
         for (int id : kButtons)

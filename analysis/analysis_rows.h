@@ -10,7 +10,7 @@
 
 constexpr int kAnalysisRows = kInfoRows;
 constexpr int kAnalysisCellSize = kInfoRowSize;
-// The rows written during the dialog's life: the clock reading and the settings text.
+// The settings text's row; the clock reading goes into kClockRow.
 constexpr int kSettingsRow = 15;
 
 struct AnalysisRows {
