@@ -5,6 +5,7 @@
 #include <ctime>
 #include <string>
 
+#include "tests/native/local_time_support.h"
 #include "sysinfo/cpu_clock.h"
 #include "sysinfo/cpu_id.h"
 
@@ -14,17 +15,6 @@ std::string name_of(uint32_t family, uint32_t model, const char* vendor) {
     std::memset(name, 'x', sizeof name);
     cpu_model_name(family, model, vendor, name);
     return name;
-}
-
-std::tm local_time_of(int year, int month, int day, int hour, int minute, int second) {
-    std::tm t{};
-    t.tm_year = year - 1900;
-    t.tm_mon = month - 1;
-    t.tm_mday = day;
-    t.tm_hour = hour;
-    t.tm_min = minute;
-    t.tm_sec = second;
-    return t;
 }
 
 CpuidLeaves leaves_of(const char* vendor, uint32_t signature, uint32_t flags,
