@@ -789,7 +789,8 @@ TEST_F(FirstStart, StoredMachinesJoinBothSelectorsAndBothFilesAndSurviveARestart
     EXPECT_EQ(std::stod(m[1]), integer);
     EXPECT_EQ(std::stod(m[2]), floating);
     EXPECT_EQ(std::stod(m[5]), disk);
-    EXPECT_NEAR(std::stod(m[3]), memory, 0.05);
+    // One decimal on the page, two in the file: the two roundings may part by 0.05 and a bit.
+    EXPECT_NEAR(std::stod(m[3]), memory, 0.055);
     const std::string texts = driver::read_file(inf).value_or("");
     ASSERT_EQ(texts.compare(0, texts_before.size(), texts_before), 0);
     const std::string text_added = texts.substr(texts_before.size());
