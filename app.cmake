@@ -1,6 +1,4 @@
 # kalvit.exe: the pages and the application shell over the thin Win32 layer (ui/).
-add_subdirectory(infopage)
-
 add_library(kalvit_app STATIC
     analysis/analyse_dlg.cpp
     analysis/report.cpp
@@ -11,6 +9,7 @@ add_library(kalvit_app STATIC
     engine/blit_test.cpp
     engine/directx.cpp
     engine/test_run.cpp
+    infopage/about_page.cpp
     pages/comparison_chart.cpp
     pages/contrast_page.cpp
     pages/test_page.cpp

@@ -14,7 +14,7 @@ public:
 
     // Releases the logo and destroys the window; harmless when it is not open.
     void close();
-    const KeyedLogo& logo() const { return logo_; }
+    const LogoPicture& logo() const { return logo_; }
 
 protected:
     bool on_init() override;
@@ -23,7 +23,7 @@ protected:
 
 private:
     void paint();
-    KeyedLogo logo_;
+    LogoPicture logo_;
 };
 
 extern QWelcomeDlg welcome_dlg;

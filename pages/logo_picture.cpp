@@ -11,7 +11,7 @@ void logo_path(char* path, int size) {
     std::snprintf(path, static_cast<size_t>(size), "%s\\pdata\\pnlogog.bmp", install_dir);
 }
 
-bool KeyedLogo::load(const char* gbk_path, HWND window) {
+bool LogoPicture::load(const char* gbk_path, HWND window, Keying keying) {
     release();
     auto* bitmap = static_cast<HBITMAP>(
         LoadImageW(nullptr, to_wide(gbk_path).c_str(), IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE));
@@ -28,12 +28,13 @@ bool KeyedLogo::load(const char* gbk_path, HWND window) {
         release();
         return false;
     }
-    key_to_button_face();
+    if (keying == Keying::ButtonFace)
+        key_to_button_face();
     old_bitmap_ = SelectObject(dc_.get(), bitmap);
     return true;
 }
 
-void KeyedLogo::key_to_button_face() {
+void LogoPicture::key_to_button_face() {
     // The pixels as 32-bit top-down rows (0x00RRGGBB), keyed, and written back.
     BITMAPINFO info{};
     info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
@@ -54,7 +55,7 @@ void KeyedLogo::key_to_button_face() {
               DIB_RGB_COLORS);
 }
 
-void KeyedLogo::release() {
+void LogoPicture::release() {
     if (dc_ && old_bitmap_ != nullptr)
         SelectObject(dc_.get(), old_bitmap_);
     old_bitmap_ = nullptr;
@@ -63,7 +64,7 @@ void KeyedLogo::release() {
     width_ = height_ = 0;
 }
 
-void KeyedLogo::draw(HDC dc, int x, int y) const {
+void LogoPicture::draw(HDC dc, int x, int y) const {
     if (loaded() && dc_)
         BitBlt(dc, x, y, width_, height_, dc_.get(), 0, 0, SRCCOPY);
 }

@@ -2,25 +2,31 @@
 #include <windows.h>
 
 #include "ui/handles.h"
-// The logo "pdata\pnlogog.bmp" as the test page and the welcome window show it: loaded from its
-// file at its own size, selected into a memory context once, and keyed to the button-face
-// colour so that only its darker drawing stands on the window.
+// A picture of the pdata folder loaded from its file at its own size and selected into a memory
+// context once. The logo "pnlogog.bmp" of the test page and the welcome window is keyed to the
+// button-face colour so that only its darker drawing stands on the window; the information
+// page's logo frames are used as they are.
 
-class KeyedLogo {
+class LogoPicture {
 public:
-    KeyedLogo() = default;
-    KeyedLogo(const KeyedLogo&) = delete;
-    KeyedLogo& operator=(const KeyedLogo&) = delete;
-    ~KeyedLogo() { release(); }
+    enum class Keying { ButtonFace, None };
 
-    // Loads the file at a GBK path for drawing on `window`; false (and no logo) when it cannot.
-    bool load(const char* gbk_path, HWND window);
+    LogoPicture() = default;
+    LogoPicture(const LogoPicture&) = delete;
+    LogoPicture& operator=(const LogoPicture&) = delete;
+    ~LogoPicture() { release(); }
+
+    // Loads the file at a GBK path for drawing on `window`; false (and no picture) when it
+    // cannot.
+    bool load(const char* gbk_path, HWND window, Keying keying = Keying::ButtonFace);
     // Deselects the bitmap, then deletes it and the memory context.
     void release();
 
     bool loaded() const { return static_cast<bool>(bitmap_); }
     int width() const { return width_; }
     int height() const { return height_; }
+    // The memory context holding the picture; null without one.
+    HDC dc() const { return dc_.get(); }
     // Copies the logo unchanged with its top left at (x, y); nothing without a logo.
     void draw(HDC dc, int x, int y) const;
 

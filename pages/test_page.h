@@ -22,7 +22,7 @@ public:
     // The logo's place at the last paint, and whether the pointer is over it.
     const PixelRect& logo_rect() const { return logo_rect_; }
     bool link_hot() const { return link_hot_; }
-    const KeyedLogo& logo() const { return logo_; }
+    const LogoPicture& logo() const { return logo_; }
 
 protected:
     bool on_init() override;
@@ -35,7 +35,7 @@ private:
     void place_logo();
     void on_mouse_move(int x, int y);
     void on_left_button_up();
-    KeyedLogo logo_;
+    LogoPicture logo_;
     PixelRect logo_rect_{};
     bool link_hot_ = false;
 };

@@ -157,9 +157,13 @@ int BenchApp::init_instance(const wchar_t* command_line) {
     return -1;
 }
 
-bool BenchApp::on_idle(long) {
+bool BenchApp::on_idle(long count) {
     // The NT family needs no idle time; the animation runs from its timer there.
-    if (os_version.dwPlatformId == VER_PLATFORM_WIN32_NT || frame_minimized)
-        return false;
-    return GetActiveWindow() == main_frame.hwnd();
+    const IdleChoice choice =
+        about_idle_choice(os_version.dwPlatformId == VER_PLATFORM_WIN32_NT, count,
+                          about_page.frame_rate(), frame_minimized,
+                          GetActiveWindow() == main_frame.hwnd());
+    if (choice.draw)
+        about_page.animation_step(QAboutDlg::kTimer);
+    return choice.more;
 }

@@ -955,7 +955,7 @@ TEST_F(Run, WelcomeWindowIsCentredKeyedAndHiddenWhileAMessageIsUp) {
     };
     Picture logo;
     {
-        const KeyedLogo& l = welcome_dlg.logo();
+        const LogoPicture& l = welcome_dlg.logo();
         logo.width = l.width();
         logo.height = l.height();
         ui::WindowDc dc(w);

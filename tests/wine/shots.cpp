@@ -130,6 +130,10 @@ int shoot(const std::wstring& exe_dir, const std::wstring& out_dir) {
             if (index == 0)
                 results = result_table(shown);
         }
+        // The information page once more a second later: its animation has moved on.
+        Sleep(1000);
+        if (!driver::capture_window(kalvit->frame, driver::join_path(out_dir, L"page4-info-1s.bmp")))
+            throw RunFailure(L"cannot save page4-info-1s.bmp");
     } catch (const RunFailure& failure) {
         if (kalvit)
             end_program(*kalvit);

@@ -70,6 +70,19 @@ if(TARGET kalvit_app)
     endif()
 endif()
 
+# The information page's animation and links with the real frame and pages in the test process.
+if(TARGET kalvit_app)
+    kalvit_test(about_tests ${CMAKE_CURRENT_LIST_DIR}/about_test.cpp)
+    target_link_libraries(about_tests PRIVATE kalvit_app kalvit_resources kalvit_ui_driver
+                          kalvit_analysis)
+    target_compile_definitions(about_tests PRIVATE KALVIT_BUILD_DIR="${CMAKE_BINARY_DIR}"
+                               KALVIT_BROWSER="${kalvit_browser}"
+                               KALVIT_BROWSER_LOG="${kalvit_browser_log}")
+    if(TARGET kalvit_art)
+        add_dependencies(about_tests kalvit_art)
+    endif()
+endif()
+
 # tools/bench-run.sh: times the program's own runs from its log.
 add_executable(bench-run ${CMAKE_CURRENT_LIST_DIR}/bench_run.cpp)
 target_link_libraries(bench-run PRIVATE kalvit_ui_driver)

@@ -1,0 +1,259 @@
+// The information page with the real frame, sheet and pages in the test process: its animation
+// through DirectDraw in a window, seen on the screen; leaving the page; refusals; the web-site
+// line, the two buttons and the hidden author text.
+#include <windows.h>
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "analysis/encode_upload.h"
+#include "engine/directx.h"
+#include "engine/run_flags.h"
+#include "shell/app_globals.h"
+#include "shell/config_file.h"
+#include "shell/log.h"
+#include "shell/main_frame.h"
+#include "shell/msgbox.h"
+#include "shell/sheet.h"
+#include "tests/read_all.h"
+#include "tests/wine/browser_redirect.h"
+#include "tests/wine/driver.h"
+#include "tests/wine/frame_fixture.h"
+#include "ui/gbk.h"
+
+namespace {
+
+std::vector<std::string> messages;
+int box_depth = 0, deepest_box = 0;
+void record_message(const char* text) { messages.push_back(text); }
+
+void settle(DWORD ms) {
+    const DWORD start = GetTickCount();
+    do {
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE))
+            ui::App::process(msg);
+        Sleep(5);
+    } while (GetTickCount() - start < ms);
+}
+
+// A box that stays up for a while, as a user's would: the page's timer keeps calling the step.
+void slow_message(const char* text) {
+    messages.push_back(text);
+    ++box_depth;
+    deepest_box = box_depth > deepest_box ? box_depth : deepest_box;
+    settle(300);
+    --box_depth;
+}
+
+// What the screen shows in the picture's client area, as 0x00RRGGBB.
+Picture screen_picture() {
+    HWND picture = about_page.item(QAboutDlg::kPicture);
+    RECT r{};
+    GetClientRect(picture, &r);
+    MapWindowPoints(picture, nullptr, reinterpret_cast<POINT*>(&r), 2);
+    Picture p;
+    p.width = r.right - r.left;
+    p.height = r.bottom - r.top;
+    BITMAPINFO info{};
+    info.bmiHeader = {sizeof(BITMAPINFOHEADER), p.width, -p.height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    void* bits = nullptr;
+    ui::WindowDc screen(nullptr);
+    ui::MemoryDc memory(CreateCompatibleDC(screen.get()));
+    ui::Bitmap dib(CreateDIBSection(screen.get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+    if (!dib || bits == nullptr)
+        return p;
+    {
+        ui::ScopedSelect select(memory.get(), dib.get());
+        BitBlt(memory.get(), 0, 0, p.width, p.height, screen.get(), r.left, r.top, SRCCOPY);
+    }
+    GdiFlush();
+    const auto* px = static_cast<const uint32_t*>(bits);
+    p.pixels.assign(px, px + static_cast<size_t>(p.width) * static_cast<size_t>(p.height));
+    for (uint32_t& v : p.pixels)
+        v &= 0xFFFFFF;
+    return p;
+}
+
+void hold_keys(bool down) {
+    const WORD keys[] = {'G', 'B', VK_CONTROL, VK_SHIFT};
+    INPUT input[4] = {};
+    for (int i = 0; i < 4; ++i) {
+        input[i].type = INPUT_KEYBOARD;
+        input[i].ki.wVk = keys[i];
+        input[i].ki.dwFlags = down ? 0 : KEYEVENTF_KEYUP;
+    }
+    SendInput(4, input, sizeof(INPUT));
+}
+
+class About : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        std::snprintf(install_dir, sizeof install_dir, "%s",
+                      to_gbk(driver::from_unix_path(KALVIT_BUILD_DIR)).c_str());
+        std::snprintf(version_info, sizeof version_info, "%s", "PC性能测试工具 kalvit 1.0");
+        std::snprintf(visit_url, sizeof visit_url, "%s", "http://127.0.0.1:8642/");
+        std::snprintf(contact_mail, sizeof contact_mail, "%s", "http://127.0.0.1:8642/contact");
+        const std::string author = "kalvit 开发组";
+        const UploadLetters letters = encode_upload(author.data(), author.size());
+        std::snprintf(writer_info, sizeof writer_info, "%s%s", letters.low.c_str(),
+                      letters.high.c_str());
+        for (int i = 0; i < kAboutLines; ++i)
+            std::snprintf(about_info[i], kConfigTextSize, "第 %d 行 information", i);
+        create_test_frame();
+        set_message_presenter(record_message);
+    }
+    static void TearDownTestSuite() { set_message_presenter(nullptr); }
+    void SetUp() override {
+        messages.clear();
+        log_ = std::tmpfile();
+        log_attach(log_);
+        ASSERT_TRUE(property_sheet.set_active_page(kTestPageIndex));
+    }
+    void TearDown() override {
+        property_sheet.set_active_page(kTestPageIndex);
+        log_close();
+        std::fclose(log_);
+    }
+    std::string log() const { return read_all(log_); }
+    FILE* log_ = nullptr;
+};
+
+TEST_F(About, RefusedDuringARunOrOverAnotherConnection) {
+    test_running = 1;
+    EXPECT_FALSE(property_sheet.set_active_page(kAboutPageIndex));
+    EXPECT_EQ(property_sheet.active_index(), kTestPageIndex);
+    test_running = 0;
+    // The options page's display-mode list holds the connection open for a moment.
+    directx.list_modes = 1;
+    ASSERT_TRUE(init_directx(640, 480, 16));
+    EXPECT_FALSE(property_sheet.set_active_page(kAboutPageIndex));
+    EXPECT_EQ(property_sheet.active_index(), kTestPageIndex);
+    // Nor does the idle drive draw over a connection that is not the page's.
+    about_page.animation_step(QAboutDlg::kTimer);
+    EXPECT_EQ(about_page.frame_count(), 0);
+    CleanDirectX();
+    directx.list_modes = 0;
+    EXPECT_TRUE(messages.empty());
+}
+
+TEST_F(About, AnimatesOnTheScreenWhileActiveAndStopsWhenLeft) {
+    ASSERT_TRUE(property_sheet.set_active_page(kAboutPageIndex));
+    EXPECT_TRUE(directx.dd_open);
+    EXPECT_TRUE(about_page.animating());
+    EXPECT_TRUE(messages.empty()) << messages[0];
+    for (int i = 0; i < QAboutDlg::kFrames; ++i)
+        EXPECT_TRUE(about_page.frame(i).loaded()) << i;
+    EXPECT_EQ(about_page.picture_width() % 4, 0);
+    EXPECT_EQ(about_page.picture_height() % 4, 0);
+    EXPECT_GE(about_page.picture_width(), 400);
+    RECT client{};
+    GetClientRect(about_page.item(QAboutDlg::kPicture), &client);
+    EXPECT_EQ(client.right, about_page.picture_width());
+    EXPECT_EQ(client.bottom, about_page.picture_height());
+
+    settle(1000);
+    const long frames = about_page.frame_count();
+    const Picture first = screen_picture();
+    settle(1000);
+    const Picture second = screen_picture();
+    EXPECT_GT(about_page.frame_count(), frames + 20) << "the timer draws about 100 a second";
+    EXPECT_LE(about_page.frame_rate(), 101);
+    ASSERT_EQ(first.pixels.size(), second.pixels.size());
+    size_t changed = 0;
+    for (size_t i = 0; i < first.pixels.size(); ++i)
+        changed += first.pixels[i] != second.pixels[i];
+    EXPECT_GT(changed, first.pixels.size() / 20) << "the picture did not move";
+    // The stripes: red 112 and blue 208 with a green of 32 to 96, in the top row left of the
+    // sprite and the version text.
+    for (int x = 0; x < 8; ++x) {
+        const uint32_t p = second.at(x, 0);
+        const int r = p >> 16 & 0xFF, g = p >> 8 & 0xFF, b = p & 0xFF;
+        EXPECT_NEAR(r, 112, 8) << x;
+        EXPECT_NEAR(b, 208, 8) << x;
+        EXPECT_GE(g, 24) << x;
+        EXPECT_LE(g, 100) << x;
+    }
+    const std::string text = log();
+    EXPECT_NE(text.find("QAboutDlg: Has been SetActive()"), std::string::npos) << text;
+    EXPECT_NE(text.find("+++++OK: SetColorKey successed."), std::string::npos) << text;
+    EXPECT_NE(text.find("m_picframe: wd("), std::string::npos) << text;
+    EXPECT_EQ(text.find("*****Error"), std::string::npos) << text;
+
+    ASSERT_TRUE(property_sheet.set_active_page(kTestPageIndex));
+    EXPECT_FALSE(directx.dd_open);
+    EXPECT_FALSE(about_page.animating());
+    const long stopped = about_page.frame_count();
+    settle(300);
+    EXPECT_EQ(about_page.frame_count(), stopped) << "the timer still runs";
+    EXPECT_NE(log().find("已经CleanDirectX()"), std::string::npos);
+
+    // Back again: from frame 0, on a new connection.
+    ASSERT_TRUE(property_sheet.set_active_page(kAboutPageIndex));
+    EXPECT_LT(about_page.frame_count(), 3);
+    settle(200);
+    EXPECT_GT(about_page.frame_count(), 2);
+    // A lost surface sends the sheet to the options page and posts the page its message, which
+    // brings it back animating anew.
+    ASSERT_TRUE(property_sheet.set_active_page(kSetupPageIndex));
+    EXPECT_FALSE(directx.dd_open);
+    PostMessageW(about_page.hwnd(), QAboutDlg::kSurfaceLost, 0, 0);
+    settle(100);
+    EXPECT_NE(log().find("AboutDlg: --------- Get WM_ABOUTSURFACELOST!"), std::string::npos);
+    EXPECT_EQ(property_sheet.active_index(), kAboutPageIndex);
+    EXPECT_TRUE(about_page.animating());
+}
+
+TEST_F(About, SiteLineAndButtonsReachTheShell) {
+    BrowserRedirect browser;
+    ASSERT_TRUE(browser.ok());
+    ASSERT_TRUE(property_sheet.set_active_page(kAboutPageIndex));
+    const int w = about_page.picture_width(), h = about_page.picture_height();
+    SendMessageW(about_page.hwnd(), WM_MOUSEMOVE, 0, MAKELPARAM(w - 380, h));
+    EXPECT_FALSE(about_page.site_hot());
+    SendMessageW(about_page.hwnd(), WM_MOUSEMOVE, 0, MAKELPARAM(w - 379, h));
+    EXPECT_TRUE(about_page.site_hot());
+    SendMessageW(about_page.hwnd(), WM_LBUTTONUP, 0, MAKELPARAM(w - 379, h));
+    EXPECT_FALSE(about_page.site_hot());
+    std::string noted;
+    EXPECT_TRUE(driver::wait_until(
+        [&] { return !(noted = driver::read_file(BrowserRedirect::log()).value_or("")).empty(); },
+        driver::kStepTimeoutMs));
+    EXPECT_EQ(noted, "http://127.0.0.1:8642/\n");
+
+    DeleteFileW(BrowserRedirect::log().c_str());
+    SendMessageW(about_page.item(QAboutDlg::kSupportButton), BM_CLICK, 0, 0);
+    EXPECT_TRUE(driver::wait_until(
+        [&] { return !(noted = driver::read_file(BrowserRedirect::log()).value_or("")).empty(); },
+        driver::kStepTimeoutMs));
+    EXPECT_EQ(noted, "http://127.0.0.1:8642/contact\n");
+
+    // The help file's default topic; without the file the user is told where it was looked for.
+    SendMessageW(about_page.item(QAboutDlg::kHelpButton), BM_CLICK, 0, 0);
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0], std::string("找不到帮助文件 ") + install_dir + "\\kalvit.chm");
+}
+
+TEST_F(About, HiddenKeysShowTheAuthorTextOneBoxAtATime) {
+    ASSERT_TRUE(property_sheet.set_active_page(kAboutPageIndex));
+    set_message_presenter(slow_message);
+    deepest_box = 0;
+    hold_keys(true);
+    const bool shown = driver::wait_until(
+        [] {
+            settle(20);
+            return messages.size() >= 2;
+        },
+        5000);
+    hold_keys(false);
+    settle(400);
+    set_message_presenter(record_message);
+    ASSERT_TRUE(shown) << "the keys were not seen";
+    EXPECT_EQ(deepest_box, 1) << "a second box opened over the first";
+    EXPECT_EQ(messages[0], "kalvit 开发组");
+}
+
+} // namespace
