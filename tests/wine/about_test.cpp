@@ -30,16 +30,6 @@ std::vector<std::string> messages;
 int box_depth = 0, deepest_box = 0;
 void record_message(const char* text) { messages.push_back(text); }
 
-void settle(DWORD ms) {
-    const DWORD start = GetTickCount();
-    do {
-        MSG msg;
-        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE))
-            ui::App::process(msg);
-        Sleep(5);
-    } while (GetTickCount() - start < ms);
-}
-
 // A box that stays up for a while, as a user's would: the page's timer keeps calling the step.
 void slow_message(const char* text) {
     messages.push_back(text);
@@ -50,33 +40,13 @@ void slow_message(const char* text) {
     --box_depth;
 }
 
-// What the screen shows in the picture's client area, as 0x00RRGGBB.
+// What the screen shows in the picture's client area.
 Picture screen_picture() {
     HWND picture = about_page.item(QAboutDlg::kPicture);
     RECT r{};
     GetClientRect(picture, &r);
     MapWindowPoints(picture, nullptr, reinterpret_cast<POINT*>(&r), 2);
-    Picture p;
-    p.width = r.right - r.left;
-    p.height = r.bottom - r.top;
-    BITMAPINFO info{};
-    info.bmiHeader = {sizeof(BITMAPINFOHEADER), p.width, -p.height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
-    void* bits = nullptr;
-    ui::WindowDc screen(nullptr);
-    ui::MemoryDc memory(CreateCompatibleDC(screen.get()));
-    ui::Bitmap dib(CreateDIBSection(screen.get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0));
-    if (!dib || bits == nullptr)
-        return p;
-    {
-        ui::ScopedSelect select(memory.get(), dib.get());
-        BitBlt(memory.get(), 0, 0, p.width, p.height, screen.get(), r.left, r.top, SRCCOPY);
-    }
-    GdiFlush();
-    const auto* px = static_cast<const uint32_t*>(bits);
-    p.pixels.assign(px, px + static_cast<size_t>(p.width) * static_cast<size_t>(p.height));
-    for (uint32_t& v : p.pixels)
-        v &= 0xFFFFFF;
-    return p;
+    return capture_area(nullptr, r);
 }
 
 void hold_keys(bool down) {

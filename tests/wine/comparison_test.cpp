@@ -59,17 +59,6 @@ std::vector<std::string> entries_of(int id) {
     return out;
 }
 
-// Pumps for a while, as the program's loop would, so that timers and posted refreshes run.
-void settle(DWORD ms) {
-    const DWORD start = GetTickCount();
-    do {
-        MSG msg;
-        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE))
-            ui::App::process(msg);
-        Sleep(10);
-    } while (GetTickCount() - start < ms);
-}
-
 // A selection as the user makes it: the combo box notifies the page.
 void choose(int id, int index) {
     SendMessageW(combo(id), CB_SETCURSEL, static_cast<WPARAM>(index), 0);

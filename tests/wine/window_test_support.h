@@ -49,12 +49,11 @@ struct Picture {
     std::vector<uint32_t> pixels;
     uint32_t at(int x, int y) const { return pixels[static_cast<size_t>(y * width + x)]; }
 };
-inline Picture capture(HWND hwnd) {
+// The pixels of an area of a drawing context (a window's, or the screen's for null).
+inline Picture capture_area(HWND hwnd, const RECT& r) {
     Picture p;
-    RECT r{};
-    GetClientRect(hwnd, &r);
-    p.width = r.right;
-    p.height = r.bottom;
+    p.width = r.right - r.left;
+    p.height = r.bottom - r.top;
     BITMAPINFO info{};
     info.bmiHeader = {sizeof(BITMAPINFOHEADER), p.width, -p.height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
     void* bits = nullptr;
@@ -65,7 +64,7 @@ inline Picture capture(HWND hwnd) {
         return p;
     {
         ui::ScopedSelect select(memory.get(), dib.get());
-        BitBlt(memory.get(), 0, 0, p.width, p.height, dc.get(), 0, 0, SRCCOPY);
+        BitBlt(memory.get(), 0, 0, p.width, p.height, dc.get(), r.left, r.top, SRCCOPY);
     }
     GdiFlush();
     const auto* px = static_cast<const uint32_t*>(bits);
@@ -73,6 +72,22 @@ inline Picture capture(HWND hwnd) {
     for (uint32_t& v : p.pixels)
         v &= 0xFFFFFF;
     return p;
+}
+inline Picture capture(HWND hwnd) {
+    RECT r{};
+    GetClientRect(hwnd, &r);
+    return capture_area(hwnd, r);
+}
+
+// Pumps for a while as the program's loop would, so that timers and posted messages run.
+inline void settle(DWORD ms) {
+    const DWORD start = GetTickCount();
+    do {
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE))
+            ui::App::process(msg);
+        Sleep(10);
+    } while (GetTickCount() - start < ms);
 }
 
 // Delivers every pending message of the thread.
