@@ -99,11 +99,8 @@ bool QAboutDlg::load_frames() {
 }
 
 void QAboutDlg::on_destroyed() {
-    if (animating()) {
-        KillTimer(hwnd(), kTimer);
-        CleanDirectX();
-        release_clipper();
-    }
+    if (animating())
+        stop_animation();
     for (LogoPicture& f : frames_)
         f.release();
     link_font_.reset();
@@ -228,12 +225,15 @@ void QAboutDlg::set_colour_keys() {
 }
 
 bool QAboutDlg::on_kill_active() {
-    if (!test_running) {
-        KillTimer(hwnd(), kTimer);
-        CleanDirectX();
-        release_clipper();
-    }
+    if (!test_running)
+        stop_animation();
     return true;
+}
+
+void QAboutDlg::stop_animation() {
+    KillTimer(hwnd(), kTimer);
+    CleanDirectX();
+    release_clipper();
 }
 
 void QAboutDlg::animation_step(UINT_PTR id) {
@@ -297,7 +297,8 @@ bool QAboutDlg::draw_stripes() {
     auto* row0 = static_cast<unsigned char*>(desc.lpSurface);
     unsigned char* row1 = row0 + desc.lPitch;
     const bool two_rows = desc.dwHeight > 1;
-    for (int x = 0; x < columns && bytes > 0 && bytes <= 4; ++x) {
+    const int drawn = bytes > 0 && bytes <= 4 ? columns : 0;
+    for (int x = 0; x < drawn; ++x) {
         const int green = stripe_green(x, clock_.frames(), width_);
         const uint32_t pixel = colour_to_pixel(RGB(kStripeRed, green, kStripeBlue));
         std::memcpy(row0 + x * bytes, &pixel, static_cast<size_t>(bytes));

@@ -61,6 +61,8 @@ private:
     void present(const RECT& screen);
     void show_writer_info();
     void release_clipper();
+    // Stops the timer and closes the connection with its clipper.
+    void stop_animation();
     void on_mouse_move(int x, int y);
     void on_left_button_up();
 
