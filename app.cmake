@@ -21,7 +21,7 @@ add_library(kalvit_app STATIC
     shell/sheet.cpp
 )
 target_link_libraries(kalvit_app PUBLIC kalvit_pages kalvit_infopage kalvit_ui kalvit_profile
-                      kalvit_sysinfo kalvit_engine kalvit_shell kalvit_options ddraw dxguid
+                      kalvit_sysinfo kalvit_engine kalvit_shell kalvit_options dxguid
                       shlwapi shell32 gdi32 user32 winmm advapi32)
 
 add_executable(kalvit WIN32 shell/main.cpp)

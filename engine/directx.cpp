@@ -17,6 +17,24 @@
 
 DirectDrawState directx;
 
+HRESULT create_direct_draw(IDirectDraw7** dd) {
+    using Create = HRESULT(WINAPI*)(GUID*, void**, REFIID, IUnknown*);
+    // Loaded once and kept for the life of the process, as a linked import would be.
+    static const Create create = [] {
+        HMODULE ddraw = LoadLibraryW(L"ddraw.dll");
+        return ddraw == nullptr ? nullptr
+                                : reinterpret_cast<Create>(reinterpret_cast<void (*)()>(
+                                      GetProcAddress(ddraw, "DirectDrawCreateEx")));
+    }();
+    *dd = nullptr;
+    if (create == nullptr)
+        return DDERR_NODIRECTDRAWSUPPORT;
+    HRESULT hr = create(nullptr, reinterpret_cast<void**>(dd), IID_IDirectDraw7, nullptr);
+    if (FAILED(hr))
+        *dd = nullptr;
+    return hr;
+}
+
 namespace {
 
 constexpr DWORD kPixelFormatSize = 32;
@@ -96,10 +114,8 @@ int create_surfaces(int width, int height) {
 int open_connection(int width, int height, int bits, bool may_switch) {
     QMsgLog("...... Begin init DirectX , exclusive=%d ......", directx.exclusive);
     directx.owner = main_frame.hwnd();
-    directx.dx_result = DirectDrawCreateEx(nullptr, reinterpret_cast<void**>(&directx.dd),
-                                           IID_IDirectDraw7, nullptr);
+    directx.dx_result = create_direct_draw(&directx.dd);
     if (FAILED(directx.dx_result)) {
-        directx.dd = nullptr;
         GetDxError("*****Error: 不能创建 DirectDraw对象!", directx.dx_result);
         QMsgBox("请保证DirectX版本高于7.0");
         return 0;

@@ -34,6 +34,11 @@ struct DirectDrawState {
 };
 extern DirectDrawState directx;
 
+// DirectDrawCreateEx for the primary display driver, asking for IDirectDraw7. ddraw.dll is
+// bound when first needed, so that the program starts on a system without DirectDraw and
+// reports it there; DDERR_NODIRECTDRAWSUPPORT when the library or its entry is missing.
+HRESULT create_direct_draw(IDirectDraw7** dd);
+
 // Opens the connection for a mode of the given size and bits; 1 on success, 0 on a failure
 // that has been reported.
 int init_directx(int width, int height, int bits);

@@ -93,8 +93,7 @@ public:
         IDirectDraw7* dd = directx.dd_open ? directx.dd : nullptr;
         IDirectDraw7* created = nullptr;
         if (dd == nullptr) {
-            HRESULT hr = DirectDrawCreateEx(nullptr, reinterpret_cast<void**>(&created),
-                                            IID_IDirectDraw7, nullptr);
+            HRESULT hr = create_direct_draw(&created);
             if (FAILED(hr) || created == nullptr) {
                 GetDxError("*****Error: 不能创建 DirectDraw对象!", hr);
                 return false;

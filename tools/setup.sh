@@ -2,6 +2,8 @@
 # Installs what building and testing kalvit needs from Debian's packages, when it is missing.
 # Idempotent, and quick when everything is there. The 32-bit build runs in 32-bit Wine, which
 # comes from the i386 architecture; the 3DNow! kernels' 32-bit Linux tests need g++-multilib.
+# The help file is compiled by Free Pascal's chmcmd (fp-utils) and read back with chmlib's tools;
+# the installer is made with NSIS and the portable archive with zip.
 set -euo pipefail
 
 packages=(
@@ -10,6 +12,7 @@ packages=(
     g++-mingw-w64-i686-win32 binutils-mingw-w64-i686
     wine wine64 wine32:i386 fonts-wine xvfb xauth fonts-arphic-uming fonts-wqy-zenhei imagemagick
     qemu-user
+    fp-utils libchm-bin nsis zip
 )
 
 sudo=""
