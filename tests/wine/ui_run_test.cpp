@@ -14,6 +14,7 @@
 
 #include "analysis/encode_upload.h"
 #include "tests/wine/browser_redirect.h"
+#include "tests/wine/switch_refusal.h"
 #include "tests/wine/ui_fixture.h"
 #include "tests/wine/window_test_support.h"
 #include "ui/gbk.h"
@@ -40,43 +41,6 @@ const Row kRows[] = {
     {"memory", 1019, 1025, " MB/s", 253.49, 0.1},
     {"disk", 1021, 1026, " MB/s", 16.82, 0.01},
     {"DirectDraw", 1020, 1023, " MB/s", 339.74, 0.1},
-};
-
-// A display that refuses the switch to 1024 × 768 at 16 bits (as a 32-bit prefix's does) makes
-// the program report it and ask whether to go on. The user says Yes, and the test continues in
-// the screen's own mode; every other box is left to the tests.
-class SwitchRefusalAnswerer {
-public:
-    explicit SwitchRefusalAnswerer(DWORD pid)
-        : thread_([this, pid] {
-              while (InterlockedCompareExchange(&stop_, 0, 0) == 0) {
-                  answer(pid);
-                  Sleep(100);
-              }
-          }) {}
-    SwitchRefusalAnswerer(const SwitchRefusalAnswerer&) = delete;
-    SwitchRefusalAnswerer& operator=(const SwitchRefusalAnswerer&) = delete;
-    ~SwitchRefusalAnswerer() {
-        InterlockedExchange(&stop_, 1);
-        thread_.join();
-    }
-
-private:
-    static void answer(DWORD pid) {
-        for (HWND box : driver::top_windows(pid, true)) {
-            const std::wstring text = driver::window_text(GetDlgItem(box, 0xFFFF));
-            int button = 0;
-            if (text.rfind(L"*****Error: SetDisplayMode()失败! ", 0) == 0)
-                button = IDOK;
-            else if (text == L"继续进行测试吗？")
-                button = IDYES;
-            if (button != 0 && GetDlgItem(box, button) != nullptr)
-                PostMessageW(box, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED),
-                             reinterpret_cast<LPARAM>(GetDlgItem(box, button)));
-        }
-    }
-    volatile LONG stop_ = 0;
-    TestThread thread_;
 };
 
 struct Program {

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "tests/wine/chm_open_recorder.h"
+#include "tests/wine/switch_refusal.h"
 #include "tests/wine/ui_fixture.h"
 #include "ui/gbk.h"
 
@@ -160,6 +162,7 @@ TEST_F(StartUp, StepsRunInOrderAndEveryStartBeginsWithTheStandardOptions) {
     const std::wstring second_log = inst->dir + L"\\second.log";
     kalvit = driver::Process::start(inst->exe(), L"", inst->dir, second_log);
     ASSERT_TRUE(kalvit.has_value());
+    SwitchRefusalAnswerer answerer(kalvit->id());
     frame = uitest::wait_for_frame(*kalvit);
     ASSERT_NE(frame, nullptr);
     ASSERT_TRUE(driver::wait_until(
@@ -359,51 +362,6 @@ TEST_F(StartUp, MissingBackgroundPictureIsLoggedAndTheProgramRuns) {
     driver::close_window(frame);
     EXPECT_EQ(kalvit->wait_exit(driver::kStepTimeoutMs), std::optional<DWORD>(0));
 }
-
-// Points the prefix's ".chm" association at a command that writes the opened file's path into
-// a file of the test's own, and puts Wine's own association back when it goes.
-class ChmOpenRecorder {
-public:
-    static constexpr wchar_t kRecord[] = L"c:\\kalvit-ui\\shell-open.txt";
-
-    ChmOpenRecorder() {
-        DeleteFileW(kRecord);
-        const std::wstring command =
-            L"C:\\windows\\system32\\cmd.exe /c echo %1>" + std::wstring(kRecord);
-        ok_ = write_default(L"Software\\Classes\\kalvit.test.chm\\shell\\open\\command",
-                            command) &&
-              write_default(L"Software\\Classes\\.chm", L"kalvit.test.chm");
-    }
-    ~ChmOpenRecorder() {
-        write_default(L"Software\\Classes\\.chm", L"chm.file");
-        SHDeleteKeyW(HKEY_LOCAL_MACHINE, L"Software\\Classes\\kalvit.test.chm");
-        DeleteFileW(kRecord);
-    }
-    bool ok() const { return ok_; }
-
-    // The path the shell opened, once the command has written it.
-    std::string opened() const {
-        std::string text;
-        driver::wait_until(
-            [&] {
-                std::optional<std::string> got = driver::read_file(kRecord);
-                text = got.value_or("");
-                return text.find('\n') != std::string::npos;
-            },
-            driver::kStepTimeoutMs);
-        while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' '))
-            text.pop_back();
-        return text;
-    }
-
-private:
-    static bool write_default(const wchar_t* key, const std::wstring& value) {
-        return SHSetValueW(HKEY_LOCAL_MACHINE, key, nullptr, REG_SZ, value.c_str(),
-                           static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t))) ==
-               ERROR_SUCCESS;
-    }
-    bool ok_ = false;
-};
 
 // The installation call in its three spellings, from folders whose GBK names end in the byte
 // 5C (a backslash), once from an executable whose own name has such a character: it records
