@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Runs every test: the portable core natively (with AddressSanitizer and UBSan), the 3DNow!
 # kernels under qemu (64- and 32-bit), then the 64-bit and the 32-bit Windows builds, each under
-# Wine on a virtual display in its own prefix.
+# Wine on a virtual display in its own prefix, after making the installer and the archive of both.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 tools/setup.sh
@@ -13,6 +13,11 @@ ctest --preset native-asan
 for build in win64 win32; do
     cmake --preset "$build" >/dev/null
     cmake --build --preset "$build"
+done
+# The installer and the archive hold both builds; the installer's test runs it in each prefix.
+tools/package.sh
+
+for build in win64 win32; do
     # 32-bit Wine needs a kernel that runs 32-bit code; some virtual machines switch that off.
     # The 32-bit build is then still built and its executables checked.
     if [ "$build" = win32 ] && ! /usr/lib/wine/wine --version >/dev/null 2>&1; then

@@ -74,6 +74,9 @@ done
 if [ -d "$build_dir/pdata" ]; then
     cp "$build_dir"/pdata/*.bmp "$install_dir/pdata/"
 fi
+if [ -f "$build_dir/kalvit.chm" ]; then
+    cp "$build_dir/kalvit.chm" "$install_dir/"
+fi
 if [ -f "$build_dir/kalvit.exe" ]; then
     cp "$build_dir/kalvit.exe" "$install_dir/"
 fi
