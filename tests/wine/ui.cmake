@@ -89,10 +89,15 @@ target_link_libraries(bench-run PRIVATE kalvit_ui_driver)
 target_link_options(bench-run PRIVATE -mconsole -municode)
 set_target_properties(bench-run PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
 
-# The installer that tools/package.sh makes from both builds, run silently under Wine.
+# The installer that tools/package.sh makes from both builds, run silently under Wine in a
+# prefix of its own, made new for the test.
 set(KALVIT_DIST_DIR ${PROJECT_SOURCE_DIR}/build/dist CACHE PATH
     "Folder of the packages that tools/package.sh makes")
-kalvit_test(install_tests ${CMAKE_CURRENT_LIST_DIR}/install_test.cpp)
-target_link_libraries(install_tests PRIVATE kalvit_ui_driver ole32 uuid shell32)
+add_executable(install_tests ${CMAKE_CURRENT_LIST_DIR}/install_test.cpp)
+target_link_libraries(install_tests PRIVATE kalvit_options GTest::gtest_main kalvit_ui_driver
+                      ole32 uuid shell32)
+target_link_options(install_tests PRIVATE -mconsole)
+add_test(NAME install_tests COMMAND ${PROJECT_SOURCE_DIR}/tools/fresh-prefix.sh
+         ${kalvit_wine_arch} $<TARGET_FILE:install_tests>)
 target_compile_definitions(install_tests PRIVATE KALVIT_SETUP="${KALVIT_DIST_DIR}/kalvit-setup.exe")
 
