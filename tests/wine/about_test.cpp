@@ -204,6 +204,7 @@ TEST_F(About, SiteLineAndButtonsReachTheShell) {
     EXPECT_EQ(noted, "http://127.0.0.1:8642/contact\n");
 
     // The help file's default topic; without the file the user is told where it was looked for.
+    ScopedInstallDir elsewhere("c:\\no-such-kalvit");
     SendMessageW(about_page.item(QAboutDlg::kHelpButton), BM_CLICK, 0, 0);
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_EQ(messages[0], std::string("找不到帮助文件 ") + install_dir + "\\kalvit.chm");

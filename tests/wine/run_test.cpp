@@ -911,6 +911,7 @@ TEST_F(Run, OptionsPagePreselectsTheModeFollowsTheListAndResetsToStandard) {
 }
 
 TEST_F(Run, HelpWithoutTheHelpFileTellsTheUserAndGoesOn) {
+    ScopedInstallDir elsewhere("c:\\no-such-kalvit");
     for (int page : {kTestPageIndex, kSetupPageIndex}) {
         messages.clear();
         ASSERT_TRUE(property_sheet.set_active_page(page));
@@ -981,13 +982,13 @@ TEST_F(Run, WelcomeWindowIsCentredKeyedAndHiddenWhileAMessageIsUp) {
     close_welcome();
 
     // Without the logo file: told once, the window still works and closes.
-    const std::string saved = install_dir;
-    std::snprintf(install_dir, sizeof install_dir, "%s", "c:\\no-such-kalvit");
-    ASSERT_TRUE(open_welcome_centred("x"));
-    EXPECT_TRUE(IsWindowVisible(welcome_dlg.hwnd()));
-    EXPECT_FALSE(welcome_dlg.logo().loaded());
-    close_welcome();
-    std::snprintf(install_dir, sizeof install_dir, "%s", saved.c_str());
+    {
+        ScopedInstallDir elsewhere("c:\\no-such-kalvit");
+        ASSERT_TRUE(open_welcome_centred("x"));
+        EXPECT_TRUE(IsWindowVisible(welcome_dlg.hwnd()));
+        EXPECT_FALSE(welcome_dlg.logo().loaded());
+        close_welcome();
+    }
     EXPECT_EQ(messages, (std::vector<std::string>{
                             "一", "Can't LoadImage: c:\\no-such-kalvit\\pdata\\pnlogog.bmp"}));
     set_welcome_hooks({});

@@ -2,16 +2,33 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <cstdint>
+#include <cstdio>
 #include <functional>
 #include <stdexcept>
-#include <cstdint>
+#include <string>
 #include <utility>
 #include <vector>
 
 #include "ui/app.h"
 #include "ui/dialog.h"
 #include "ui/handles.h"
+#include "shell/app_globals.h"
 // Driving windows of the test process itself.
+
+// The installation folder pointed elsewhere (a folder without the help file or the pictures)
+// while the owner lives.
+class ScopedInstallDir {
+public:
+    explicit ScopedInstallDir(const char* dir) : saved_(install_dir) { set(dir); }
+    ScopedInstallDir(const ScopedInstallDir&) = delete;
+    ScopedInstallDir& operator=(const ScopedInstallDir&) = delete;
+    ~ScopedInstallDir() { set(saved_.c_str()); }
+
+private:
+    static void set(const char* dir) { std::snprintf(install_dir, sizeof install_dir, "%s", dir); }
+    std::string saved_;
+};
 
 // A thread of the test process that runs `body` and is joined when the owner goes. The runtime
 // has no std::thread (its threads are the Windows ones, without a POSIX layer that newer
