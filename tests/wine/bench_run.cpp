@@ -176,22 +176,6 @@ int bench(const std::wstring& exe_dir, int runs) {
 } // namespace
 
 int wmain(int argc, wchar_t** argv) {
-    int runs = 3;
-    std::optional<std::wstring> exe_dir;
-    for (int i = 1; i < argc; ++i) {
-        const std::wstring arg = argv[i];
-        if (arg == L"--runs" && i + 1 < argc) {
-            runs = _wtoi(argv[++i]);
-        } else if (!exe_dir && !arg.starts_with(L"--")) {
-            exe_dir = arg;
-        } else {
-            exe_dir.reset();
-            break;
-        }
-    }
-    if (!exe_dir || runs < 1) {
-        complain(L"usage: bench-run <folder of kalvit.exe> [--runs N]");
-        return 2;
-    }
-    return bench(*exe_dir, runs);
+    const std::optional<driver::BenchArgs> args = driver::bench_args(argc, argv, L"bench-run", 3);
+    return args ? bench(args->exe_dir, args->runs) : 2;
 }

@@ -160,4 +160,25 @@ void end_program(StartedProgram& kalvit) {
     }
 }
 
+std::optional<BenchArgs> bench_args(int argc, wchar_t** argv, const wchar_t* program,
+                                    int default_runs) {
+    BenchArgs args{L"", default_runs};
+    bool ok = true;
+    for (int i = 1; i < argc && ok; ++i) {
+        const std::wstring arg = argv[i];
+        if (arg == L"--runs" && i + 1 < argc)
+            args.runs = _wtoi(argv[++i]);
+        else if (args.exe_dir.empty() && !arg.starts_with(L"--"))
+            args.exe_dir = arg;
+        else
+            ok = false;
+    }
+    if (!ok || args.exe_dir.empty() || args.runs < 1) {
+        print_error(std::wstring(program) + L": usage: " + program +
+                    L" <folder of kalvit.exe> [--runs N]\n");
+        return std::nullopt;
+    }
+    return args;
+}
+
 } // namespace driver

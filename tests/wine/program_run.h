@@ -81,4 +81,13 @@ void close_score(HWND score);
 // Ends the program: WM_CLOSE to its frame, and only when it does not end, its own handle.
 void end_program(StartedProgram& kalvit);
 
+// The command line of the benchmark drivers: "<folder of kalvit.exe> [--runs N]". Empty (after
+// printing the usage) when it is wrong.
+struct BenchArgs {
+    std::wstring exe_dir;
+    int runs = 0;
+};
+std::optional<BenchArgs> bench_args(int argc, wchar_t** argv, const wchar_t* program,
+                                    int default_runs);
+
 } // namespace driver

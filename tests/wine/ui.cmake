@@ -101,3 +101,4 @@ add_test(NAME install_tests COMMAND ${PROJECT_SOURCE_DIR}/tools/fresh-prefix.sh
          ${kalvit_wine_arch} $<TARGET_FILE:install_tests>)
 target_compile_definitions(install_tests PRIVATE KALVIT_SETUP="${KALVIT_DIST_DIR}/kalvit-setup.exe")
 
+include(${CMAKE_CURRENT_LIST_DIR}/bench.cmake)
