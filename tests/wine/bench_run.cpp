@@ -101,38 +101,28 @@ int median(std::vector<int> values) {
     return n % 2 == 1 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
 }
 
-std::wstring right(const std::wstring& text, size_t width) {
-    return text.size() >= width ? text : std::wstring(width - text.size(), L' ') + text;
-}
-std::wstring left(const std::wstring& text, size_t width) {
-    return text.size() >= width ? text : text + std::wstring(width - text.size(), L' ');
-}
 
 void print_table(const std::vector<Row>& rows, int runs) {
     constexpr size_t kName = 34, kCell = 8;
-    std::wstring out = L"\nelapsed ms per run (the log's 测试消耗时间), " + std::to_wstring(runs) +
-                       L" program start" + (runs == 1 ? L"" : L"s") + L" each\n";
-    out += left(L"", kName);
-    for (int i = 1; i <= runs; ++i)
-        out += right(L"#" + std::to_wstring(i), kCell);
-    out += right(L"median", kCell + 2) + L"\n";
+    std::wstring out =
+        table_header(L"elapsed ms per run (the log's 测试消耗时间)", runs, kName, kCell);
     for (const Row& row : rows) {
-        out += left(row.name, kName);
+        out += pad_right(row.name, kName);
         std::vector<int> times;
         for (const LoggedRun& run : row.runs) {
             times.push_back(run.elapsed_ms.value_or(0));
-            out += right(std::to_wstring(times.back()), kCell);
+            out += pad_left(std::to_wstring(times.back()), kCell);
         }
-        out += right(std::to_wstring(median(times)), kCell + 2) + L"\n";
+        out += pad_left(std::to_wstring(median(times)), kCell + 2) + L"\n";
     }
     out += L"\nwork amounts m_times[0..4] (integer, float, memory, DirectDraw, disk)\n";
     for (const Row& row : rows)
         for (const LoggedRun& run : row.runs) {
-            out += left(std::wstring(row.name) + L" #" +
+            out += pad_right(std::wstring(row.name) + L" #" +
                             std::to_wstring(&run - row.runs.data() + 1),
                         kName + 4);
             for (int amount : run.amounts)
-                out += right(std::to_wstring(amount), 5);
+                out += pad_left(std::to_wstring(amount), 5);
             if (run.amounts.size() != kAmounts)
                 out += L"  (" + std::to_wstring(run.amounts.size()) + L" amounts logged)";
             out += L"   DirectDraw " +

@@ -242,13 +242,6 @@ std::wstring fixed(double value, int decimals) {
     return text;
 }
 
-std::wstring right(const std::wstring& text, size_t width) {
-    return text.size() >= width ? text : std::wstring(width - text.size(), L' ') + text;
-}
-std::wstring left(const std::wstring& text, size_t width) {
-    return text.size() >= width ? text : text + std::wstring(width - text.size(), L' ');
-}
-
 struct Row {
     const wchar_t* name;
     int decimals;
@@ -265,19 +258,14 @@ std::wstring listed(const Row& row) {
 
 void print_table(const std::vector<Row>& rows, int runs, long long exe_bytes, int refusals) {
     constexpr size_t kName = 40, kCell = 8;
-    std::wstring out = std::wstring(L"\n") + kBuild + L", " + std::to_wstring(runs) +
-                       L" program start" + (runs == 1 ? L"" : L"s") + L" each\n";
-    out += left(L"", kName);
-    for (int i = 1; i <= runs; ++i)
-        out += right(L"#" + std::to_wstring(i), kCell);
-    out += right(L"median", kCell + 2) + L"\n";
+    std::wstring out = table_header(kBuild, runs, kName, kCell);
     for (const Row& row : rows) {
-        out += left(row.name, kName);
+        out += pad_right(row.name, kName);
         for (double value : row.values)
-            out += right(fixed(value, row.decimals), kCell);
-        out += right(fixed(median(row.values), row.decimals), kCell + 2) + L"\n";
+            out += pad_left(fixed(value, row.decimals), kCell);
+        out += pad_left(fixed(median(row.values), row.decimals), kCell + 2) + L"\n";
     }
-    out += left(L"kalvit.exe, bytes", kName) + std::to_wstring(exe_bytes) + L"\n";
+    out += pad_right(L"kalvit.exe, bytes", kName) + std::to_wstring(exe_bytes) + L"\n";
     const std::wstring refused =
         refusals == 0 ? std::wstring()
                       : L"; the display refused 1024×768 at 16 bits in " +

@@ -181,4 +181,21 @@ std::optional<BenchArgs> bench_args(int argc, wchar_t** argv, const wchar_t* pro
     return args;
 }
 
+std::wstring pad_left(const std::wstring& text, size_t width) {
+    return text.size() >= width ? text : std::wstring(width - text.size(), L' ') + text;
+}
+
+std::wstring pad_right(const std::wstring& text, size_t width) {
+    return text.size() >= width ? text : text + std::wstring(width - text.size(), L' ');
+}
+
+std::wstring table_header(const std::wstring& title, int runs, size_t name_width,
+                          size_t cell_width) {
+    std::wstring out = L"\n" + title + L", " + std::to_wstring(runs) + L" program start" +
+                       (runs == 1 ? L"" : L"s") + L" each\n" + pad_right(L"", name_width);
+    for (int i = 1; i <= runs; ++i)
+        out += pad_left(L"#" + std::to_wstring(i), cell_width);
+    return out + pad_left(L"median", cell_width + 2) + L"\n";
+}
+
 } // namespace driver

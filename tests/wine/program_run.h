@@ -90,4 +90,11 @@ struct BenchArgs {
 std::optional<BenchArgs> bench_args(int argc, wchar_t** argv, const wchar_t* program,
                                     int default_runs);
 
+// The benchmark drivers' tables: text padded to a width, and the header line of a table with
+// one column per program start and the median last.
+std::wstring pad_left(const std::wstring& text, size_t width);
+std::wstring pad_right(const std::wstring& text, size_t width);
+std::wstring table_header(const std::wstring& title, int runs, size_t name_width,
+                          size_t cell_width);
+
 } // namespace driver
