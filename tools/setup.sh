@@ -3,7 +3,9 @@
 # Idempotent, and quick when everything is there. The 32-bit build runs in 32-bit Wine, which
 # comes from the i386 architecture; the 3DNow! kernels' 32-bit Linux tests need g++-multilib.
 # The help file is compiled by Free Pascal's chmcmd (fp-utils) and read back with chmlib's tools;
-# the installer is made with NSIS and the portable archive with zip.
+# the installer is made with NSIS and the portable archive with zip. The results service builds
+# on cpp-httplib, SQLite, libpq and libsodium; its tests start a PostgreSQL server, talk to it
+# with curl and look at its pages in headless Chromium.
 set -euo pipefail
 
 packages=(
@@ -13,6 +15,7 @@ packages=(
     wine wine64 wine32:i386 fonts-wine xvfb xauth fonts-arphic-uming fonts-wqy-zenhei imagemagick
     qemu-user
     fp-utils libchm-bin nsis zip
+    pkg-config libcpp-httplib-dev libsqlite3-dev libpq-dev libsodium-dev postgresql curl chromium
 )
 
 sudo=""
