@@ -126,7 +126,7 @@ TEST(ResultsUpload, RefusesEachMalformedOrFakedUpload) {
         {"integer above it", letters_of(replaced(good, "71.40 ", "50000.01 ")), U8("第1项速度50000.01超出了可信的范围(0~50000)。")},
         {"disk above its ceiling", letters_of(replaced(good, " 8.41 ", "100000.01 ")), U8("第5项速度100000.01超出了可信的范围(0~100000)。")},
         {"memory above its ceiling", letters_of(replaced(good, " 3.50 ", "500000.01 ")), U8("第3项速度500000.01超出了可信的范围(0~500000)。")},
-        {"DirectDraw above its ceiling", letters_of(replaced(good, " 679.48 ", "500000.01 ")), U8("第4项速度500000.01超出了可信的范围(0~500000)。")},
+        {"DirectDraw above its ceiling", letters_of(replaced(good, " 679.48 ", " 500000.01 ")), U8("第4项速度500000.01超出了可信的范围(0~500000)。")},
         {"float above its ceiling", letters_of(replaced(good, " 6.78 ", "5000.01 ")), U8("第2项速度5000.01超出了可信的范围(0~5000)。")},
         {"unknown flag", letters_of(replaced(good, " 0 1024", " 1112 1024")), U8("选项标志中有未知的选项。")},
         {"lower-case flags", letters_of(replaced(good, " 0 1024", " 1a 1024")), U8("选项标志不是十六进制数。")},
