@@ -53,6 +53,29 @@ std::string form_value(const std::string& page, const std::string& name) {
     return "";
 }
 
+// One instance of the service: its own store connections, server and thread.
+struct Instance {
+    std::unique_ptr<ResultsStore> store;
+    httplib::Server server;
+    std::thread thread;
+    int port = 0;
+
+    void start(const std::string& address, const ServiceOptions& options) {
+        store = std::make_unique<ResultsStore>(address, 4);
+        mount_service(server, *store, options);
+        port = server.bind_to_any_port("127.0.0.1");
+        ASSERT_GT(port, 0);
+        thread = std::thread([this] { server.listen_after_bind(); });
+        while (!server.is_running())
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    ~Instance() {
+        server.stop();
+        if (thread.joinable())
+            thread.join();
+    }
+};
+
 class ResultsHttp : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -71,49 +94,47 @@ protected:
         } else {
             address_ = (folder_ / "results.db").string();
         }
-        store_ = std::make_unique<ResultsStore>(address_, 4);
-        ServiceOptions options;
-        options.downloads = (folder_ / "dist").string();
-        options.clock = [this] { return now_.load(); };
-        options.log = [this](const std::string& line) {
+        options_.downloads = (folder_ / "dist").string();
+        options_.clock = [this] { return now_.load(); };
+        options_.log = [this](const std::string& line) {
             std::lock_guard lock(log_mutex_);
             log_.push_back(line);
         };
-        mount_service(server_, *store_, options);
-        port_ = server_.bind_to_any_port("127.0.0.1");
-        ASSERT_GT(port_, 0);
-        thread_ = std::thread([this] { server_.listen_after_bind(); });
-        while (!server_.is_running())
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        start(0);
     }
     void TearDown() override {
-        server_.stop();
-        if (thread_.joinable())
-            thread_.join();
-        store_.reset();
+        for (auto& instance : instances_)
+            instance.reset();
         if (admin_)
             admin_->run("DROP DATABASE " + database_ + " WITH (FORCE)");
         std::filesystem::remove_all(folder_);
     }
+    // A second instance of the service on the same store.
+    void start(int n) {
+        instances_[n] = std::make_unique<Instance>();
+        instances_[n]->start(address_, options_);
+    }
+    void start_second() { start(1); }
+    ResultsStore& store() { return *instances_[0]->store; }
 
-    httplib::Result get(const std::string& path, const std::string& cookie = "") {
-        httplib::Client client("127.0.0.1", port_);
+    httplib::Result get(const std::string& path, const std::string& cookie = "", int on = 0) {
+        httplib::Client client("127.0.0.1", instances_[on]->port);
         httplib::Headers headers;
         if (!cookie.empty())
             headers.emplace("Cookie", cookie);
         return client.Get(path.c_str(), headers);
     }
     httplib::Result post(const std::string& path, const httplib::Params& params,
-                         const std::string& cookie = "") {
-        httplib::Client client("127.0.0.1", port_);
+                         const std::string& cookie = "", int on = 0) {
+        httplib::Client client("127.0.0.1", instances_[on]->port);
         httplib::Headers headers;
         if (!cookie.empty())
             headers.emplace("Cookie", cookie);
         return client.Post(path.c_str(), headers, params);
     }
     // The status of the upload, and where it was sent on.
-    std::pair<int, std::string> upload(const UploadSpec& spec) {
-        const httplib::Result r = get("/upload?" + upload_letters(spec));
+    std::pair<int, std::string> upload(const UploadSpec& spec, int on = 0) {
+        const httplib::Result r = get("/upload?" + upload_letters(spec), "", on);
         if (!r)
             return {0, ""};
         return {r->status, r->get_header_value("Location")};
@@ -126,8 +147,8 @@ protected:
         return n;
     }
     // Signs in and returns the session cookie ("name=value"), or empty.
-    std::string sign_in(const std::string& mail, const std::string& pass) {
-        const httplib::Result r = post("/login", {{"mail", mail}, {"pass", pass}});
+    std::string sign_in(const std::string& mail, const std::string& pass, int on = 0) {
+        const httplib::Result r = post("/login", {{"mail", mail}, {"pass", pass}}, "", on);
         if (!r || r->status != 303)
             return "";
         const std::string cookie = r->get_header_value("Set-Cookie");
@@ -135,7 +156,6 @@ protected:
     }
 
     std::atomic<int64_t> now_{kNow};
-    std::unique_ptr<ResultsStore> store_;
     std::vector<std::string> log_;
     std::mutex log_mutex_;
 
@@ -143,10 +163,27 @@ private:
     std::filesystem::path folder_;
     std::string address_, database_;
     std::unique_ptr<DbConnection> admin_;
-    httplib::Server server_;
-    std::thread thread_;
-    int port_ = 0;
+    ServiceOptions options_;
+    std::unique_ptr<Instance> instances_[2];
 };
+
+TEST_F(ResultsHttp, InstancesShareEverythingThroughTheStore) {
+    start_second();
+    ASSERT_EQ(upload(spec_of({1, 1, 1, 1, 1}, "a@host.com", "right12"), 1).first, 303);
+    EXPECT_EQ(upload(spec_of({1, 1, 1, 1, 1}, "a@host.com", "right12"), 0).second,
+              "/result/1?new=0") << "the duplicate is known to the other instance";
+    const std::string cookie = sign_in("a@host.com", "right12", 0);
+    ASSERT_FALSE(cookie.empty());
+    const httplib::Result r = get("/mine", cookie, 1);
+    ASSERT_TRUE(r);
+    EXPECT_EQ(r->status, 200) << "a session made by one instance is good on the other";
+    EXPECT_TRUE(has(r->body, "/result/1\""));
+    for (int i = 0; i < 5; ++i)
+        EXPECT_EQ(post("/login", {{"mail", "a@host.com"}, {"pass", "wrong12"}}, "", i % 2)->status,
+                  403);
+    EXPECT_EQ(post("/login", {{"mail", "a@host.com"}, {"pass", "right12"}}, "", 1)->status, 429)
+        << "failures on both instances count together";
+}
 
 TEST_F(ResultsHttp, AnUploadIsStoredOnceAndAnsweredWithItsResult) {
     const UploadSpec spec = spec_of({2, 1, 1, 1, 1});
@@ -353,7 +390,7 @@ TEST_F(ResultsHttp, FeedbackHomeDownloadsAndTheJsonList) {
     EXPECT_TRUE(has(r->body, U8("您的留言已经保存")));
     for (const std::string& message : {std::string(), std::string(4001, 'x'), std::string("\xFF\xFE")})
         EXPECT_EQ(post("/contact", {{"name", "x"}, {"message", message}})->status, 400);
-    EXPECT_EQ(store_->feedback_count(), 1);
+    EXPECT_EQ(store().feedback_count(), 1);
 
     UploadSpec spec = spec_of({2, 1, 1, 1, 1});
     spec.info = "机器名: 测试机 \"x\"\n";
