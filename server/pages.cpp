@@ -70,9 +70,12 @@ std::string result_link(const StoredUpload& u) {
     return anchor("/result/" + number(u.id), "#" + number(u.id));
 }
 
+double relative_value(const StoredUpload& u, int k) {
+    return relative_speed(static_cast<float>(u.speeds[k]), base_system_record().speeds[k]);
+}
+
 std::string relative(const StoredUpload& u, int k) {
-    return format("%.2f", relative_speed(static_cast<float>(u.speeds[k]),
-                                         base_system_record().speeds[k]));
+    return format("%.2f", relative_value(u, k));
 }
 
 std::string mode_text(const StoredUpload& u) {
@@ -313,9 +316,8 @@ std::string pair_body(const StoredUpload& a, const StoredUpload& b) {
     bars.clear();
     for (int k = 0; k < kUploadTests; ++k) {
         groups.push_back(std::string(kTestNames[k]) + "（相对速度）");
-        const double ra = std::strtod(relative(a, k).c_str(), nullptr);
-        const double rb = std::strtod(relative(b, k).c_str(), nullptr);
-        bars.push_back({{an, ra, relative(a, k), 0}, {bn, rb, relative(b, k), 1}});
+        bars.push_back({{an, relative_value(a, k), relative(a, k), 0},
+                        {bn, relative_value(b, k), relative(b, k), 1}});
     }
     return h + bar_chart("各项测试的相对速度", groups, bars);
 }

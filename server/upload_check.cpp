@@ -142,7 +142,7 @@ std::string stamp_problem(std::string_view digits, std::time_t now, UploadFacts&
     t.tm_sec = v[5];
     if (timegm(&t) > now + 24 * 3600)
         return "上传的时间在将来。";
-    char text[32];
+    char text[64];
     std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", year, month, day, v[3], v[4],
                   v[5]);
     facts.stamp = text;
