@@ -35,18 +35,41 @@ if(TARGET kalvit)
         ${CMAKE_CURRENT_LIST_DIR}/ui_profile_test.cpp
         ${CMAKE_CURRENT_LIST_DIR}/ui_startup_test.cpp
     )
-    # Whole benchmark runs of the program take minutes: a test of their own.
+    # Whole benchmark runs of the program take minutes: a test of their own. It runs beside a
+    # results service of its own (tools/with-results.sh), which receives the run's upload: the
+    # target's emulator is the service's starter followed by Wine's.
+    set(KALVIT_RESULTS_SERVER ${PROJECT_SOURCE_DIR}/build/native-asan/server/kalvit-results
+        CACHE FILEPATH "The native kalvit-results program that the run's upload is sent to")
     kalvit_ui_test(kalvit_run_ui_tests ${CMAKE_CURRENT_LIST_DIR}/ui_run_test.cpp)
-    # The browser the upload is pointed at: a script that notes each address it is given.
+    set_target_properties(kalvit_run_ui_tests PROPERTIES CROSSCOMPILING_EMULATOR
+        "${PROJECT_SOURCE_DIR}/tools/with-results.sh;${KALVIT_RESULTS_SERVER};${CMAKE_CROSSCOMPILING_EMULATOR}")
+    # The browser the upload is pointed at: a script that notes each address it is given. When a
+    # results service runs (KALVIT_RESULTS_URL), the addresses of the configured site go on to it,
+    # and the script notes the answer's status and the address it moves to in a second log.
+    set(kalvit_site http://127.0.0.1:8642/)
     set(kalvit_browser ${CMAKE_CURRENT_BINARY_DIR}/note-address.sh)
     set(kalvit_browser_log ${CMAKE_CURRENT_BINARY_DIR}/browser-addresses.txt)
-    file(CONFIGURE OUTPUT ${kalvit_browser}
-         CONTENT "#!/bin/sh\nprintf '%s\\n' \"$1\" >> '${kalvit_browser_log}'\n")
+    set(kalvit_browser_answers ${CMAKE_CURRENT_BINARY_DIR}/browser-answers.txt)
+    file(CONFIGURE OUTPUT ${kalvit_browser} @ONLY CONTENT [=[#!/bin/sh
+printf '%s\n' "$1" >> '@kalvit_browser_log@'
+case "$1" in
+@kalvit_site@*)
+    if [ -n "${KALVIT_RESULTS_URL:-}" ]; then
+        to="$KALVIT_RESULTS_URL/${1#@kalvit_site@}"
+        answer=$(curl -sS -o /dev/null --noproxy '*' --max-time 30 \
+                      -w '%{http_code} %{redirect_url}' "$to" 2>&1) ||
+            answer="$answer (curl failed: $?)"
+        printf '%s\n' "$answer" >> '@kalvit_browser_answers@'
+    fi
+    ;;
+esac
+]=])
     file(CHMOD ${kalvit_browser} PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ
          GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
-    target_link_libraries(kalvit_run_ui_tests PRIVATE kalvit_analysis)
+    target_link_libraries(kalvit_run_ui_tests PRIVATE kalvit_analysis wininet)
     target_compile_definitions(kalvit_run_ui_tests PRIVATE KALVIT_BROWSER="${kalvit_browser}"
-                               KALVIT_BROWSER_LOG="${kalvit_browser_log}")
+                               KALVIT_BROWSER_LOG="${kalvit_browser_log}"
+                               KALVIT_BROWSER_ANSWERS="${kalvit_browser_answers}")
 endif()
 
 # The benchmark run with the real frame and pages in the test process.

@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <commctrl.h>
 #include <cpuid.h>
+#include <wininet.h>
 
 #include <algorithm>
 #include <cmath>
@@ -291,17 +292,23 @@ std::vector<Cells> rows_of(HWND list) {
     return rows;
 }
 
-// The figures of the test page: absolute and relative speed in test order.
+// The figures of the test page: absolute and relative speed in test order, and the number of
+// each absolute speed's text as shown ("71.40", "679.5").
 struct Figures {
     double speed[5], ratio[5];
+    std::string shown[5];
 };
 Figures page_figures(HWND page) {
     // Integer, floating point, memory, DirectDraw, disk.
     const int ids[5][2] = {{1017, 1018}, {1022, 1024}, {1019, 1025}, {1020, 1023}, {1021, 1026}};
     Figures f{};
     for (int k = 0; k < 5; ++k) {
-        f.speed[k] = std::stod(driver::window_text_gbk(GetDlgItem(page, ids[k][0])));
+        const std::string absolute = driver::window_text_gbk(GetDlgItem(page, ids[k][0]));
+        f.speed[k] = std::stod(absolute);
         f.ratio[k] = std::stod(driver::window_text_gbk(GetDlgItem(page, ids[k][1])));
+        const size_t from = absolute.find_first_not_of(' ');
+        f.shown[k] =
+            from == std::string::npos ? "" : absolute.substr(from, absolute.find(' ', from) - from);
     }
     return f;
 }
@@ -332,6 +339,172 @@ std::vector<std::string> split(const std::string& text, const std::string& separ
         parts.push_back(text.substr(start, at - start));
     parts.push_back(text.substr(start));
     return parts;
+}
+
+// The results service the test runs beside (tools/with-results.sh): its address, or nothing.
+std::string results_url() {
+    wchar_t url[512] = {};
+    const DWORD n = GetEnvironmentVariableW(L"KALVIT_RESULTS_URL", url, 512);
+    std::string out = n > 0 && n < 512 ? to_gbk(url) : "";
+    while (!out.empty() && out.back() == '/')
+        out.pop_back();
+    return out;
+}
+// The second log of the browser script: the service's answer to each address passed on.
+std::wstring answers_log() {
+    return driver::from_unix_path(KALVIT_BROWSER_ANSWERS);
+}
+
+// One GET through WinINet, without the cache and without following a redirection.
+struct InternetCloser {
+    void operator()(HINTERNET h) const { InternetCloseHandle(h); }
+};
+using Internet = std::unique_ptr<void, InternetCloser>;
+struct Answer {
+    DWORD status = 0, error = 0;
+    std::string body;
+};
+Answer fetch(const std::string& url) {
+    Answer a;
+    Internet session(
+        InternetOpenW(L"kalvit-tests", INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0));
+    if (!session) {
+        a.error = GetLastError();
+        return a;
+    }
+    DWORD timeout = 20000;
+    for (DWORD option : {INTERNET_OPTION_CONNECT_TIMEOUT, INTERNET_OPTION_RECEIVE_TIMEOUT,
+                         INTERNET_OPTION_SEND_TIMEOUT})
+        InternetSetOptionW(session.get(), option, &timeout, sizeof timeout);
+    Internet request(InternetOpenUrlW(session.get(), to_wide(url).c_str(), nullptr, 0,
+                                      INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE |
+                                          INTERNET_FLAG_NO_COOKIES | INTERNET_FLAG_NO_UI |
+                                          INTERNET_FLAG_NO_AUTO_REDIRECT,
+                                      0));
+    if (!request) {
+        a.error = GetLastError();
+        return a;
+    }
+    DWORD size = sizeof a.status;
+    HttpQueryInfoW(request.get(), HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &a.status, &size,
+                   nullptr);
+    char buffer[8192];
+    DWORD got = 0;
+    while (InternetReadFile(request.get(), buffer, sizeof buffer, &got) && got > 0)
+        a.body.append(buffer, got);
+    return a;
+}
+std::wstring from_utf8(const std::string& text) {
+    const int n =
+        MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+    std::wstring wide(static_cast<size_t>(n > 0 ? n : 0), L'\0');
+    if (n > 0)
+        MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), wide.data(), n);
+    return wide;
+}
+
+// Whether the page's text of a speed (one or two decimals) is the service's two-decimal value
+// rounded to the page's decimals: where that value ends in 5, the speed behind both may have
+// rounded either way.
+bool shows_as(const std::string& page, const std::string& service) {
+    const size_t point = page.find('.');
+    const int decimals = point == std::string::npos ? 0 : static_cast<int>(page.size() - point - 1);
+    if (decimals >= 2)
+        return page == service;
+    const double v = std::stod(service);
+    char low[64], high[64];
+    std::snprintf(low, sizeof low, "%.*f", decimals, v - 0.0049);
+    std::snprintf(high, sizeof high, "%.*f", decimals, v + 0.0049);
+    return page == low || page == high;
+}
+
+// The upload of the letters as the results service stored it: its answer to the browser, then
+// the only stored result, in the standard table of the comparison page, with the speeds the
+// upload carried and the test page showed, and the run's MARK.
+void check_stored_upload(const std::string& letters, const std::string (&sent)[5],
+                         const Figures& fig, double mark) {
+    const std::string base = results_url();
+    ASSERT_FALSE(base.empty()) << "KALVIT_RESULTS_URL is not set: this test sends its upload to "
+                                  "a results service; run it through tools/with-results.sh "
+                                  "(ctest does)";
+    std::string answered;
+    const bool answer = driver::wait_until(
+        [&] {
+            answered = driver::read_file(answers_log()).value_or("");
+            return !answered.empty() && answered.back() == '\n';
+        },
+        driver::kStartTimeoutMs + 10000);
+    ASSERT_TRUE(answer) << "the browser script passed nothing on to the service at " << base
+                        << " (no answer in " << KALVIT_BROWSER_ANSWERS << ")";
+    if (answered.compare(0, 4, "303 ") != 0) {
+        // The service's own account of the refusal.
+        const Answer again = fetch(base + "/upload?" + letters);
+        const std::wstring page = from_utf8(again.body);
+        const size_t at = page.find(L"id=problem>");
+        FAIL() << "the service did not take the upload: the browser script noted \"" << answered
+               << "\"; sent again from here: " << again.status << " "
+               << (at == std::wstring::npos ? "" : to_gbk(page.substr(at, 200)));
+    }
+    ASSERT_EQ(answered, "303 " + base + "/result/1?new=1\n");
+
+    const Answer json = fetch(base + "/api/results");
+    ASSERT_EQ(json.status, 200u) << "error " << json.error << " " << json.body;
+    std::smatch m;
+    ASSERT_TRUE(std::regex_search(
+        json.body, m,
+        std::regex("\\{\"id\":([0-9]+),.*\"speeds\":\\{\"integer\":([0-9.]+),\"float\":([0-9.]+),"
+                   "\"memory\":([0-9.]+),\"directdraw\":([0-9.]+),\"disk\":([0-9.]+)\\},"
+                   "\"flags\":([0-9]+),\"standard\":(true|false),.*\"mark\":([0-9.]+),")))
+        << json.body;
+    EXPECT_EQ(split(json.body, "{\"id\":").size(), 2u) << "one stored upload: " << json.body;
+    EXPECT_EQ(m[1], "1");
+    EXPECT_EQ(m[7], "0");
+    EXPECT_EQ(m[8], "true");
+    std::string stored[5];
+    for (int k = 0; k < 5; ++k)
+        stored[k] = m[k + 2];
+    const std::string stored_mark = m[9];
+
+    const Answer compare = fetch(base + "/compare");
+    ASSERT_EQ(compare.status, 200u) << "error " << compare.error << " " << compare.body;
+    const std::wstring page = from_utf8(compare.body);
+    const size_t standard = page.find(L"<h2>标准设置的上传</h2>");
+    const size_t other = page.find(L"<h2>非标准设置的上传</h2>");
+    ASSERT_NE(standard, std::wstring::npos) << compare.body;
+    ASSERT_NE(other, std::wstring::npos) << compare.body;
+    ASSERT_LT(standard, other);
+    const std::wstring standard_table = page.substr(standard, other - standard);
+    const std::wregex row(
+        L"<tr><td>[0-9]+</td><td><a href=\"/result/([0-9]+)\">#([0-9]+)</a></td>"
+        L"<td class=t>[^<]*</td><td>([-0-9.]+)</td><td>([0-9.]+)</td>"
+        L"<td>([0-9.]+)</td><td>([0-9.]+)</td><td>([0-9.]+)</td><td>([0-9.]+)</td>");
+    std::vector<std::wsmatch> rows(
+        std::wsregex_iterator(standard_table.begin(), standard_table.end(), row),
+        std::wsregex_iterator());
+    ASSERT_EQ(rows.size(), 1u) << to_gbk(standard_table);
+    const std::wstring others = page.substr(other);
+    EXPECT_EQ(std::distance(std::wsregex_iterator(others.begin(), others.end(), row),
+                            std::wsregex_iterator()),
+              0)
+        << to_gbk(others);
+    const std::wsmatch& r = rows[0];
+    EXPECT_EQ(r[1].str(), L"1");
+    EXPECT_EQ(r[2].str(), L"1");
+
+    // Integer, floating point, memory, DirectDraw, disk.
+    for (int k = 0; k < 5; ++k) {
+        const std::string shown = to_gbk(r[k + 4].str());
+        EXPECT_EQ(shown, stored[k]) << k;
+        EXPECT_EQ(sent[k], stored[k]) << k;
+        EXPECT_TRUE(shows_as(fig.shown[k], shown))
+            << k << ": the test page shows " << fig.shown[k] << ", the service " << shown;
+    }
+    // The service computes the MARK from the two-decimal speeds; the program's is logged with
+    // two decimals.
+    char text[32];
+    std::snprintf(text, sizeof text, "%.2f", std::stod(stored_mark));
+    EXPECT_EQ(to_gbk(r[3].str()), text);
+    EXPECT_NEAR(std::stod(stored_mark), mark, 0.006) << stored_mark;
 }
 } // namespace analysis
 
@@ -491,6 +664,7 @@ TEST_F(FirstStart, AnalysisRatesTheRunWritesTheReportAndUploadsThroughTheBrowser
     // The upload without an account: the account dialog first, its checks, then the browser.
     BrowserRedirect browser;
     ASSERT_TRUE(browser.ok());
+    DeleteFileW(answers_log().c_str());
     PostMessageW(GetDlgItem(dialog, kUpload), BM_CLICK, 0, 0);
     HWND account = nullptr;
     ASSERT_TRUE(driver::wait_until([&] { return (account = top_window(L"数据上传")) != nullptr; },
@@ -548,6 +722,12 @@ TEST_F(FirstStart, AnalysisRatesTheRunWritesTheReportAndUploadsThroughTheBrowser
     EXPECT_EQ(sent[18], "标准设置");
     EXPECT_TRUE(std::regex_match(sent[19], std::regex("[0-9]{12}"))) << sent[19];
     EXPECT_EQ(sent[20], "");
+
+    // The upload as the service stored it and shows it.
+    std::string sent_speeds[5];
+    for (int k = 0; k < 5; ++k)
+        sent_speeds[k] = m[k + 1];
+    check_stored_upload(letters, sent_speeds, fig, mark);
 
     PostMessageW(dialog, WM_CLOSE, 0, 0);
     EXPECT_TRUE(driver::wait_until([&] { return !IsWindow(dialog); }, driver::kStepTimeoutMs));
