@@ -1,6 +1,7 @@
 // results-load: load on a running kalvit-results over loopback, with uploads made by the
 // program's own upload code.
-//   results-load pages   --port P [--host H] [--clients N] [--seconds S] [--page mix|pair|table|result]
+//   results-load pages   --port P [--host H] [--clients N] [--seconds S] [--page
+//   mix|pair|table|result]
 //                        [--ids N]
 //   results-load uploads --port P [--host H] [--clients N] [--seconds S | --count N] [--first K]
 //   results-load hash    [--times N]
@@ -112,8 +113,7 @@ std::vector<int64_t> listed_ids(const Options& o) {
     if (!res || res->status != 200)
         return ids;
     const std::string key = "{\"id\":";
-    for (size_t at = res->body.find(key); at != std::string::npos;
-         at = res->body.find(key, at + 1))
+    for (size_t at = res->body.find(key); at != std::string::npos; at = res->body.find(key, at + 1))
         ids.push_back(std::strtoll(res->body.c_str() + at + key.size(), nullptr, 10));
     return ids;
 }
@@ -184,6 +184,24 @@ int report(const Options& o, const std::vector<Tally>& tallies, double seconds) 
     return requests > 0 ? 0 : 1;
 }
 
+// Runs `body(client, its tally, its connection, the deadline)` on o.clients threads at once,
+// then reports what they counted.
+template <typename Body> int run_clients(const Options& o, Body body) {
+    std::vector<Tally> tallies(static_cast<size_t>(o.clients));
+    const Clock::time_point start = Clock::now();
+    const Clock::time_point end = start + std::chrono::duration_cast<Clock::duration>(
+                                              std::chrono::duration<double>(o.seconds));
+    std::vector<std::thread> threads;
+    for (int c = 0; c < o.clients; ++c)
+        threads.emplace_back([&, c] {
+            httplib::Client client = connect(o);
+            body(c, tallies[static_cast<size_t>(c)], client, end);
+        });
+    for (std::thread& t : threads)
+        t.join();
+    return report(o, tallies, std::chrono::duration<double>(Clock::now() - start).count());
+}
+
 int run_pages(const Options& o) {
     std::vector<int64_t> ids;
     if (o.ids > 0)
@@ -195,75 +213,53 @@ int run_pages(const Options& o) {
         std::fprintf(stderr, "results-load: fewer than two uploads to fetch\n");
         return 1;
     }
-    std::vector<Tally> tallies(static_cast<size_t>(o.clients));
-    const Clock::time_point start = Clock::now();
-    const Clock::time_point end =
-        start + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(o.seconds));
-    std::vector<std::thread> threads;
-    for (int c = 0; c < o.clients; ++c)
-        threads.emplace_back([&, c] {
-            Tally& t = tallies[static_cast<size_t>(c)];
-            httplib::Client client = connect(o);
-            std::mt19937 random(static_cast<uint32_t>(c) + 1u);
-            std::uniform_int_distribution<size_t> pick(0, ids.empty() ? 0 : ids.size() - 1);
-            static const char* const kSorts[] = {"", "?sort=integer", "?sort=float", "?sort=memory",
-                                                 "?sort=ddraw", "?sort=disk"};
-            for (long n = 0; Clock::now() < end; ++n) {
-                // The mix: of every four pages two pairs, a result page and the table.
-                std::string kind = o.page;
-                if (kind == "mix")
-                    kind = n % 4 == 3 ? "table" : n % 4 == 2 ? "result" : "pair";
-                std::string path;
-                if (kind == "pair")
-                    path = "/compare?a=" + std::to_string(ids[pick(random)]) +
-                           "&b=" + std::to_string(ids[pick(random)]);
-                else if (kind == "result")
-                    path = "/result/" + std::to_string(ids[pick(random)]);
-                else
-                    path = std::string("/compare") + kSorts[n % 6];
-                fetch(client, path, t, nullptr);
-            }
-        });
-    for (std::thread& t : threads)
-        t.join();
-    return report(o, tallies, std::chrono::duration<double>(Clock::now() - start).count());
+    return run_clients(o, [&](int c, Tally& t, httplib::Client& client, Clock::time_point end) {
+        std::mt19937 random(static_cast<uint32_t>(c) + 1u);
+        std::uniform_int_distribution<size_t> pick(0, ids.empty() ? 0 : ids.size() - 1);
+        static const char* const kSorts[] = {
+            "", "?sort=integer", "?sort=float", "?sort=memory", "?sort=ddraw", "?sort=disk"};
+        for (long n = 0; Clock::now() < end; ++n) {
+            // The mix: of every four pages two pairs, a result page and the table.
+            std::string kind = o.page;
+            if (kind == "mix")
+                kind = n % 4 == 3 ? "table" : n % 4 == 2 ? "result" : "pair";
+            std::string path;
+            if (kind == "pair")
+                path = "/compare?a=" + std::to_string(ids[pick(random)]) +
+                       "&b=" + std::to_string(ids[pick(random)]);
+            else if (kind == "result")
+                path = "/result/" + std::to_string(ids[pick(random)]);
+            else
+                path = std::string("/compare") + kSorts[n % 6];
+            fetch(client, path, t, nullptr);
+        }
+    });
 }
 
 int run_uploads(const Options& o) {
-    std::vector<Tally> tallies(static_cast<size_t>(o.clients));
     std::atomic<long> next{o.first};
     const long last = o.count > 0 ? o.first + o.count : -1;
-    const Clock::time_point start = Clock::now();
-    const Clock::time_point end =
-        start + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(o.seconds));
-    std::vector<std::thread> threads;
-    for (int c = 0; c < o.clients; ++c)
-        threads.emplace_back([&, c] {
-            Tally& t = tallies[static_cast<size_t>(c)];
-            httplib::Client client = connect(o);
-            char mail[40];
-            std::snprintf(mail, sizeof mail, "load%02d@bench.com", c);
-            for (;;) {
-                if (last < 0 && Clock::now() >= end)
-                    break;
-                const long i = next++;
-                if (last >= 0 && i >= last)
-                    break;
-                const std::string letters = upload_number(i, mail);
-                std::string location;
-                const int status = fetch(client, "/upload?" + letters, t, &location);
-                if (status != 0 && status != 303) {
-                    if (status >= 200 && status < 400) // refused ones are counted already
-                        ++t.unexpected;
-                } else if (status == 303 && location.find("?new=1") == std::string::npos) {
+    return run_clients(o, [&](int c, Tally& t, httplib::Client& client, Clock::time_point end) {
+        char mail[40];
+        std::snprintf(mail, sizeof mail, "load%02d@bench.com", c);
+        for (;;) {
+            if (last < 0 && Clock::now() >= end)
+                break;
+            const long i = next++;
+            if (last >= 0 && i >= last)
+                break;
+            const std::string letters = upload_number(i, mail);
+            std::string location;
+            const int status = fetch(client, "/upload?" + letters, t, &location);
+            if (status != 0 && status != 303) {
+                if (status >= 200 && status < 400) // refused ones are counted already
                     ++t.unexpected;
-                    note_problem(t, "303 to " + location);
-                }
+            } else if (status == 303 && location.find("?new=1") == std::string::npos) {
+                ++t.unexpected;
+                note_problem(t, "303 to " + location);
             }
-        });
-    for (std::thread& t : threads)
-        t.join();
-    return report(o, tallies, std::chrono::duration<double>(Clock::now() - start).count());
+        }
+    });
 }
 
 int run_hash(const Options& o) {

@@ -5,6 +5,7 @@
 
 std::unique_ptr<DbConnection> open_connection(const std::string& store) {
     const std::string_view s = store;
-    if (s.starts_with("postgresql://") || s.starts_with("postgres://")) return open_postgres(store);
+    if (s.starts_with("postgresql://") || s.starts_with("postgres://"))
+        return open_postgres(store);
     return open_sqlite(store);
 }

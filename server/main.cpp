@@ -20,11 +20,12 @@ void stop_on_signal(int) {
 }
 
 int usage() {
-    std::fprintf(stderr,
-                 "usage: kalvit-results [--listen ADDRESS] [--port N] [--store FILE|postgresql://...]\n"
-                 "                      [--downloads FOLDER] [--threads N] [--quiet]\n"
-                 "  defaults: 127.0.0.1, 8642 (0 picks a free port), kalvit-results.db, no\n"
-                 "  downloads, 32 threads\n");
+    std::fprintf(
+        stderr,
+        "usage: kalvit-results [--listen ADDRESS] [--port N] [--store FILE|postgresql://...]\n"
+        "                      [--downloads FOLDER] [--threads N] [--quiet]\n"
+        "  defaults: 127.0.0.1, 8642 (0 picks a free port), kalvit-results.db, no\n"
+        "  downloads, 32 threads\n");
     return 2;
 }
 
@@ -55,7 +56,8 @@ int main(int argc, char** argv) {
     if (port < 0 || port > 65535 || threads < 1 || threads > 1024)
         return usage();
 
-    const bool postgres = store.rfind("postgresql://", 0) == 0 || store.rfind("postgres://", 0) == 0;
+    const bool postgres =
+        store.rfind("postgresql://", 0) == 0 || store.rfind("postgres://", 0) == 0;
     try {
         // One connection per worker thread, so that no request waits for another's.
         ResultsStore results(store, threads);

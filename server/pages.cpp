@@ -15,23 +15,22 @@ const char* const kWeightingNames[3] = {"平均性能", "商业运算", "游戏�
 namespace {
 
 // Record order is integer, floating point, memory, DirectDraw, disk: the same as the upload's.
-static_assert(kIntegerTest == 0 && kFloatTest == 1 && kMemoryTest == 2 &&
-              kDirectDrawTest == 3 && kDiskTest == 4);
+static_assert(kIntegerTest == 0 && kFloatTest == 1 && kMemoryTest == 2 && kDirectDrawTest == 3 &&
+              kDiskTest == 4);
 
-const char kStyle[] =
-    "body{font-family:sans-serif;margin:0;background:#f4f5f7;color:#222}"
-    "header{background:#1d3c6e;color:#fff;padding:10px 24px}"
-    "header a{color:#fff;margin-right:18px;text-decoration:none}"
-    "header b{margin-right:28px;font-size:1.2em}"
-    "main{max-width:980px;margin:0 auto;padding:12px 24px 40px}"
-    "table{border-collapse:collapse;background:#fff;margin:8px 0}"
-    "td,th{border:1px solid #ccd;padding:4px 8px;text-align:right}"
-    "td.t,th.t{text-align:left}"
-    ".bad{background:#fde8e8;border:1px solid #d88;padding:10px}"
-    ".ok{background:#e7f5e7;border:1px solid #8c8;padding:10px}"
-    "pre{background:#fff;border:1px solid #ccd;padding:8px;white-space:pre-wrap}"
-    "svg{background:#fff;border:1px solid #ccd;margin:6px 0}"
-    "form.inline{display:inline}";
+const char kStyle[] = "body{font-family:sans-serif;margin:0;background:#f4f5f7;color:#222}"
+                      "header{background:#1d3c6e;color:#fff;padding:10px 24px}"
+                      "header a{color:#fff;margin-right:18px;text-decoration:none}"
+                      "header b{margin-right:28px;font-size:1.2em}"
+                      "main{max-width:980px;margin:0 auto;padding:12px 24px 40px}"
+                      "table{border-collapse:collapse;background:#fff;margin:8px 0}"
+                      "td,th{border:1px solid #ccd;padding:4px 8px;text-align:right}"
+                      "td.t,th.t{text-align:left}"
+                      ".bad{background:#fde8e8;border:1px solid #d88;padding:10px}"
+                      ".ok{background:#e7f5e7;border:1px solid #8c8;padding:10px}"
+                      "pre{background:#fff;border:1px solid #ccd;padding:8px;white-space:pre-wrap}"
+                      "svg{background:#fff;border:1px solid #ccd;margin:6px 0}"
+                      "form.inline{display:inline}";
 
 const char* const kColours[3] = {"#2f6fd0", "#e08a1e", "#8a8f99"};
 
@@ -113,12 +112,23 @@ std::string escape_html(const std::string& text) {
     out.reserve(text.size() + 16);
     for (char c : text) {
         switch (c) {
-        case '&': out += "&amp;"; break;
-        case '<': out += "&lt;"; break;
-        case '>': out += "&gt;"; break;
-        case '"': out += "&quot;"; break;
-        case '\'': out += "&#39;"; break;
-        default: out += c;
+        case '&':
+            out += "&amp;";
+            break;
+        case '<':
+            out += "&lt;";
+            break;
+        case '>':
+            out += "&gt;";
+            break;
+        case '"':
+            out += "&quot;";
+            break;
+        case '\'':
+            out += "&#39;";
+            break;
+        default:
+            out += c;
         }
     }
     return out;
@@ -143,15 +153,17 @@ std::string machine_title(const StoredUpload& upload) {
 std::string page(const std::string& title, const std::string& body, const PageUser& user) {
     std::string h = "<!DOCTYPE html>\n<html lang=\"zh-CN\"><head><meta charset=\"utf-8\">"
                     "<meta name=\"viewport\" content=\"width=device-width\">"
-                    "<title>" + escape_html(title) + " - Tavoli kalvit</title><style>" + kStyle +
+                    "<title>" +
+                    escape_html(title) + " - Tavoli kalvit</title><style>" + kStyle +
                     "</style></head><body><header><b>Tavoli kalvit</b>" + anchor("/", "首页") +
-                    anchor("/compare", "比较") + anchor("/login", user.signed_in ? "我的机器" : "登录") +
+                    anchor("/compare", "比较") +
+                    anchor("/login", user.signed_in ? "我的机器" : "登录") +
                     anchor("/contact", "联系我们");
     if (user.signed_in)
         h += "<span>" + escape_html(user.mail) +
              "</span> <form class=inline method=post action=\"/logout\"><input type=hidden "
-             "name=csrf value=\"" + escape_html(user.csrf) +
-             "\"><button>退出</button></form>";
+             "name=csrf value=\"" +
+             escape_html(user.csrf) + "\"><button>退出</button></form>";
     return h + "</header><main><h1>" + escape_html(title) + "</h1>" + body +
            "</main></body></html>\n";
 }
@@ -178,7 +190,8 @@ std::string bar_chart(const std::string& caption, const std::vector<std::string>
         height += static_cast<int>(group.size()) * kRow + kGap + 16;
     std::string s = "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" +
                     number(kLabel + kWidth + kValue) + "\" height=\"" + number(height) +
-                    "\" role=\"img\" aria-label=\"" + escape_html(caption) + "\">"
+                    "\" role=\"img\" aria-label=\"" + escape_html(caption) +
+                    "\">"
                     "<text x=\"8\" y=\"18\" font-size=\"14\" font-weight=\"bold\">" +
                     escape_html(caption) + "</text>";
     int y = 28;
@@ -213,11 +226,13 @@ std::string home_body(const std::vector<StoredUpload>& latest, bool installer, b
         "相比的相对速度，并把它们合成一个总分 MARK。它还能识别硬件、保存多台机器的结果"
         "并排比较，用文字评价机器，写出报告，并把结果上传到本网站。</p>"
         "<h2>下载</h2><ul>";
-    h += "<li>" + (installer ? anchor("/download/kalvit-setup.exe", "安装程序 kalvit-setup.exe")
-                             : std::string("安装程序 kalvit-setup.exe（本服务器暂未提供）")) +
+    h += "<li>" +
+         (installer ? anchor("/download/kalvit-setup.exe", "安装程序 kalvit-setup.exe")
+                    : std::string("安装程序 kalvit-setup.exe（本服务器暂未提供）")) +
          "：64位 Windows 上安装64位程序，其它 Windows 上安装32位程序。</li>";
-    h += "<li>" + (archive ? anchor("/download/kalvit.zip", "压缩包 kalvit.zip")
-                           : std::string("压缩包 kalvit.zip（本服务器暂未提供）")) +
+    h += "<li>" +
+         (archive ? anchor("/download/kalvit.zip", "压缩包 kalvit.zip")
+                  : std::string("压缩包 kalvit.zip（本服务器暂未提供）")) +
          "：kalvit-win64 和 kalvit-win32 两个完整的文件夹，解压后运行一次“kalvit.exe help”。"
          "</li></ul><h2>最新上传</h2>";
     if (latest.empty())
@@ -226,13 +241,13 @@ std::string home_body(const std::vector<StoredUpload>& latest, bool installer, b
          "<th class=t>上传时间</th></tr>";
     for (const StoredUpload& u : latest)
         h += "<tr><td>" + result_link(u) + "</td><td class=t>" + escape_html(machine_title(u)) +
-             "</td><td>" + mark_text(u.marks[0]) + "</td><td class=t>" +
-             escape_html(u.settings) + "</td><td class=t>" + utc_text(u.uploaded) + "</td></tr>";
+             "</td><td>" + mark_text(u.marks[0]) + "</td><td class=t>" + escape_html(u.settings) +
+             "</td><td class=t>" + utc_text(u.uploaded) + "</td></tr>";
     return h + "</table>";
 }
 
-std::string result_body(const StoredUpload& u, Arrival arrival, int64_t rank,
-                        int64_t standard, const std::optional<StoredUpload>& median) {
+std::string result_body(const StoredUpload& u, Arrival arrival, int64_t rank, int64_t standard,
+                        const std::optional<StoredUpload>& median) {
     std::string h;
     if (arrival == Arrival::kStored)
         h = "<p class=ok id=note>上传成功，结果已经保存为 " + result_link(u) + "。</p>";
@@ -243,9 +258,8 @@ std::string result_body(const StoredUpload& u, Arrival arrival, int64_t rank,
         h += "在 " + number(standard) + " 个标准设置的上传中排第 <b id=rank>" + number(rank) +
              "</b> 名。";
     else
-        h += "非标准设置（" + escape_html(u.settings) +
-             "）的结果不参加排名；按MARK它在 " + number(standard) +
-             " 个标准设置的上传中可排第 " + number(rank) + " 名。";
+        h += "非标准设置（" + escape_html(u.settings) + "）的结果不参加排名；按MARK它在 " +
+             number(standard) + " 个标准设置的上传中可排第 " + number(rank) + " 名。";
     h += "</p>";
     const StoredUpload base = base_upload();
     std::vector<std::pair<std::string, const StoredUpload*>> columns = {{"本机", &u},
@@ -264,17 +278,16 @@ std::string result_body(const StoredUpload& u, Arrival arrival, int64_t rank,
         for (size_t c = 0; c < columns.size(); ++c) {
             const StoredUpload& of = *columns[c].second;
             const double v = is_mark ? of.marks[0] : of.speeds[k];
-            group.push_back({columns[c].first, v, is_mark ? mark_text(v) : speed_text(v),
-                             static_cast<int>(c)});
+            group.push_back(
+                {columns[c].first, v, is_mark ? mark_text(v) : speed_text(v), static_cast<int>(c)});
         }
         bars.push_back(group);
     }
     h += bar_chart("本机与基准系统、上传中位数的比较", groups, bars);
-    h += "<h2>显示模式</h2><p>" + mode_text(u) + "</p><h2>设置</h2><p>" +
-         escape_html(u.settings) + "</p><h2>机器信息</h2><pre>" + escape_html(u.machine) +
-         "</pre><p>上传时间：" + utc_text(u.uploaded) + "（上传者的本地时间 " +
-         escape_html(u.stamp) + "）</p><p>" + anchor("/compare?a=" + number(u.id), "和其它上传比较") +
-         "</p>";
+    h += "<h2>显示模式</h2><p>" + mode_text(u) + "</p><h2>设置</h2><p>" + escape_html(u.settings) +
+         "</p><h2>机器信息</h2><pre>" + escape_html(u.machine) + "</pre><p>上传时间：" +
+         utc_text(u.uploaded) + "（上传者的本地时间 " + escape_html(u.stamp) + "）</p><p>" +
+         anchor("/compare?a=" + number(u.id), "和其它上传比较") + "</p>";
     return h;
 }
 
@@ -418,11 +431,11 @@ std::string results_json(const std::vector<StoredUpload>& uploads) {
              ",\"stamp\":" + json_text(u.stamp) + ",\"speeds\":{";
         for (int k = 0; k < kUploadTests; ++k)
             j += std::string(k ? "," : "") + "\"" + kKeys[k] + "\":" + speed_text(u.speeds[k]);
-        j += "},\"flags\":" + number(u.flags) + ",\"standard\":" +
-             (u.standard() ? "true" : "false") + ",\"mode\":{\"width\":" + number(u.width) +
-             ",\"height\":" + number(u.height) + ",\"bits\":" + number(u.bits) +
-             "},\"mark\":" + format("%.4f", u.marks[0]) + ",\"marks\":[" +
-             format("%.4f", u.marks[0]) + "," + format("%.4f", u.marks[1]) + "," +
+        j += "},\"flags\":" + number(u.flags) +
+             ",\"standard\":" + (u.standard() ? "true" : "false") +
+             ",\"mode\":{\"width\":" + number(u.width) + ",\"height\":" + number(u.height) +
+             ",\"bits\":" + number(u.bits) + "},\"mark\":" + format("%.4f", u.marks[0]) +
+             ",\"marks\":[" + format("%.4f", u.marks[0]) + "," + format("%.4f", u.marks[1]) + "," +
              format("%.4f", u.marks[2]) + "],\"settings\":" + json_text(u.settings) +
              ",\"machine\":" + json_text(u.machine) + "}";
     }

@@ -38,8 +38,8 @@ std::string home_body(const std::vector<StoredUpload>& latest, bool installer, b
 // How the result page was reached: by its address, or as the answer to an upload that was stored
 // now or had been stored before.
 enum class Arrival { kViewed, kStored, kAgain };
-std::string result_body(const StoredUpload& upload, Arrival arrival, int64_t rank,
-                        int64_t standard, const std::optional<StoredUpload>& median);
+std::string result_body(const StoredUpload& upload, Arrival arrival, int64_t rank, int64_t standard,
+                        const std::optional<StoredUpload>& median);
 std::string refusal_body(const std::string& problem);
 std::string message_body(const std::string& text);
 std::string login_body(const std::string& problem, const std::string& mail);

@@ -24,8 +24,8 @@ using ConnHandle = std::unique_ptr<PGconn, FinishConn>;
 using ResultHandle = std::unique_ptr<PGresult, ClearResult>;
 
 bool ident_char(char c) {
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
-           c == '_' || static_cast<unsigned char>(c) >= 0x80;
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' ||
+           static_cast<unsigned char>(c) >= 0x80;
 }
 
 // The statement with each `?` outside string literals, quoted identifiers, dollar-quoted text
@@ -46,8 +46,8 @@ std::string number_placeholders(const std::string& sql, size_t& count) {
         const char next = i + 1 < n ? sql[i + 1] : '\0';
         if (c == '\'') {
             // E'...' takes backslash escapes; elsewhere only a doubled quote stays inside.
-            const bool escapes =
-                i > 0 && (sql[i - 1] == 'E' || sql[i - 1] == 'e') && (i < 2 || !ident_char(sql[i - 2]));
+            const bool escapes = i > 0 && (sql[i - 1] == 'E' || sql[i - 1] == 'e') &&
+                                 (i < 2 || !ident_char(sql[i - 2]));
             size_t j = i + 1;
             while (j < n) {
                 if (escapes && sql[j] == '\\') {
@@ -89,7 +89,8 @@ std::string number_placeholders(const std::string& sql, size_t& count) {
                    !(next >= '0' && next <= '9')) {
             // $tag$...$tag$ (the tag may be empty); `$1` and a lone `$` are left as they are.
             size_t j = i + 1;
-            while (j < n && ident_char(sql[j])) ++j;
+            while (j < n && ident_char(sql[j]))
+                ++j;
             if (j < n && sql[j] == '$') {
                 const std::string tag = sql.substr(i, j + 1 - i);
                 const size_t close = sql.find(tag, j + 1);
@@ -110,7 +111,8 @@ std::string number_placeholders(const std::string& sql, size_t& count) {
 
 std::string trimmed(const char* text) {
     std::string s = text ? text : "";
-    while (!s.empty() && (s.back() == '\n' || s.back() == ' ' || s.back() == '\t')) s.pop_back();
+    while (!s.empty() && (s.back() == '\n' || s.back() == ' ' || s.back() == '\t'))
+        s.pop_back();
     return s;
 }
 
@@ -124,7 +126,8 @@ std::string error_text(PGconn* conn, const PGresult* res, const std::vector<std:
     if (primary) {
         message = trimmed(primary);
         for (const std::string& value : texts) {
-            if (value.empty()) continue;
+            if (value.empty())
+                continue;
             const std::string quoted = '"' + value + '"';
             for (size_t at = message.find(quoted); at != std::string::npos;
                  at = message.find(quoted, at + 3))
@@ -135,7 +138,8 @@ std::string error_text(PGconn* conn, const PGresult* res, const std::vector<std:
     } else {
         // libpq's own messages (a lost connection, a failed send) never hold parameters.
         message = trimmed(res ? PQresultErrorMessage(res) : "");
-        if (message.empty()) message = trimmed(PQerrorMessage(conn));
+        if (message.empty())
+            message = trimmed(PQerrorMessage(conn));
         if (message.empty() && res)
             message = std::string("unexpected result ") + PQresStatus(PQresultStatus(res));
     }
@@ -198,7 +202,8 @@ public:
         const ExecStatusType status = res ? PQresultStatus(res.get()) : PGRES_FATAL_ERROR;
         if (status == PGRES_TUPLES_OK || status == PGRES_COMMAND_OK)
             return rows_of(res.get());
-        if (status == PGRES_EMPTY_QUERY) return {};
+        if (status == PGRES_EMPTY_QUERY)
+            return {};
 
         std::string message = error_text(conn, res.get(), texts);
         res.reset();
@@ -240,11 +245,11 @@ private:
 std::unique_ptr<DbConnection> open_postgres(const std::string& address) {
     // Later entries override what the address sets; client_encoding therefore always holds,
     // also after a reset, which reconnects with these same settings.
-    const char* const keys[] = {"fallback_application_name", "dbname", "client_encoding",
-                                nullptr};
+    const char* const keys[] = {"fallback_application_name", "dbname", "client_encoding", nullptr};
     const char* const values[] = {"kalvit-results", address.c_str(), "UTF8", nullptr};
     ConnHandle conn(PQconnectdbParams(keys, values, 1));
-    if (!conn) throw DbError("postgres: out of memory opening the connection");
+    if (!conn)
+        throw DbError("postgres: out of memory opening the connection");
     if (PQstatus(conn.get()) != CONNECTION_OK)
         throw DbError("postgres: cannot connect: " + trimmed(PQerrorMessage(conn.get())));
     if (std::strcmp(pg_encoding_to_char(PQclientEncoding(conn.get())), "UTF8") != 0)

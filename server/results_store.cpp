@@ -10,20 +10,21 @@ const char* const kUploadColumns =
     "height, bits, machine, settings, mark, mark_business, mark_game";
 
 std::vector<std::string> schema(Dialect dialect) {
-    const std::string key = dialect == Dialect::kSqlite ? "INTEGER PRIMARY KEY AUTOINCREMENT"
-                                                        : "BIGSERIAL PRIMARY KEY";
+    const std::string key =
+        dialect == Dialect::kSqlite ? "INTEGER PRIMARY KEY AUTOINCREMENT" : "BIGSERIAL PRIMARY KEY";
     const std::string real = dialect == Dialect::kSqlite ? "REAL" : "DOUBLE PRECISION";
     return {
         "CREATE TABLE IF NOT EXISTS accounts (id " + key +
             ", mail TEXT NOT NULL UNIQUE, hash TEXT NOT NULL, created BIGINT NOT NULL)",
         "CREATE TABLE IF NOT EXISTS uploads (id " + key +
             ", account BIGINT NOT NULL REFERENCES accounts(id), digest TEXT NOT NULL UNIQUE, "
-            "uploaded BIGINT NOT NULL, stamp TEXT NOT NULL, s_integer " + real +
-            " NOT NULL, s_float " + real + " NOT NULL, s_memory " + real + " NOT NULL, s_ddraw " +
-            real + " NOT NULL, s_disk " + real +
+            "uploaded BIGINT NOT NULL, stamp TEXT NOT NULL, s_integer " +
+            real + " NOT NULL, s_float " + real + " NOT NULL, s_memory " + real +
+            " NOT NULL, s_ddraw " + real + " NOT NULL, s_disk " + real +
             " NOT NULL, flags INTEGER NOT NULL, width INTEGER NOT NULL, height INTEGER NOT NULL, "
-            "bits INTEGER NOT NULL, machine TEXT NOT NULL, settings TEXT NOT NULL, mark " + real +
-            " NOT NULL, mark_business " + real + " NOT NULL, mark_game " + real + " NOT NULL)",
+            "bits INTEGER NOT NULL, machine TEXT NOT NULL, settings TEXT NOT NULL, mark " +
+            real + " NOT NULL, mark_business " + real + " NOT NULL, mark_game " + real +
+            " NOT NULL)",
         "CREATE INDEX IF NOT EXISTS uploads_by_mark ON uploads (flags, mark)",
         "CREATE INDEX IF NOT EXISTS uploads_by_account ON uploads (account)",
         "CREATE TABLE IF NOT EXISTS sessions (digest TEXT PRIMARY KEY, account BIGINT NOT NULL "
@@ -68,12 +69,18 @@ StoredUpload upload_of(const DbRow& row) {
 
 const char* sort_column(SortKey key) {
     switch (key) {
-    case SortKey::kInteger: return "s_integer";
-    case SortKey::kFloat: return "s_float";
-    case SortKey::kMemory: return "s_memory";
-    case SortKey::kDirectDraw: return "s_ddraw";
-    case SortKey::kDisk: return "s_disk";
-    case SortKey::kMark: break;
+    case SortKey::kInteger:
+        return "s_integer";
+    case SortKey::kFloat:
+        return "s_float";
+    case SortKey::kMemory:
+        return "s_memory";
+    case SortKey::kDirectDraw:
+        return "s_ddraw";
+    case SortKey::kDisk:
+        return "s_disk";
+    case SortKey::kMark:
+        break;
     }
     return "mark";
 }
@@ -177,9 +184,8 @@ std::vector<StoredUpload> ResultsStore::uploads(const std::string& where_and_ord
                                                 const std::vector<DbValue>& params) {
     Lease lease(*this);
     std::vector<StoredUpload> out;
-    for (const DbRow& row :
-         lease.run(std::string("SELECT ") + kUploadColumns + " FROM uploads " + where_and_order,
-                   params))
+    for (const DbRow& row : lease.run(
+             std::string("SELECT ") + kUploadColumns + " FROM uploads " + where_and_order, params))
         out.push_back(upload_of(row));
     return out;
 }
@@ -197,8 +203,8 @@ std::vector<StoredUpload> ResultsStore::latest(int limit) {
 
 std::vector<StoredUpload> ResultsStore::ranked(bool standard, SortKey key, int limit) {
     // The column comes from a fixed list, never from the request.
-    return uploads(std::string("WHERE ") + (standard ? "flags = 0" : "flags <> 0") +
-                       " ORDER BY " + sort_column(key) + " DESC, id ASC LIMIT ?",
+    return uploads(std::string("WHERE ") + (standard ? "flags = 0" : "flags <> 0") + " ORDER BY " +
+                       sort_column(key) + " DESC, id ASC LIMIT ?",
                    {static_cast<int64_t>(limit)});
 }
 
@@ -212,8 +218,8 @@ std::vector<StoredUpload> ResultsStore::all(int limit) {
 
 bool ResultsStore::remove_upload(int64_t id, int64_t account) {
     Lease lease(*this);
-    return !lease.run("DELETE FROM uploads WHERE id = ? AND account = ? RETURNING id",
-                      {id, account})
+    return !lease
+                .run("DELETE FROM uploads WHERE id = ? AND account = ? RETURNING id", {id, account})
                 .empty();
 }
 
@@ -279,8 +285,9 @@ void ResultsStore::note_failure(const std::string& scope, const std::string& key
 int64_t ResultsStore::failures_since(const std::string& scope, const std::string& key,
                                      int64_t since) {
     Lease lease(*this);
-    return integer(lease.run("SELECT COUNT(*) FROM failures WHERE scope = ? AND name = ? AND at >= ?",
-                             {scope, key, since})[0][0]);
+    return integer(
+        lease.run("SELECT COUNT(*) FROM failures WHERE scope = ? AND name = ? AND at >= ?",
+                  {scope, key, since})[0][0]);
 }
 
 void ResultsStore::add_feedback(const std::string& name, const std::string& mail,

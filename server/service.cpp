@@ -102,7 +102,8 @@ void send_limited(Context& c, httplib::Response& res, const PageUser& user) {
 }
 
 int64_t id_of(const std::string& text) {
-    if (text.empty() || text.size() > 18 || text.find_first_not_of("0123456789") != std::string::npos)
+    if (text.empty() || text.size() > 18 ||
+        text.find_first_not_of("0123456789") != std::string::npos)
         return 0;
     return std::stoll(text);
 }
@@ -115,8 +116,9 @@ void show_result(Context& c, const httplib::Request& req, httplib::Response& res
         return;
     }
     const std::string fresh = req.get_param_value("new");
-    const Arrival arrival =
-        fresh == "1" ? Arrival::kStored : fresh == "0" ? Arrival::kAgain : Arrival::kViewed;
+    const Arrival arrival = fresh == "1"   ? Arrival::kStored
+                            : fresh == "0" ? Arrival::kAgain
+                                           : Arrival::kViewed;
     send_page(res, 200, "测试结果 #" + std::to_string(u->id),
               result_body(*u, arrival, c.store.rank_of(u->id), c.store.standard_count(),
                           c.store.median_standard()),
@@ -190,9 +192,11 @@ void sign_in(Context& c, const httplib::Request& req, httplib::Response& res) {
 }
 
 SortKey sort_key(const std::string& name) {
-    static const std::pair<const char*, SortKey> kKeys[] = {
-        {"integer", SortKey::kInteger}, {"float", SortKey::kFloat}, {"memory", SortKey::kMemory},
-        {"ddraw", SortKey::kDirectDraw}, {"disk", SortKey::kDisk}};
+    static const std::pair<const char*, SortKey> kKeys[] = {{"integer", SortKey::kInteger},
+                                                            {"float", SortKey::kFloat},
+                                                            {"memory", SortKey::kMemory},
+                                                            {"ddraw", SortKey::kDirectDraw},
+                                                            {"disk", SortKey::kDisk}};
     for (const auto& [key, value] : kKeys)
         if (name == key)
             return value;
@@ -214,8 +218,8 @@ void compare(Context& c, const httplib::Request& req, httplib::Response& res) {
     }
     const SortKey key = sort_key(req.get_param_value("sort"));
     send_page(res, 200, "比较",
-              table_body(c.store.ranked(true, key, kTableRows), c.store.ranked(false, key, kTableRows),
-                         key),
+              table_body(c.store.ranked(true, key, kTableRows),
+                         c.store.ranked(false, key, kTableRows), key),
               v.user);
 }
 
@@ -283,11 +287,11 @@ void mount_service(httplib::Server& server, ResultsStore& store, ServiceOptions 
                             has_download(c->options, "kalvit.zip")),
                   v.user);
     });
-    server.Get(R"(/download/(kalvit-setup\.exe|kalvit\.zip))",
-               [c](const httplib::Request& req, httplib::Response& res) { download(*c, req, res); });
-    server.Get("/upload", [c](const httplib::Request& req, httplib::Response& res) {
-        upload(*c, req, res);
-    });
+    server.Get(
+        R"(/download/(kalvit-setup\.exe|kalvit\.zip))",
+        [c](const httplib::Request& req, httplib::Response& res) { download(*c, req, res); });
+    server.Get("/upload",
+               [c](const httplib::Request& req, httplib::Response& res) { upload(*c, req, res); });
     server.Get(R"(/result/(\d{1,18}))", [c](const httplib::Request& req, httplib::Response& res) {
         show_result(*c, req, res, id_of(req.matches[1]));
     });
@@ -335,9 +339,8 @@ void mount_service(httplib::Server& server, ResultsStore& store, ServiceOptions 
         }
         redirect(res, "/mine?deleted=" + std::to_string(id));
     });
-    server.Get("/compare", [c](const httplib::Request& req, httplib::Response& res) {
-        compare(*c, req, res);
-    });
+    server.Get("/compare",
+               [c](const httplib::Request& req, httplib::Response& res) { compare(*c, req, res); });
     server.Get("/contact", [c](const httplib::Request& req, httplib::Response& res) {
         send_page(res, 200, "联系我们", contact_body("", false), visitor(*c, req).user);
     });
@@ -364,9 +367,9 @@ void mount_service(httplib::Server& server, ResultsStore& store, ServiceOptions 
             }
             std::fprintf(stderr, "kalvit-results: %s\n", what.c_str());
             res.status = 503;
-            res.set_content(page("暂时不能服务", message_body("服务器暂时出了问题，请稍后再试。"),
-                                 PageUser{}),
-                            "text/html; charset=utf-8");
+            res.set_content(
+                page("暂时不能服务", message_body("服务器暂时出了问题，请稍后再试。"), PageUser{}),
+                "text/html; charset=utf-8");
         });
     if (!c->options.quiet)
         server.set_logger([c](const httplib::Request& req, const httplib::Response& res) {

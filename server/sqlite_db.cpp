@@ -26,7 +26,8 @@ using StmtHandle = std::unique_ptr<sqlite3_stmt, FinalizeStmt>;
 }
 
 void check_bind(sqlite3* db, int rc) {
-    if (rc != SQLITE_OK) fail(db, "sqlite: cannot bind a parameter");
+    if (rc != SQLITE_OK)
+        fail(db, "sqlite: cannot bind a parameter");
 }
 
 void bind(sqlite3* db, sqlite3_stmt* stmt, int index, const DbValue& value) {
@@ -67,7 +68,8 @@ public:
                 throw DbError("sqlite: more than one statement in one call");
         }
         if (!stmt) {
-            if (!params.empty()) throw DbError("sqlite: parameters given to an empty statement");
+            if (!params.empty())
+                throw DbError("sqlite: parameters given to an empty statement");
             return {};
         }
 
@@ -75,14 +77,17 @@ public:
         if (wanted != static_cast<int>(params.size()))
             throw DbError("sqlite: the statement takes " + std::to_string(wanted) +
                           " parameters, " + std::to_string(params.size()) + " given");
-        for (int i = 0; i < wanted; ++i) bind(db, stmt.get(), i + 1, params[i]);
+        for (int i = 0; i < wanted; ++i)
+            bind(db, stmt.get(), i + 1, params[i]);
 
         DbRows rows;
         const int columns = sqlite3_column_count(stmt.get());
         for (;;) {
             const int rc = sqlite3_step(stmt.get());
-            if (rc == SQLITE_DONE) break;
-            if (rc != SQLITE_ROW) fail(db, "sqlite");
+            if (rc == SQLITE_DONE)
+                break;
+            if (rc != SQLITE_ROW)
+                fail(db, "sqlite");
             DbRow row;
             row.reserve(columns);
             for (int c = 0; c < columns; ++c) {
@@ -92,7 +97,8 @@ public:
                 }
                 const auto* text =
                     reinterpret_cast<const char*>(sqlite3_column_text(stmt.get(), c));
-                if (!text) fail(db, "sqlite: cannot read a column"); // out of memory
+                if (!text)
+                    fail(db, "sqlite: cannot read a column"); // out of memory
                 row.emplace_back(std::string(text, sqlite3_column_bytes(stmt.get(), c)));
             }
             rows.push_back(std::move(row));
@@ -105,7 +111,8 @@ private:
         sqlite3_stmt* raw = nullptr;
         const int rc = sqlite3_prepare_v2(db_.get(), sql, size, &raw, tail);
         StmtHandle stmt(raw);
-        if (rc != SQLITE_OK) fail(db_.get(), "sqlite");
+        if (rc != SQLITE_OK)
+            fail(db_.get(), "sqlite");
         return stmt;
     }
 
@@ -116,13 +123,14 @@ private:
 
 std::unique_ptr<DbConnection> open_sqlite(const std::string& path) {
     sqlite3* raw = nullptr;
-    const int rc = sqlite3_open_v2(path.c_str(), &raw,
-                                   SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE |
-                                       SQLITE_OPEN_NOMUTEX,
-                                   nullptr);
+    const int rc =
+        sqlite3_open_v2(path.c_str(), &raw,
+                        SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr);
     DbHandle db(raw); // even a failed open leaves a handle to close
-    if (!db) throw DbError("sqlite: out of memory opening the store");
-    if (rc != SQLITE_OK) fail(db.get(), "sqlite: cannot open the store");
+    if (!db)
+        throw DbError("sqlite: out of memory opening the store");
+    if (rc != SQLITE_OK)
+        fail(db.get(), "sqlite: cannot open the store");
     sqlite3_extended_result_codes(db.get(), 1);
 
     auto connection = std::make_unique<SqliteConnection>(std::move(db));

@@ -58,7 +58,8 @@ std::string account_line_problem(std::string_view line, UploadFacts& facts) {
     facts.pass = std::string(line.substr(blank + 1));
     if (facts.mail.find('\0') != std::string::npos || facts.pass.find('\0') != std::string::npos)
         return "帐户中含有非法字符。";
-    const char* problem = account_problem(facts.mail.c_str(), facts.pass.c_str(), facts.pass.c_str());
+    const char* problem =
+        account_problem(facts.mail.c_str(), facts.pass.c_str(), facts.pass.c_str());
     if (problem == nullptr)
         return "";
     return "帐户：" + gbk_to_utf8(problem).value_or("不是一个有效的帐户。");
@@ -101,10 +102,10 @@ std::string speeds_line_problem(std::string_view line, UploadFacts& facts) {
     facts.height = mode[1];
     facts.bits = mode[2];
     const bool none = mode[0] == 0 && mode[1] == 0 && mode[2] == 0;
-    const bool bits_ok = mode[2] == 8 || mode[2] == 15 || mode[2] == 16 || mode[2] == 24 ||
-                         mode[2] == 32;
-    if (!none && !(mode[0] >= 320 && mode[0] <= 16384 && mode[1] >= 200 && mode[1] <= 16384 &&
-                   bits_ok))
+    const bool bits_ok =
+        mode[2] == 8 || mode[2] == 15 || mode[2] == 16 || mode[2] == 24 || mode[2] == 32;
+    if (!none &&
+        !(mode[0] >= 320 && mode[0] <= 16384 && mode[1] >= 200 && mode[1] <= 16384 && bits_ok))
         return "显示模式不合理。";
 
     // The line as the program writes it, from what was read: anything else is not its upload.
@@ -231,7 +232,8 @@ UploadCheck check_upload(std::string_view letters, std::time_t now) {
         return refuse("机器信息不是有效的GBK文字。");
     facts.machine = *machine_utf8;
     facts.settings = gbk_to_utf8(settings).value_or("");
-    while (!facts.settings.empty() && (facts.settings.back() == '\n' || facts.settings.back() == ' '))
+    while (!facts.settings.empty() &&
+           (facts.settings.back() == '\n' || facts.settings.back() == ' '))
         facts.settings.pop_back();
     facts.body = text.substr(end1 + 1);
     check.ok = true;

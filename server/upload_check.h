@@ -17,7 +17,7 @@ constexpr size_t kMaxMachineBytes = 1023;
 extern const double kSpeedCeilings[kUploadTests];
 
 struct UploadFacts {
-    std::string mail, pass;          // ASCII, as the account dialog allows them
+    std::string mail, pass;           // ASCII, as the account dialog allows them
     double speeds[kUploadTests] = {}; // as written, two decimals
     uint32_t flags = 0;
     int width = 0, height = 0, bits = 0;

@@ -27,13 +27,15 @@ std::string with_database(const std::string& address, const std::string& name) {
 class Store : public testing::TestWithParam<Dialect> {
 protected:
     void SetUp() override {
-        const std::string unique = "kalvit_test_" + std::to_string(getpid()) + "_" +
+        const std::string unique =
+            "kalvit_test_" + std::to_string(getpid()) + "_" +
             std::to_string(std::chrono::steady_clock::now().time_since_epoch().count());
         if (sqlite()) {
             address_ = (std::filesystem::temp_directory_path() / (unique + ".db")).string();
         } else {
             const char* server = std::getenv("KALVIT_TEST_POSTGRES");
-            if (!server) GTEST_SKIP() << "KALVIT_TEST_POSTGRES is not set: PostgreSQL untested";
+            if (!server)
+                GTEST_SKIP() << "KALVIT_TEST_POSTGRES is not set: PostgreSQL untested";
             admin_ = open_connection(server);
             admin_->run("CREATE DATABASE " + unique);
             database_ = unique;
@@ -44,17 +46,21 @@ protected:
     }
     void TearDown() override {
         db_.reset();
-        if (!database_.empty()) admin_->run("DROP DATABASE " + database_ + " WITH (FORCE)");
+        if (!database_.empty())
+            admin_->run("DROP DATABASE " + database_ + " WITH (FORCE)");
         if (sqlite() && !address_.empty())
-            for (const char* suffix : {"", "-wal", "-shm"}) std::filesystem::remove(address_ + suffix);
+            for (const char* suffix : {"", "-wal", "-shm"})
+                std::filesystem::remove(address_ + suffix);
     }
     bool sqlite() const { return GetParam() == Dialect::kSqlite; }
     std::string id_column() const {
-        return sqlite() ? "id INTEGER PRIMARY KEY" : "id BIGINT GENERATED ALWAYS AS IDENTITY PRIMARY KEY";
+        return sqlite() ? "id INTEGER PRIMARY KEY"
+                        : "id BIGINT GENERATED ALWAYS AS IDENTITY PRIMARY KEY";
     }
     std::string one(const std::string& sql, const std::vector<DbValue>& params = {}) {
         const DbRows rows = db_->run(sql, params);
-        return rows.size() == 1 && rows[0].size() == 1 && rows[0][0] ? *rows[0][0] : "(no single value)";
+        return rows.size() == 1 && rows[0].size() == 1 && rows[0][0] ? *rows[0][0]
+                                                                     : "(no single value)";
     }
 
     std::string address_, database_;
@@ -64,7 +70,11 @@ protected:
 TEST_P(Store, EveryKindOfValueComesBackAsItWentIn) {
     db_->run("CREATE TABLE v (i BIGINT, r DOUBLE PRECISION, t TEXT)");
     const std::string quoted = "it's \"quoted\" ? -- and no comment";
-    const struct { const char* column; DbValue value; DbCell expected; } cases[] = {
+    const struct {
+        const char* column;
+        DbValue value;
+        DbCell expected;
+    } cases[] = {
         {"i", int64_t{9007199254740993}, "9007199254740993"}, // 2^53 + 1: not through a double
         {"i", INT64_MIN, "-9223372036854775808"},
         {"r", 35.7, "35.7"},
@@ -99,7 +109,11 @@ TEST_P(Store, ErrorsThrowWithoutTheBoundValues) {
     db_->run("INSERT INTO k (n) VALUES (1)");
     db_->run("INSERT INTO u (name, n) VALUES (?, ?)", {std::string("hush-taken"), int64_t{1}});
     const std::string insert = "INSERT INTO u (name, n) VALUES (?, ?)";
-    const struct { bool postgres_only; std::string sql; std::vector<DbValue> params; } cases[] = {
+    const struct {
+        bool postgres_only;
+        std::string sql;
+        std::vector<DbValue> params;
+    } cases[] = {
         {false, insert, {std::string("hush-taken"), int64_t{1}}}, // unique
         {false, insert, {std::string("hush-null"), nullptr}},     // not null
         {false, insert, {std::string("hush-key"), int64_t{2}}},   // foreign key
@@ -111,7 +125,8 @@ TEST_P(Store, ErrorsThrowWithoutTheBoundValues) {
         {true, insert, {std::string("x"), std::string("hush-number")}}, // not a bigint
     };
     for (const auto& c : cases) {
-        if (c.postgres_only && sqlite()) continue;
+        if (c.postgres_only && sqlite())
+            continue;
         try {
             db_->run(c.sql, c.params);
             ADD_FAILURE() << "no DbError from " << c.sql;
@@ -126,7 +141,8 @@ TEST_P(Store, ErrorsThrowWithoutTheBoundValues) {
 
 TEST_P(Store, InsertOnConflictDoNothingReturnsOnlyANewId) {
     db_->run("CREATE TABLE names (" + id_column() + ", name TEXT NOT NULL UNIQUE)");
-    const std::string insert = "INSERT INTO names (name) VALUES (?) ON CONFLICT DO NOTHING RETURNING id";
+    const std::string insert =
+        "INSERT INTO names (name) VALUES (?) ON CONFLICT DO NOTHING RETURNING id";
     const std::string first = one(insert, {std::string("a")});
     EXPECT_EQ(db_->run(insert, {std::string("a")}), DbRows{});
     EXPECT_NE(one(insert, {std::string("b")}), first);
@@ -156,16 +172,21 @@ TEST_P(Store, ConnectionsSeeEachOthersCommittedRowsAndWaitForEachOther) {
 }
 
 TEST_P(Store, SettingsHold) {
-    const std::vector<std::pair<std::string, std::string>> settings = sqlite()
-        ? decltype(settings){{"PRAGMA journal_mode", "wal"}, {"PRAGMA foreign_keys", "1"},
-                             {"PRAGMA busy_timeout", "5000"}, {"PRAGMA synchronous", "1"}}
-        : decltype(settings){{"SHOW client_encoding", "UTF8"}};
-    for (const auto& [sql, expected] : settings) EXPECT_EQ(one(sql), expected) << sql;
+    const std::vector<std::pair<std::string, std::string>> settings =
+        sqlite() ? decltype(settings){{"PRAGMA journal_mode", "wal"},
+                                      {"PRAGMA foreign_keys", "1"},
+                                      {"PRAGMA busy_timeout", "5000"},
+                                      {"PRAGMA synchronous", "1"}}
+                 : decltype(settings){{"SHOW client_encoding", "UTF8"}};
+    for (const auto& [sql, expected] : settings)
+        EXPECT_EQ(one(sql), expected) << sql;
 }
 
 TEST_P(Store, ALostConnectionIsMadeAgainForTheNextStatement) {
-    if (sqlite()) GTEST_SKIP() << "PostgreSQL only";
-    admin_->run("SELECT pg_terminate_backend(?, 5000)", {int64_t{std::stoll(one("SELECT pg_backend_pid()"))}});
+    if (sqlite())
+        GTEST_SKIP() << "PostgreSQL only";
+    admin_->run("SELECT pg_terminate_backend(?, 5000)",
+                {int64_t{std::stoll(one("SELECT pg_backend_pid()"))}});
     EXPECT_THROW(db_->run("SELECT 1"), DbError);
     EXPECT_EQ(one("SELECT 1"), "1");
 }

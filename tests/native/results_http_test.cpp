@@ -80,8 +80,8 @@ class ResultsHttp : public ::testing::Test {
 protected:
     void SetUp() override {
         static int serial = 0;
-        const std::string name = "kalvit_http_" + std::to_string(getpid()) + "_" +
-                                 std::to_string(++serial);
+        const std::string name =
+            "kalvit_http_" + std::to_string(getpid()) + "_" + std::to_string(++serial);
         folder_ = std::filesystem::temp_directory_path() / name;
         std::filesystem::create_directories(folder_ / "dist");
         std::ofstream(folder_ / "dist" / "kalvit.zip", std::ios::binary) << "PK zip bytes";
@@ -171,7 +171,8 @@ TEST_F(ResultsHttp, InstancesShareEverythingThroughTheStore) {
     start_second();
     ASSERT_EQ(upload(spec_of({1, 1, 1, 1, 1}, "a@host.com", "right12"), 1).first, 303);
     EXPECT_EQ(upload(spec_of({1, 1, 1, 1, 1}, "a@host.com", "right12"), 0).second,
-              "/result/1?new=0") << "the duplicate is known to the other instance";
+              "/result/1?new=0")
+        << "the duplicate is known to the other instance";
     const std::string cookie = sign_in("a@host.com", "right12", 0);
     ASSERT_FALSE(cookie.empty());
     const httplib::Result r = get("/mine", cookie, 1);
@@ -210,8 +211,8 @@ TEST_F(ResultsHttp, AnUploadIsStoredOnceAndAnsweredWithItsResult) {
     later.time.tm_min += 1;
     const auto [status, to] = upload(later);
     EXPECT_EQ(status, 303);
-    EXPECT_TRUE(std::regex_match(to, std::regex("/result/([2-9]|[1-9][0-9]+)\\?new=1"))) << to
-        << ": the same machine a minute later is a new upload";
+    EXPECT_TRUE(std::regex_match(to, std::regex("/result/([2-9]|[1-9][0-9]+)\\?new=1")))
+        << to << ": the same machine a minute later is a new upload";
 
     // The request log has the paths, never a query: an upload's carries its password.
     std::lock_guard lock(log_mutex_);
@@ -255,7 +256,8 @@ TEST_F(ResultsHttp, FailedPasswordsAreLimitedPerAccountAndPerAddress) {
     ASSERT_EQ(upload(spec_of({1, 1, 1, 1, 2}, "b@host.com", "right12")).first, 303);
     for (int i = 0; i < 5; ++i)
         EXPECT_EQ(upload(spec_of({2, 1, 1, 1, float(i + 1)}, "a@host.com", "wrong12")).first, 403);
-    httplib::Result r = get("/upload?" + upload_letters(spec_of({3, 1, 1, 1, 1}, "a@host.com", "right12")));
+    httplib::Result r =
+        get("/upload?" + upload_letters(spec_of({3, 1, 1, 1, 1}, "a@host.com", "right12")));
     ASSERT_TRUE(r);
     EXPECT_EQ(r->status, 429) << "the account's five failures are used up";
     EXPECT_EQ(r->get_header_value("Retry-After"), "900");
@@ -383,12 +385,13 @@ TEST_F(ResultsHttp, ComparisonsRanksAndTheMedian) {
 }
 
 TEST_F(ResultsHttp, FeedbackHomeDownloadsAndTheJsonList) {
-    httplib::Result r = post("/contact", {{"name", U8("张三")}, {"mail", "z@host.com"},
-                                          {"message", U8("结果很好。")}});
+    httplib::Result r = post(
+        "/contact", {{"name", U8("张三")}, {"mail", "z@host.com"}, {"message", U8("结果很好。")}});
     ASSERT_TRUE(r);
     EXPECT_EQ(r->status, 200);
     EXPECT_TRUE(has(r->body, U8("您的留言已经保存")));
-    for (const std::string& message : {std::string(), std::string(4001, 'x'), std::string("\xFF\xFE")})
+    for (const std::string& message :
+         {std::string(), std::string(4001, 'x'), std::string("\xFF\xFE")})
         EXPECT_EQ(post("/contact", {{"name", "x"}, {"message", message}})->status, 400);
     EXPECT_EQ(store().feedback_count(), 1);
 
@@ -409,12 +412,13 @@ TEST_F(ResultsHttp, FeedbackHomeDownloadsAndTheJsonList) {
     r = get("/api/results");
     ASSERT_TRUE(r);
     EXPECT_EQ(r->get_header_value("Content-Type"), "application/json; charset=utf-8");
-    for (const std::string& part : std::vector<std::string>
-         {"\"id\":1,", "\"speeds\":{\"integer\":71.40,\"float\":3.39,\"memory\":253.49,"
-                      "\"directdraw\":339.74,\"disk\":16.82}",
-          "\"flags\":0,\"standard\":true,\"mode\":{\"width\":1024,\"height\":768,\"bits\":16}",
-          "\"marks\":[1.2000,1.3000,1.2500]", "\"stamp\":\"2026-12-08 09:05:07\"",
-          std::string(U8("\"machine\":\"机器名: 测试机 \\\"x\\\"\\u000a\""))})
+    for (const std::string& part : std::vector<std::string>{
+             "\"id\":1,",
+             "\"speeds\":{\"integer\":71.40,\"float\":3.39,\"memory\":253.49,"
+             "\"directdraw\":339.74,\"disk\":16.82}",
+             "\"flags\":0,\"standard\":true,\"mode\":{\"width\":1024,\"height\":768,\"bits\":16}",
+             "\"marks\":[1.2000,1.3000,1.2500]", "\"stamp\":\"2026-12-08 09:05:07\"",
+             std::string(U8("\"machine\":\"机器名: 测试机 \\\"x\\\"\\u000a\""))})
         EXPECT_TRUE(has(r->body, part)) << part << "\n" << r->body;
 }
 

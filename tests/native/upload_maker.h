@@ -16,7 +16,7 @@ struct UploadSpec {
     float speeds[kTestCount] = {71.4f, 6.78f, 3.5f, 679.48f, 8.41f};
     uint32_t flags = 0;
     int16_t width = 1024, height = 768, bits = 16;
-    std::string info = "CPU: x86\n"; // GBK
+    std::string info = "CPU: x86\n";                           // GBK
     std::tm time = {7, 5, 9, 8, 11, 126, 0, 0, 0, 0, nullptr}; // 2026-12-08 09:05:07
     std::string url = "http://127.0.0.1:8642/upload";
 };
