@@ -3,9 +3,11 @@
 
 #include <string_view>
 
-std::unique_ptr<DbConnection> open_connection(const std::string& store) {
+bool postgres_address(const std::string& store) {
     const std::string_view s = store;
-    if (s.starts_with("postgresql://") || s.starts_with("postgres://"))
-        return open_postgres(store);
-    return open_sqlite(store);
+    return s.starts_with("postgresql://") || s.starts_with("postgres://");
+}
+
+std::unique_ptr<DbConnection> open_connection(const std::string& store) {
+    return postgres_address(store) ? open_postgres(store) : open_sqlite(store);
 }

@@ -35,6 +35,8 @@ public:
 // An SQLite file (created when missing) in WAL mode, or a PostgreSQL connection for an address
 // that starts with "postgresql://" or "postgres://". Throws DbError.
 std::unique_ptr<DbConnection> open_connection(const std::string& store);
+// Whether `store` names a PostgreSQL server rather than an SQLite file.
+bool postgres_address(const std::string& store);
 
 std::unique_ptr<DbConnection> open_sqlite(const std::string& path);
 std::unique_ptr<DbConnection> open_postgres(const std::string& address);

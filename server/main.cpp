@@ -56,8 +56,7 @@ int main(int argc, char** argv) {
     if (port < 0 || port > 65535 || threads < 1 || threads > 1024)
         return usage();
 
-    const bool postgres =
-        store.rfind("postgresql://", 0) == 0 || store.rfind("postgres://", 0) == 0;
+    const bool postgres = postgres_address(store);
     try {
         // One connection per worker thread, so that no request waits for another's.
         ResultsStore results(store, threads);

@@ -7,12 +7,12 @@
 
 #include "engine/model.h"
 
+namespace {
+
 const char* const kTestNames[kUploadTests] = {"32bit整数运算", "单精度浮点", "32bit内存传送",
                                               "Direct Draw", "磁盘读写"};
 const char* const kTestUnits[kUploadTests] = {"M次/s", "M次/s", "MB/s", "MB/s", "MB/s"};
 const char* const kWeightingNames[3] = {"平均性能", "商业运算", "游戏性能"};
-
-namespace {
 
 // Record order is integer, floating point, memory, DirectDraw, disk: the same as the upload's.
 static_assert(kIntegerTest == 0 && kFloatTest == 1 && kMemoryTest == 2 && kDirectDrawTest == 3 &&
@@ -134,7 +134,8 @@ std::string escape_html(const std::string& text) {
     return out;
 }
 
-std::string machine_title(const StoredUpload& upload) {
+// The first line of an upload's machine text, as its short name.
+static std::string machine_title(const StoredUpload& upload) {
     std::string first = upload.machine.substr(0, upload.machine.find('\n'));
     while (!first.empty() && (first.back() == '\r' || first.back() == ' '))
         first.pop_back();
@@ -168,7 +169,8 @@ std::string page(const std::string& title, const std::string& body, const PageUs
            "</main></body></html>\n";
 }
 
-StoredUpload base_upload() {
+// The base system as an upload, for the charts.
+static StoredUpload base_upload() {
     const MachineRecord base = base_system_record();
     StoredUpload u;
     for (int k = 0; k < kUploadTests; ++k)
@@ -182,8 +184,18 @@ StoredUpload base_upload() {
     return u;
 }
 
-std::string bar_chart(const std::string& caption, const std::vector<std::string>& groups,
-                      const std::vector<std::vector<Bar>>& bars) {
+namespace {
+struct Bar {
+    std::string label;
+    double value;
+    std::string text; // shown after the bar
+    int series;       // colour: 0 this upload, 1 the other, 2 a reference
+};
+} // namespace
+
+// Horizontal bars in groups, each group scaled to its own largest value.
+static std::string bar_chart(const std::string& caption, const std::vector<std::string>& groups,
+                             const std::vector<std::vector<Bar>>& bars) {
     constexpr int kLabel = 150, kWidth = 560, kRow = 18, kGap = 12, kValue = 130;
     int height = 28;
     for (const auto& group : bars)

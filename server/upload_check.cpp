@@ -153,20 +153,13 @@ std::string stamp_problem(std::string_view digits, std::time_t now, UploadFacts&
 // A GBK text's last byte when it begins a character that the cut left incomplete.
 bool ends_in_lead_byte(std::string_view text) {
     size_t i = 0;
-    bool lead = false;
-    while (i < text.size()) {
+    while (i + 1 < text.size()) {
         const unsigned char c = static_cast<unsigned char>(text[i]);
-        if (c >= 0x81 && c <= 0xFE) {
-            if (i + 1 == text.size()) {
-                lead = true;
-                break;
-            }
-            i += 2;
-        } else {
-            ++i;
-        }
+        i += c >= 0x81 && c <= 0xFE ? 2 : 1;
     }
-    return lead;
+    // The walk stops on the last byte only when that byte starts a character.
+    return i + 1 == text.size() && static_cast<unsigned char>(text[i]) >= 0x81 &&
+           static_cast<unsigned char>(text[i]) <= 0xFE;
 }
 
 } // namespace

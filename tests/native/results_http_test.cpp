@@ -21,8 +21,6 @@
 // the feedback form, the downloads and the JSON list. The store is an SQLite file, or a database
 // of its own on the PostgreSQL server that KALVIT_TEST_POSTGRES names.
 
-#define U8(text) reinterpret_cast<const char*>(u8##text)
-
 namespace {
 
 constexpr int64_t kNow = 1796731200; // 2026-12-08 12:00:00 UTC
@@ -117,20 +115,17 @@ protected:
     void start_second() { start(1); }
     ResultsStore& store() { return *instances_[0]->store; }
 
+    static httplib::Headers with_cookie(const std::string& cookie) {
+        return cookie.empty() ? httplib::Headers{} : httplib::Headers{{"Cookie", cookie}};
+    }
     httplib::Result get(const std::string& path, const std::string& cookie = "", int on = 0) {
         httplib::Client client("127.0.0.1", instances_[on]->port);
-        httplib::Headers headers;
-        if (!cookie.empty())
-            headers.emplace("Cookie", cookie);
-        return client.Get(path.c_str(), headers);
+        return client.Get(path.c_str(), with_cookie(cookie));
     }
     httplib::Result post(const std::string& path, const httplib::Params& params,
                          const std::string& cookie = "", int on = 0) {
         httplib::Client client("127.0.0.1", instances_[on]->port);
-        httplib::Headers headers;
-        if (!cookie.empty())
-            headers.emplace("Cookie", cookie);
-        return client.Post(path.c_str(), headers, params);
+        return client.Post(path.c_str(), with_cookie(cookie), params);
     }
     // The status of the upload, and where it was sent on.
     std::pair<int, std::string> upload(const UploadSpec& spec, int on = 0) {

@@ -9,8 +9,6 @@
 // with every field as the program wrote it, and each way an address can be malformed or faked is
 // refused with its own answer. The texts here are GBK (the program's) unless marked as UTF-8.
 
-#define U8(text) reinterpret_cast<const char*>(u8##text)
-
 namespace {
 
 // 2026-12-08 12:00:00 UTC.

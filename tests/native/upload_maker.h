@@ -11,6 +11,9 @@
 // Upload addresses made by the program's own upload code, for the results service's tests and
 // load benchmark: the letters after the "?" of the address the program would hand the browser.
 
+// A UTF-8 text (the service's) in a file whose narrow literals are GBK (the program's).
+#define U8(text) reinterpret_cast<const char*>(u8##text)
+
 struct UploadSpec {
     std::string mail = "me@host.com", pass = "secret1";
     float speeds[kTestCount] = {71.4f, 6.78f, 3.5f, 679.48f, 8.41f};
