@@ -142,6 +142,9 @@ protected:
         std::fclose(log_);
     }
     static Picture page_picture() {
+        // What the last change queued (a selection, a page switch) is handled before the chart
+        // is drawn again, so that the picture shows the page's present state.
+        settle(300);
         RedrawWindow(contrast_page.hwnd(), nullptr, nullptr,
                      RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
         settle(300);
