@@ -11,6 +11,7 @@
 #include <cstring>
 #include <functional>
 #include <map>
+#include <random>
 #include <regex>
 #include <string>
 #include <string_view>
@@ -585,6 +586,131 @@ TEST_F(Run, StopDuringTheIntegerTestStoresZeroAndShowsNoScore) {
     EXPECT_EQ(seen.shown, 1);
     EXPECT_GT(current_system_entry().speeds[kDiskTest], 0.0f);
     EXPECT_EQ(results_ready, 1);
+}
+
+// The screen's mode: width, height and bits.
+std::vector<DWORD> screen_mode() {
+    DEVMODEW mode{};
+    mode.dmSize = sizeof mode;
+    EnumDisplaySettingsW(nullptr, ENUM_CURRENT_SETTINGS, &mode);
+    return {mode.dmPelsWidth, mode.dmPelsHeight, mode.dmBitsPerPel};
+}
+
+// Thirty stops at moments drawn with a fixed seed, six aimed at each test (the DirectDraw test
+// drains no messages while it draws: its stops come in the pause before it). Every stopped run
+// gives the program back, leaves no disk test file and the screen's own mode, and the next run
+// is complete.
+TEST_F(Run, AStopAtAnyMomentLeavesTheProgramReadyForACompleteRun) {
+    // After the line that ends the test before it, each test is under way.
+    const char* const kBegun[] = {"pre_test_flag=0 pre_tested=1 m_times[4]=", "Integer Test: dtgt=",
+                                  "Float Test: dtgt=", "Memory Test: dtgt=", "Disk Test: dtgt="};
+    const std::vector<DWORD> mode = screen_mode();
+    const std::wstring disk_file = L"c:\\kalvit.tmp";
+    // Amounts that make each test's timed work last about 150 ms: a 40th of the base system's
+    // time from a complete run's speeds, then scaled by the times that run logs.
+    ASSERT_EQ(run().shown, 1);
+    int amounts[kTestCount];
+    for (int k = 0; k < kTestCount; ++k)
+        m_times[k] = amounts[k] = std::clamp(
+            static_cast<int>(current_system_entry().speeds[k] / machine_list.entries[0].speeds[k] *
+                             0.5f) + 1, 1, 999);
+    // A net time too short to measure is logged as 1000000: that amount is raised and tried again.
+    const char* const kTimes[] = {"Integer Test: dtgt=", "Float Test: dtgt=", "Memory Test: dtgt=",
+                                  "Disk Test: dtgt="};
+    const TestKind kTimed[] = {kIntegerTest, kFloatTest, kMemoryTest, kDiskTest};
+    for (int tries = 1, settled = 0; !settled; ++tries) {
+        ASSERT_LT(tries, 6) << "no amounts found that run about 150 ms each";
+        ASSERT_EQ(run().shown, 1);
+        const std::string timed = log();
+        settled = 1;
+        for (int i = 0; i < 4; ++i) {
+            const size_t at = timed.rfind(kTimes[i]);
+            ASSERT_NE(at, std::string::npos) << kTimes[i];
+            const int ms = std::max(1, std::atoi(timed.c_str() + at + std::strlen(kTimes[i])));
+            int& amount = m_times[kTimed[i]];
+            settled = settled && ms >= 75 && ms <= 400;
+            amount = ms >= 1000000 ? amount * 4 : static_cast<int>(amount * 150LL / ms);
+            amounts[kTimed[i]] = amount = std::clamp(amount, 1, 999);
+        }
+    }
+    std::mt19937 random(20261209);
+    int landed[kRunOrderCount] = {};
+    for (int i = 0; i < 30; ++i) {
+        const int aim = i % kRunOrderCount;
+        const DWORD delay = std::uniform_int_distribution<DWORD>(0, 130)(random);
+        const std::string what = "stop " + std::to_string(i) + " aimed at test " +
+                                 std::to_string(aim) + " +" + std::to_string(delay) + " ms";
+        log_close();
+        std::fclose(log_);
+        log_ = std::tmpfile();
+        log_attach(log_);
+        reset_state();
+        results_ready = 0;
+        for (int k = 0; k < kTestCount; ++k)
+            m_times[k] = amounts[k];
+        DWORD begun_at = 0;
+        int at = -1;
+        const DWORD started = GetTickCount();
+        ScoreSeen seen = run([&] {
+            if (!test_running)
+                return false;
+            const std::string text = log();
+            if (begun_at == 0) {
+                if (text.find(kBegun[aim]) == std::string::npos)
+                    return false;
+                begun_at = GetTickCount();
+            }
+            if (GetTickCount() - begun_at < delay)
+                return false;
+            // Where it lands: the last test whose beginning the log shows.
+            for (int k = 0; k < kRunOrderCount; ++k)
+                if (text.find(kBegun[k]) != std::string::npos)
+                    at = k;
+            SendMessageW(test_page.item(QTestPage::kStopButton), BM_CLICK, 0, 0);
+            return true;
+        });
+        ASSERT_GE(at, 0) << what << ": the run ended before the stop\n" << log();
+        ++landed[at];
+        EXPECT_EQ(seen.shown, 0) << what;
+        EXPECT_EQ(results_ready, 0) << what;
+        EXPECT_EQ(test_running, 0) << what;
+        EXPECT_EQ(stop_requested, 0) << what;
+        EXPECT_TRUE(IsWindowEnabled(test_page.item(QTestPage::kStartButton))) << what;
+        EXPECT_TRUE(IsWindowEnabled(test_page.item(QTestPage::kHelpButton))) << what;
+        EXPECT_FALSE(IsWindowEnabled(test_page.item(QTestPage::kAnalysisButton))) << what;
+        EXPECT_NE(log().find("End No." + std::to_string(run_number)), std::string::npos) << what;
+        EXPECT_FALSE(driver::file_exists(disk_file)) << what;
+        EXPECT_EQ(screen_mode(), mode) << what;
+        EXPECT_EQ(directx.dd_open, 0) << what;
+
+        // The next run fills all ten boxes and shows the score.
+        for (int k = 0; k < kTestCount; ++k)
+            m_times[k] = amounts[k];
+        seen = run();
+        EXPECT_EQ(seen.shown, 1) << what;
+        EXPECT_EQ(results_ready, 1) << what;
+        for (const Row& r : kRows) {
+            const float speed = current_system_entry().speeds[r.k];
+            char absolute[64], relative[64];
+            std::snprintf(absolute, sizeof absolute, r.abs_format, static_cast<double>(speed));
+            std::snprintf(relative, sizeof relative, r.rel_format,
+                          static_cast<double>(speed) / machine_list.entries[0].speeds[r.k]);
+            EXPECT_GT(speed, 0.0f) << what << ", row " << r.k;
+            EXPECT_EQ(text_of(r.absolute), absolute) << what << ", row " << r.k;
+            EXPECT_EQ(text_of(r.relative), relative) << what << ", row " << r.k;
+        }
+        EXPECT_FALSE(driver::file_exists(disk_file)) << what;
+        EXPECT_EQ(screen_mode(), mode) << what;
+        std::printf("%s: %lu ms\n", what.c_str(), GetTickCount() - started);
+        if (HasFatalFailure() || HasFailure())
+            break;
+    }
+    std::printf("stops that landed in each test of the run:");
+    for (int k = 0; k < kRunOrderCount; ++k) {
+        std::printf(" %d", landed[k]);
+        EXPECT_GE(landed[k], 3) << "stops that landed in test " << k << " of the run order";
+    }
+    std::printf("\n");
 }
 
 TEST_F(Run, NothingDisturbsARun) {
