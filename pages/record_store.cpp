@@ -148,10 +148,19 @@ FILE* RecordFiles::open(const char* name, const char* mode) {
     return open_gbk(name, mode);
 }
 
+// A write that failed is counted even when the call that made it said otherwise: the stream's
+// error indicator has the last word.
 bool RecordFiles::finish(FILE* file) {
-    bool synced = sync_file(file);
-    bool closed = std::fclose(file) == 0;
-    return synced && closed;
+    const bool written = flush(file) && std::ferror(file) == 0;
+    return close(file) && written;
+}
+
+bool RecordFiles::flush(FILE* file) {
+    return sync_file(file);
+}
+
+bool RecordFiles::close(FILE* file) {
+    return std::fclose(file) == 0;
 }
 
 bool RecordFiles::replace(const char* from, const char* to) {

@@ -26,9 +26,12 @@ class RecordFiles {
 public:
     virtual ~RecordFiles() = default;
     virtual FILE* open(const char* name, const char* mode);
-    // Flushes a file written by the save to the disk and closes it; false when any of that
-    // failed. The file is closed either way.
+    // Flushes a file written by the save to the disk and closes it; false when any of that, or
+    // any write to it, failed. The file is closed either way.
     virtual bool finish(FILE* file);
+    // The two steps of finish: the stream's buffers through to the disk, and the close.
+    virtual bool flush(FILE* file);
+    virtual bool close(FILE* file);
     // Renames `from` to `to`, replacing a `to` that exists.
     virtual bool replace(const char* from, const char* to);
     // True when the file is gone afterwards.

@@ -89,6 +89,118 @@ TEST_F(SavingRecords, EveryFailingStepIsOneOfTheAbove) {
     }
 }
 
+// Files written through streams of the test's own, so that exactly one step of a save fails:
+// the n-th write (through a buffer of 16 bytes, so that every record and text takes writes of
+// its own), or the flush or the close of the n-th file finished.
+class OneStepFails : public RecordFiles {
+public:
+    enum Step { kWrite, kFlush, kClose };
+    OneStepFails(Step step, int n) : step_(step), n_(n) {}
+
+    FILE* open(const char* name, const char* mode) override {
+        FILE* real = RecordFiles::open(name, mode);
+        if (real == nullptr || mode[0] != 'w')
+            return real;
+        auto* stream = new Stream{this, real, name, false, {}};
+        FILE* file = fopencookie(stream, mode, {nullptr, write, nullptr, close});
+        if (step_ == kWrite)
+            std::setvbuf(file, stream->buffer, _IOFBF, sizeof stream->buffer);
+        ++open_files;
+        streams_[file] = stream;
+        return file;
+    }
+    bool finish(FILE* file) override {
+        --open_files;
+        current_ = streams_.at(file);
+        streams_.erase(file);
+        ++finished_;
+        return RecordFiles::finish(file);
+    }
+    // A stream of the test has no descriptor to sync.
+    bool flush(FILE* file) override {
+        const bool flushed = std::fflush(file) == 0;
+        if (step_ != kFlush || finished_ != n_)
+            return flushed;
+        failed_in = current_->name;
+        return false;
+    }
+    bool close(FILE* file) override {
+        current_->fail_close = step_ == kClose && finished_ == n_;
+        return RecordFiles::close(file);
+    }
+
+    int open_files = 0;
+    std::string failed_in; // the file whose step failed, empty while none did
+
+private:
+    struct Stream {
+        OneStepFails* files;
+        FILE* real;
+        std::string name;
+        bool fail_close = false;
+        char buffer[16];
+    };
+    static ssize_t write(void* cookie, const char* bytes, size_t size) {
+        auto* s = static_cast<Stream*>(cookie);
+        if (s->files->step_ == kWrite && ++s->files->writes_ == s->files->n_) {
+            s->files->failed_in = s->name;
+            return -1;
+        }
+        return std::fwrite(bytes, 1, size, s->real) == size ? static_cast<ssize_t>(size) : -1;
+    }
+    static int close(void* cookie) {
+        auto* s = static_cast<Stream*>(cookie);
+        const bool fail = s->fail_close;
+        if (fail)
+            s->files->failed_in = s->name;
+        std::fclose(s->real);
+        delete s;
+        return fail ? -1 : 0;
+    }
+    Step step_;
+    int n_, writes_ = 0, finished_ = 0;
+    std::map<FILE*, Stream*> streams_;
+    Stream* current_ = nullptr;
+};
+
+TEST_F(SavingRecords, EveryWriteFlushAndCloseThatFailsLeavesTheOldPair) {
+    for (bool with_texts : {true, false}) {
+        for (auto step : {OneStepFails::kWrite, OneStepFails::kFlush, OneStepFails::kClose}) {
+            int failures = 0;
+            for (int n = 1;; ++n) {
+                const std::string what = "step " + std::to_string(step) + " #" +
+                                         std::to_string(n) + (with_texts ? "" : " without texts");
+                ASSERT_LT(n, 200) << what;
+                make_old_pair(with_texts);
+                OneStepFails files(step, n);
+                const bool saved = save(files);
+                EXPECT_EQ(files.open_files, 0) << what;
+                if (files.failed_in.empty()) {
+                    // Past the last step of its kind: the save is whole.
+                    ASSERT_TRUE(saved) << what;
+                    EXPECT_TRUE(messages.empty()) << what;
+                    EXPECT_EQ(files_here(), (std::set<std::string>{"kalvit.dat", "kalvitif.dat"}));
+                    ASSERT_TRUE(load());
+                    EXPECT_EQ(names_of(list(), 3),
+                              (std::vector<std::string>{kBaseName, "New1", "New2"}));
+                    break;
+                }
+                ++failures;
+                EXPECT_FALSE(saved) << what;
+                EXPECT_EQ(messages, std::vector<std::string>{files.failed_in == kRecordTemp
+                                                                 ? kCantWriteRecords
+                                                                 : kCantWriteTexts})
+                    << what << " in " << files.failed_in;
+                expect_old_pair(with_texts, what);
+            }
+            // Each record and text is written on its own; each temp file (and the empty texts
+            // file made first) is flushed and closed.
+            EXPECT_GE(failures, step == OneStepFails::kWrite ? 6 : with_texts ? 2 : 3)
+                << "step " << step;
+        }
+    }
+}
+
 TEST_F(SavingRecords, AFailedWriteLeavesTheOldPair) {
     struct Case {
         const char* temp;
