@@ -596,14 +596,14 @@ std::vector<DWORD> screen_mode() {
     return {mode.dmPelsWidth, mode.dmPelsHeight, mode.dmBitsPerPel};
 }
 
-// Thirty stops at moments drawn with a fixed seed, six aimed at each test (the DirectDraw test
-// drains no messages while it draws: its stops come in the pause before it). Every stopped run
-// gives the program back, leaves no disk test file and the screen's own mode, and the next run
-// is complete.
+// Thirty stops at moments drawn with a fixed seed, six aimed at each test, those of the
+// DirectDraw test at its frames in the full-screen mode. Every stopped run gives the program
+// back, leaves no disk test file and the screen's own mode, and the next run is complete.
 TEST_F(Run, AStopAtAnyMomentLeavesTheProgramReadyForACompleteRun) {
-    // After the line that ends the test before it, each test is under way.
+    // After the line that ends the test before it, each test is under way; the DirectDraw test
+    // draws its frames once its connection is open.
     const char* const kBegun[] = {"pre_test_flag=0 pre_tested=1 m_times[4]=", "Integer Test: dtgt=",
-                                  "Float Test: dtgt=", "Memory Test: dtgt=", "Disk Test: dtgt="};
+                                  "Float Test: dtgt=", "Memory Test: dtgt=", "Float control word1="};
     const std::vector<DWORD> mode = screen_mode();
     const std::wstring disk_file = L"c:\\kalvit.tmp";
     // Amounts that make each test's timed work last about 150 ms: a 40th of the base system's
@@ -616,25 +616,24 @@ TEST_F(Run, AStopAtAnyMomentLeavesTheProgramReadyForACompleteRun) {
                              0.5f) + 1, 1, 999);
     // A net time too short to measure is logged as 1000000: that amount is raised and tried again.
     const char* const kTimes[] = {"Integer Test: dtgt=", "Float Test: dtgt=", "Memory Test: dtgt=",
-                                  "Disk Test: dtgt="};
-    const TestKind kTimed[] = {kIntegerTest, kFloatTest, kMemoryTest, kDiskTest};
+                                  "Disk Test: dtgt=", "Blt Test: dtgt0="};
     for (int tries = 1, settled = 0; !settled; ++tries) {
         ASSERT_LT(tries, 6) << "no amounts found that run about 150 ms each";
         ASSERT_EQ(run().shown, 1);
         const std::string timed = log();
         settled = 1;
-        for (int i = 0; i < 4; ++i) {
+        for (int i = 0; i < kRunOrderCount; ++i) {
             const size_t at = timed.rfind(kTimes[i]);
             ASSERT_NE(at, std::string::npos) << kTimes[i];
             const int ms = std::max(1, std::atoi(timed.c_str() + at + std::strlen(kTimes[i])));
-            int& amount = m_times[kTimed[i]];
+            int& amount = m_times[kRunOrder[i]];
             settled = settled && ms >= 75 && ms <= 400;
             amount = ms >= 1000000 ? amount * 4 : static_cast<int>(amount * 150LL / ms);
-            amounts[kTimed[i]] = amount = std::clamp(amount, 1, 999);
+            amounts[kRunOrder[i]] = amount = std::clamp(amount, 1, 999);
         }
     }
     std::mt19937 random(20261209);
-    int landed[kRunOrderCount] = {};
+    int landed[kRunOrderCount] = {}, in_frames = 0;
     for (int i = 0; i < 30; ++i) {
         const int aim = i % kRunOrderCount;
         const DWORD delay = std::uniform_int_distribution<DWORD>(0, 130)(random);
@@ -666,6 +665,7 @@ TEST_F(Run, AStopAtAnyMomentLeavesTheProgramReadyForACompleteRun) {
             for (int k = 0; k < kRunOrderCount; ++k)
                 if (text.find(kBegun[k]) != std::string::npos)
                     at = k;
+            in_frames += at == 4 && text.find("Blt Test: dtgt=") == std::string::npos;
             SendMessageW(test_page.item(QTestPage::kStopButton), BM_CLICK, 0, 0);
             return true;
         });
@@ -710,7 +710,8 @@ TEST_F(Run, AStopAtAnyMomentLeavesTheProgramReadyForACompleteRun) {
         std::printf(" %d", landed[k]);
         EXPECT_GE(landed[k], 3) << "stops that landed in test " << k << " of the run order";
     }
-    std::printf("\n");
+    std::printf(", %d of them during the DirectDraw frames\n", in_frames);
+    EXPECT_GE(in_frames, 3) << "the frames drain the queue";
 }
 
 TEST_F(Run, NothingDisturbsARun) {
