@@ -1,7 +1,5 @@
 #include "engine/dx_errors.h"
 
-#include <cstring>
-
 namespace {
 struct NamedCode {
     uint32_t code;
@@ -33,8 +31,13 @@ DxLookup find_dx_error(std::FILE* file, uint32_t code, std::string& name) {
     if (file == nullptr)
         return DxLookup::not_found;
     char line[kLineBuffer];
-    while (std::fgets(line, sizeof line, file) != nullptr) {
-        if (std::strchr(line, '\n') == nullptr) {
+    for (;;) {
+        // fgets writes the buffer's last byte only when the line fills the buffer; a search for
+        // the line feed would stop at a 0 byte in the line and take the line for a cut one.
+        line[kLineBuffer - 1] = '\x7F';
+        if (std::fgets(line, sizeof line, file) == nullptr)
+            break;
+        if (line[kLineBuffer - 1] == '\0' && line[kLineBuffer - 2] != '\n') {
             // The buffer filled before the line ended. A line of exactly 255 bytes ends at the
             // next character or two (CRLF); a longer one is not a line of the file and is
             // skipped whole, so that its tail is not read as a line of its own.

@@ -47,6 +47,19 @@ void read_record(const char* name_line, FILE* file, MachineRecord& record) {
     while (*name == ' ')
         ++name;
     set_name(record, name);
+    // Carriage returns at the end of the name are no part of it (the last line of a file whose
+    // line feed is missing, or a cut just after one): written back they would be the line end,
+    // and a lead byte before them would be half a character then.
+    size_t n = std::strlen(record.name);
+    for (;;) {
+        while (n > 0 && record.name[n - 1] == '\r')
+            --n;
+        const size_t whole = gbk_fit_length(std::string_view(record.name, n), n);
+        if (whole == n)
+            break;
+        n = whole;
+    }
+    std::memset(record.name + n, 0, sizeof record.name - n);
 
     char numbers[kNumbersLineSize];
     if (!read_line(file, numbers, sizeof numbers))

@@ -77,9 +77,14 @@ std::string speeds_line_problem(std::string_view line, UploadFacts& facts) {
             return "速度的格式不对。";
         facts.speeds[k] = std::strtod(std::string(fields[k]).c_str(), nullptr);
         if (!(facts.speeds[k] <= kSpeedCeilings[k])) {
-            char text[160];
-            std::snprintf(text, sizeof text, "第%d项速度%.2f超出了可信的范围(0~%.0f)。", k + 1,
-                          facts.speeds[k], kSpeedCeilings[k]);
+            // Sized for the speed, which may be hundreds of digits long: a cut message could
+            // end inside a character.
+            const char* format = "第%d项速度%.2f超出了可信的范围(0~%.0f)。";
+            const int n =
+                std::snprintf(nullptr, 0, format, k + 1, facts.speeds[k], kSpeedCeilings[k]);
+            std::string text(static_cast<size_t>(n), '\0');
+            std::snprintf(text.data(), text.size() + 1, format, k + 1, facts.speeds[k],
+                          kSpeedCeilings[k]);
             return text;
         }
     }

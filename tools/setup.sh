@@ -5,7 +5,8 @@
 # The help file is compiled by Free Pascal's chmcmd (fp-utils) and read back with chmlib's tools;
 # the installer is made with NSIS and the portable archive with zip. The results service builds
 # on cpp-httplib, SQLite, libpq and libsodium; its tests start a PostgreSQL server, talk to it
-# with curl and look at its pages in headless Chromium.
+# with curl and look at its pages in headless Chromium. The fuzz targets are built by clang with
+# libFuzzer.
 set -euo pipefail
 
 packages=(
@@ -16,6 +17,7 @@ packages=(
     qemu-user
     fp-utils libchm-bin nsis zip
     pkg-config libcpp-httplib-dev libsqlite3-dev libpq-dev libsodium-dev postgresql curl chromium
+    clang libfuzzer-14-dev
 )
 
 sudo=""

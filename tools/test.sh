@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Runs every test: the portable core natively (with AddressSanitizer and UBSan), the 3DNow!
-# kernels under qemu (64- and 32-bit), then the 64-bit and the 32-bit Windows builds, each under
-# Wine on a virtual display in its own prefix, after making the installer and the archive of both.
+# Runs every test: the portable core natively (with AddressSanitizer and UBSan), its readers of
+# outside input briefly under libFuzzer, the 3DNow! kernels under qemu (64- and 32-bit), then the
+# 64-bit and the 32-bit Windows builds, each under Wine on a virtual display in its own prefix,
+# after making the installer and the archive of both.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 tools/setup.sh
@@ -9,6 +10,11 @@ tools/setup.sh
 cmake --preset native-asan >/dev/null
 cmake --build --preset native-asan
 ctest --preset native-asan
+
+# The readers of outside input under libFuzzer, briefly over their corpus (tools/fuzz.sh runs long).
+cmake --preset fuzz >/dev/null
+cmake --build --preset fuzz
+ctest --preset fuzz
 
 for build in win64 win32; do
     cmake --preset "$build" >/dev/null

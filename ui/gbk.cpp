@@ -50,8 +50,11 @@ bool sync_file(FILE* file) { return std::fflush(file) == 0 && _commit(_fileno(fi
 #include <unistd.h>
 
 namespace {
-// Converts with iconv; unconvertible bytes are dropped, as the Windows converters replace them.
-std::string convert(const char* to, const char* from, const char* data, size_t size) {
+// Converts with iconv; unconvertible characters are dropped, as the Windows converters replace
+// them. `unit` is the size of one input character as the error skips it: one byte of GBK, a
+// whole wchar_t of wide text (skipping less would read the rest out of step).
+std::string convert(const char* to, const char* from, const char* data, size_t size,
+                    size_t unit) {
     iconv_t cd = iconv_open(to, from);
     if (cd == reinterpret_cast<iconv_t>(-1))
         return {};
@@ -63,8 +66,9 @@ std::string convert(const char* to, const char* from, const char* data, size_t s
     while (in_left > 0) {
         if (iconv(cd, &in, &in_left, &dst, &out_left) == static_cast<size_t>(-1)) {
             if (errno == EILSEQ || errno == EINVAL) {
-                ++in;
-                --in_left;
+                const size_t skip = in_left < unit ? in_left : unit;
+                in += skip;
+                in_left -= skip;
                 continue;
             }
             break;
@@ -76,14 +80,14 @@ std::string convert(const char* to, const char* from, const char* data, size_t s
 } // namespace
 
 std::wstring to_wide(std::string_view gbk) {
-    std::string bytes = convert("WCHAR_T", "CP936", gbk.data(), gbk.size());
+    std::string bytes = convert("WCHAR_T", "CP936", gbk.data(), gbk.size(), 1);
     return std::wstring(reinterpret_cast<const wchar_t*>(bytes.data()),
                         bytes.size() / sizeof(wchar_t));
 }
 
 std::string to_gbk(std::wstring_view wide) {
     return convert("CP936", "WCHAR_T", reinterpret_cast<const char*>(wide.data()),
-                   wide.size() * sizeof(wchar_t));
+                   wide.size() * sizeof(wchar_t), sizeof(wchar_t));
 }
 
 FILE* open_gbk(const char* gbk_path, const char* mode) { return std::fopen(gbk_path, mode); }

@@ -282,6 +282,8 @@ TEST(DxErrors, FileLookupTakesTheFirstLineOfFourFieldsWithTheNumber) {
          "DDERR_FULL"},
         {"600-byte line", long_line + "\nx DDERR_AFTER = 9\n", 0x88760009u, "DDERR_AFTER"},
         {"600-byte word", "x " + std::string(600, 'N') + " = 9\n", 0x88760009u, nullptr},
+        {"a 0 byte in the line before", std::string("x DDERR_A\0 = 4\n", 15) + "x DDERR_B = 5\n",
+         0x88760005u, "DDERR_B"},
     };
     for (const Case& c : cases) {
         std::FILE* file = std::tmpfile();

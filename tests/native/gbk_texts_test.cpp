@@ -49,3 +49,19 @@ TEST(GbkTexts, ProgramTextsRoundTrip) {
         EXPECT_EQ(to_gbk(to_wide(t.gbk)), std::string(t.gbk)) << t.gbk;
     }
 }
+
+TEST(GbkTexts, CharactersGbkLacksAreDroppedAlone) {
+    // Each one goes on its own; the characters after it come out as they were.
+    struct Case {
+        const wchar_t* wide;
+        const char* gbk;
+    };
+    const Case cases[] = {
+        {L"a\u0831b", "ab"},
+        {L"当😀前系统", "当前系统"},
+        {L"x\xD800y\u0831\u0831z", "xyz"}, // a lone surrogate too
+        {L"😀", ""},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(to_gbk(c.wide), std::string(c.gbk)) << c.gbk;
+}

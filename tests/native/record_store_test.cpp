@@ -53,6 +53,11 @@ TEST_F(RecordStore, NameLinesAreFoundAmongOtherLines) {
          {"A", "B"}},
         {"a name line without its numbers line", "<Last", {"Last"}},
         {"a marker with nothing after it", "<  \n 1\n<Next\n 1\n", {"", "Next"}},
+        {"a CR ending the file ends the name", "<Last\r", {"Last"}},
+        {"a CR that the cut leaves last goes",
+         "<" + std::string(98, 'c') + "\rmore\n 1\n",
+         {std::string(98, 'c')}},
+        {"and half a character before it", "<ab\xB0\r", {"ab"}},
     };
     for (const Case& c : cases) {
         write_file("kalvit.dat", c.file);

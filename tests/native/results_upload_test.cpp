@@ -98,6 +98,12 @@ TEST(ResultsUpload, RefusesEachMalformedOrFakedUpload) {
         std::string letters;
         const char* problem; // UTF-8; null: accepted
     };
+    // 2^500: exact as a double, so that "%.2f" writes it back digit for digit.
+    const std::string huge = "3273390607896141870013189696827599152216642046043064789483291368096"
+                             "1337964046745548832700923259041571508866841275600710092172565458853"
+                             "93053328527589376.00";
+    const std::string huge_problem =
+        std::string(U8("第1项速度")) + huge + U8("超出了可信的范围(0~50000)。");
     const std::string head = "me@host.com secret1\n1 1\n";
     const std::string speeds = "71.40  6.78  3.50 679.48  8.41 0 1024 768 16\n";
     const Case cases[] = {
@@ -137,6 +143,8 @@ TEST(ResultsUpload, RefusesEachMalformedOrFakedUpload) {
         {"integer at its ceiling", letters_of(replaced(good, "71.40 ", "50000.00 ")), nullptr},
         {"integer above it", letters_of(replaced(good, "71.40 ", "50000.01 ")),
          U8("第1项速度50000.01超出了可信的范围(0~50000)。")},
+        {"a speed of 151 digits", letters_of(replaced(good, "71.40 ", huge + " ")),
+         huge_problem.c_str()},
         {"disk above its ceiling", letters_of(replaced(good, " 8.41 ", "100000.01 ")),
          U8("第5项速度100000.01超出了可信的范围(0~100000)。")},
         {"memory above its ceiling", letters_of(replaced(good, " 3.50 ", "500000.01 ")),
