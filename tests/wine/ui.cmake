@@ -35,6 +35,10 @@ if(TARGET kalvit)
         ${CMAKE_CURRENT_LIST_DIR}/ui_profile_test.cpp
         ${CMAKE_CURRENT_LIST_DIR}/ui_startup_test.cpp
     )
+    # Kills during store and delete, and bad text in every edit field: minutes each, so each is
+    # a test of its own.
+    kalvit_ui_test(kalvit_records_ui_tests ${CMAKE_CURRENT_LIST_DIR}/ui_records_test.cpp)
+    kalvit_ui_test(kalvit_input_ui_tests ${CMAKE_CURRENT_LIST_DIR}/ui_input_test.cpp)
     # Whole benchmark runs of the program take minutes: a test of their own. It runs beside a
     # results service of its own (tools/with-results.sh), which receives the run's upload: the
     # target's emulator is the service's starter followed by Wine's.
