@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <optional>
+#include <vector>
 
 #include "analysis/score_dlg.h"
 #include "analysis/welcome_dlg.h"
@@ -61,6 +62,7 @@ public:
             brushes_[k].reset(CreateSolidBrush(colours[k]));
     }
     void select_marker(HBITMAP marker) {
+        keep_marker_bits(marker);
         marker_dc_.reset(CreateCompatibleDC(page_dc_.get()));
         if (marker_dc_ && marker != nullptr)
             old_marker_ = SelectObject(marker_dc_.get(), marker);
@@ -92,13 +94,33 @@ public:
             return;
         const int x = bar.left - kMarkerSize, y = bar.top - 8;
         BitBlt(page(), x, y, kMarkerSize, kMarkerSize, marker_dc_.get(), 0, 0, kMergePaint);
-        if (record && run_recording.dc() != nullptr)
-            BitBlt(run_recording.dc(), x, y, kMarkerSize, kMarkerSize, marker_dc_.get(), 0, 0,
-                   kMergePaint);
+        if (record && run_recording.dc() != nullptr && !marker_bits_.empty())
+            StretchDIBits(run_recording.dc(), x, y, kMarkerSize, kMarkerSize, 0, 0, kMarkerSize,
+                          kMarkerSize, marker_bits_.data(), &marker_info_, DIB_RGB_COLORS,
+                          kMergePaint);
     }
 
 private:
+    // The recording takes the marker as bits: Wine keeps a context and a bitmap for good for
+    // every blit from a memory context into a metafile, five a run.
+    void keep_marker_bits(HBITMAP marker) {
+        marker_bits_.clear();
+        marker_info_ = {};
+        marker_info_.bmiHeader.biSize = sizeof marker_info_.bmiHeader;
+        marker_info_.bmiHeader.biWidth = kMarkerSize;
+        marker_info_.bmiHeader.biHeight = -kMarkerSize;
+        marker_info_.bmiHeader.biPlanes = 1;
+        marker_info_.bmiHeader.biBitCount = 32;
+        marker_info_.bmiHeader.biCompression = BI_RGB;
+        std::vector<uint32_t> bits(kMarkerSize * kMarkerSize);
+        if (marker != nullptr && GetDIBits(page(), marker, 0, kMarkerSize, bits.data(),
+                                           &marker_info_, DIB_RGB_COLORS) == kMarkerSize)
+            marker_bits_ = std::move(bits);
+    }
+
     ui::WindowDc page_dc_;
+    std::vector<uint32_t> marker_bits_;
+    BITMAPINFO marker_info_{};
     ui::MemoryDc marker_dc_;
     HGDIOBJ old_marker_ = nullptr;
     ui::Brush brushes_[kTestCount];
