@@ -39,6 +39,9 @@ if(TARGET kalvit)
     # a test of its own.
     kalvit_ui_test(kalvit_records_ui_tests ${CMAKE_CURRENT_LIST_DIR}/ui_records_test.cpp)
     kalvit_ui_test(kalvit_input_ui_tests ${CMAKE_CURRENT_LIST_DIR}/ui_input_test.cpp)
+    # The input test makes a whole benchmark run first: more than the usual ten minutes on a busy
+    # machine.
+    set_tests_properties(kalvit_records_ui_tests kalvit_input_ui_tests PROPERTIES TIMEOUT 1800)
     # Whole benchmark runs of the program take minutes: a test of their own. It runs beside a
     # results service of its own (tools/with-results.sh), which receives the run's upload: the
     # target's emulator is the service's starter followed by Wine's.
