@@ -82,6 +82,8 @@ endif()
 # The benchmark run with the real frame and pages in the test process.
 if(TARGET kalvit_app)
     kalvit_test(run_tests ${CMAKE_CURRENT_LIST_DIR}/run_test.cpp)
+    # Thirty stopped and thirty complete runs among its cases.
+    set_tests_properties(run_tests PROPERTIES TIMEOUT 1800)
     target_link_libraries(run_tests PRIVATE kalvit_app kalvit_resources kalvit_ui_driver)
     target_compile_definitions(run_tests PRIVATE KALVIT_BUILD_DIR="${CMAKE_BINARY_DIR}"
                                KALVIT_DATA_DIR="${PROJECT_SOURCE_DIR}/data")
