@@ -24,11 +24,13 @@ done
 tools/package.sh
 
 for build in win64 win32; do
-    # 32-bit Wine needs a kernel that runs 32-bit code; some virtual machines switch that off.
-    # The 32-bit build is then still built and its executables checked.
+    # 32-bit Wine needs a kernel that runs 32-bit code (some virtual machines switch that off)
+    # and the wine32 package (which a stale i386 index can keep out). Without it the 32-bit
+    # build is still built and its executables checked.
     if [ "$build" = win32 ] && ! /usr/lib/wine/wine --version >/dev/null 2>&1; then
-        echo "test: this machine cannot run 32-bit code (IA-32 emulation is off):" \
-             "the 32-bit build's Wine tests do not run here, only its executable checks"
+        echo "test: 32-bit Wine does not run here (wine32:i386 is not installed, or the kernel" \
+             "cannot run 32-bit code): the 32-bit build's Wine tests do not run, only its" \
+             "executable checks"
         ctest --preset "$build" -L no_wine
         continue
     fi
