@@ -4,11 +4,11 @@
 #include <cmath>
 #include <cstdio>
 
+#include "engine/measure.h"
+
 namespace {
 // The frames of a unit of work: 81920 / 128 / 128 = 5, halved by blit_frames.
 constexpr int kTilesPerUnit = std::max(1, 81920 / kTileSize / kTileSize);
-constexpr int kMinBlitTime = 10;
-constexpr int kMaxBlitTime = 1000000;
 constexpr float kMinBlitSpeed = 0.1f;
 constexpr float kMaxBlitSpeed = 9999.0f;
 } // namespace
@@ -52,10 +52,6 @@ int blit_frames(int m) {
     return kTilesPerUnit * m / 2;
 }
 
-int clamp_blit_time(int ms) {
-    return std::clamp(ms, kMinBlitTime, kMaxBlitTime);
-}
-
 float effect_ratio(int width, int height) {
     TileGrid grid = tile_grid(width, height);
     if (grid.columns <= 0 || grid.rows <= 0)
@@ -64,11 +60,10 @@ float effect_ratio(int width, int height) {
                               kTileSize);
 }
 
-float blit_speed(int frames, int dtgt, int bits) {
+float blit_speed(int frames, uint32_t dtgt, int bits) {
     // The caller has already kept the time to at least 10 ms; a time that has not been kept
     // counts as that floor instead of dividing by zero.
-    if (dtgt <= 0)
-        dtgt = kMinBlitTime;
+    dtgt = std::max(dtgt, kMinDtgt);
     // Bytes a pixel, truncated: 15 and 16 bits are both 2.
     const int bytes = (bits + 1) / 8;
     long double speed = frames * 1000.0L * kTilePositions / 1024.0L * kTileSize * kTileSize /

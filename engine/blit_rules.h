@@ -42,13 +42,11 @@ BlitRect blit_source(const BlitRect& destination);
 // Frames of a test with work amount m: (5 × m) / 2, with 5 = 81920 / 128 / 128 (at least 1).
 int blit_frames(int m);
 
-// Milliseconds kept to 10 .. 1 000 000.
-int clamp_blit_time(int ms);
 // The share of the tile grid that lies on the screen, float32; only logged.
 float effect_ratio(int width, int height);
 // frames × 1000 × 2048 / 1024 × 128 × 128 / 1024 / dtgt × ((bits + 1) / 8), computed in long
 // double and stored as float32; every blit counts as a full tile.
-float blit_speed(int frames, int dtgt, int bits);
+float blit_speed(int frames, uint32_t dtgt, int bits);
 // The speed kept to 0.1 .. 9999.
 float clamp_blit_speed(float speed);
 

@@ -8,6 +8,7 @@
 #include "engine/blit_rules.h"
 #include "engine/clock.h"
 #include "engine/directx.h"
+#include "engine/measure.h"
 #include "engine/model.h"
 #include "engine/run_flags.h"
 #include "engine/run_rules.h"
@@ -239,23 +240,23 @@ std::optional<float> blit_test(int m, int ddraw_mode, HDC memory_dc) {
                 work.destination.top, work.destination.right, work.destination.bottom);
         return give_up(frame);
     }
-    const int work_time = clamp_blit_time(static_cast<int>(ms_timer() - start));
-    QMsgLog("Blt Test: dtgt0=%d", work_time);
+    const uint32_t work_time = clamp_dtgt(ms_timer() - start);
+    QMsgLog("Blt Test: dtgt0=%d", static_cast<int>(work_time));
 
     start = ms_timer();
     const BlitLoopResult empty = run_blit_frames(frames, &stop_requested, x, y, mode.width,
                                                  mode.height, {no_blit, relabel, &tile});
-    const int empty_time = static_cast<int>(ms_timer() - start);
+    const uint32_t empty_time = ms_timer() - start;
 
     CleanDirectX();
     ddraw_active = 0;
     frame.restore();
     frame.move_back();
 
-    const int dtgt = clamp_blit_time(work_time - empty_time);
+    const uint32_t dtgt = net_time(work_time, empty_time);
     const float ratio = effect_ratio(mode.width, mode.height);
     const float speed = blit_speed(empty.frames, dtgt, mode.bits);
-    QMsgLog("Blt Test: dtgt=%d , speed=%7.1f M , effect ratio=%4.2f", dtgt,
+    QMsgLog("Blt Test: dtgt=%d , speed=%7.1f M , effect ratio=%4.2f", static_cast<int>(dtgt),
             static_cast<double>(speed), static_cast<double>(ratio));
     return clamp_blit_speed(speed);
 }

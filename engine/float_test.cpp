@@ -34,7 +34,7 @@ float measure_float(int m, const FloatLoops& loops, const TestHooks& hooks, Floa
         run_passes(passes, m, loops.fraction_per_pass, loops.empty_pass, hooks, state);
     const uint32_t empty = ms_timer() - start;
 
-    const uint32_t dtgt = clamp_dtgt(work - empty);
+    const uint32_t dtgt = net_time(work, empty);
     const float speed = speed_from(done, kFloatSpeedFactor, dtgt);
     QMsgLog("Float Test: dtgt=%d , speed=%6.2f M", static_cast<int>(dtgt),
             static_cast<double>(speed));

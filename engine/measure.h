@@ -29,6 +29,12 @@ constexpr uint32_t clamp_dtgt(uint32_t dtgt) {
     return dtgt;
 }
 
+// The work time less the empty time in unsigned 32-bit arithmetic, then clamped: an empty loop
+// that outlasts the work wraps to the longest time, and so to the smallest speed.
+constexpr uint32_t net_time(uint32_t work_time, uint32_t empty_time) {
+    return clamp_dtgt(work_time - empty_time);
+}
+
 // passes × factor ÷ dtgt in extended precision, dtgt unsigned, stored as float32.
 inline float speed_from(uint32_t passes, double factor, uint32_t dtgt) {
     long double speed = static_cast<long double>(passes) * factor / static_cast<long double>(dtgt);

@@ -51,7 +51,7 @@ std::optional<float> memory_test(int m, int mem_block, const TestHooks& hooks) {
     }
     uint32_t empty_time = ms_timer() - start;
 
-    uint32_t dtgt = clamp_dtgt(work_time - empty_time);
+    uint32_t dtgt = net_time(work_time, empty_time);
     float speed = speed_from(static_cast<uint32_t>(empty_passes), kSpeedFactor, dtgt);
     QMsgLog("Memory Test: dtgt=%d , speed=%7.1f M", static_cast<int>(dtgt),
             static_cast<double>(speed));

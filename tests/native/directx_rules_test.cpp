@@ -10,6 +10,7 @@
 #include "engine/blit_loop.h"
 #include "engine/blit_rules.h"
 #include "engine/dx_errors.h"
+#include "engine/measure.h"
 #include "engine/pixel_format.h"
 #include "engine/run_rules.h"
 // The DirectDraw test's arithmetic, the mode list's texts, the colour conversions and the names
@@ -87,9 +88,12 @@ TEST(BlitRules, FramesTimesAndSpeeds) {
     EXPECT_EQ(blit_frames(1), 2);
     EXPECT_EQ(blit_frames(2), 5);
     EXPECT_EQ(blit_frames(3), 7);
-    const int times[][2] = {{-5, 10}, {9, 10}, {10, 10}, {500, 500}, {1000001, 1000000}};
+    // Work and empty times to the net time: an empty loop 5 ms longer than the work wraps to the
+    // longest time, so two frames make 0.128 MB/s, not 12 800 capped at 9999.
+    const uint32_t times[][3] = {{20, 25, 1000000}, {20, 15, 10}, {500, 100, 400}};
     for (const auto& t : times)
-        EXPECT_EQ(clamp_blit_time(t[0]), t[1]) << t[0];
+        EXPECT_EQ(net_time(t[0], t[1]), t[2]) << t[0] << " - " << t[1];
+    EXPECT_EQ(clamp_blit_speed(blit_speed(2, net_time(20, 25), 16)), 0.128f);
 
     // 64000 × frames / ms for two bytes a pixel; 15 bits count as two bytes, 24 as three. The
     // speed is rounded to float once, not at every step (96000 / 13).
