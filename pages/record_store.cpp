@@ -100,16 +100,19 @@ void read_info_texts(FILE* file, MachineList& list) {
 }
 
 // A save cut off before "kalvit.dat" was replaced leaves the record temp behind, and the old
-// texts are put back; once it was replaced the new pair stands and the old texts can go.
-void recover_interrupted_save(RecordFiles& files) {
+// texts are put back; once it was replaced the new pair stands and the old texts can go. The
+// file that holds the texts of "kalvit.dat" is returned: the old texts where they could not be
+// put back, and then the record temp stays, so that a later load tries again.
+const char* recover_interrupted_save(RecordFiles& files) {
     if (files.exists(kInfoBackup)) {
-        if (files.exists(kRecordTemp))
-            files.replace(kInfoBackup, kInfoFile);
-        else
+        if (!files.exists(kRecordTemp))
             files.remove(kInfoBackup);
+        else if (!files.replace(kInfoBackup, kInfoFile))
+            return kInfoBackup;
     }
     files.remove(kRecordTemp);
     files.remove(kInfoTemp);
+    return kInfoFile;
 }
 
 bool write_record(FILE* file, const MachineRecord& record) {
@@ -149,8 +152,11 @@ const char* write_temps(const MachineList& list, RecordFiles& files, FILE* recor
     return failed;
 }
 
-bool give_up(RecordFiles& files, const char* message) {
-    files.remove(kRecordTemp);
+// While the old texts are still aside, the record temp is what tells the next load to put them
+// back: it stays.
+bool give_up(RecordFiles& files, const char* message, bool texts_aside = false) {
+    if (!texts_aside)
+        files.remove(kRecordTemp);
     files.remove(kInfoTemp);
     QMsgBox("%s", message);
     return false;
@@ -198,7 +204,7 @@ RecordFiles& real_record_files() {
 }
 
 bool load_machine_list(MachineList& list, RecordFiles& files, InfoCollector collect) {
-    recover_interrupted_save(files);
+    const char* texts_file = recover_interrupted_save(files);
     std::memset(&list, 0, sizeof list);
 
     FILE* records = files.open(kRecordFile, "rt");
@@ -211,7 +217,7 @@ bool load_machine_list(MachineList& list, RecordFiles& files, InfoCollector coll
         install_base_system(list);
     std::fclose(records);
 
-    FILE* texts = files.open(kInfoFile, "rt");
+    FILE* texts = files.open(texts_file, "rt");
     if (texts == nullptr) {
         QMsgBox("Can't open kalvitif.dat for read!");
     } else {
@@ -310,6 +316,10 @@ DeleteResult delete_machine(MachineList& list, int& index) {
 }
 
 bool save_machine_list(const MachineList& list, RecordFiles& files) {
+    // An earlier save of this session that could not put the old texts back is undone first, so
+    // that this one starts from a whole pair.
+    if (recover_interrupted_save(files) != kInfoFile)
+        return give_up(files, kInfoWriteError, true);
     // Without texts so far, an empty file stands for them: it is what a cut-off save puts back,
     // and a pair with no texts loads as before.
     if (!files.exists(kInfoFile)) {
@@ -332,14 +342,10 @@ bool save_machine_list(const MachineList& list, RecordFiles& files) {
     // before the new "kalvit.dat" stands can put them back.
     if (!files.replace(kInfoFile, kInfoBackup))
         return give_up(files, kInfoWriteError);
-    if (!files.replace(kInfoTemp, kInfoFile)) {
-        files.replace(kInfoBackup, kInfoFile);
-        return give_up(files, kInfoWriteError);
-    }
-    if (!files.replace(kRecordTemp, kRecordFile)) {
-        files.replace(kInfoBackup, kInfoFile);
-        return give_up(files, kRecordWriteError);
-    }
+    if (!files.replace(kInfoTemp, kInfoFile))
+        return give_up(files, kInfoWriteError, !files.replace(kInfoBackup, kInfoFile));
+    if (!files.replace(kRecordTemp, kRecordFile))
+        return give_up(files, kRecordWriteError, !files.replace(kInfoBackup, kInfoFile));
     files.remove(kInfoBackup);
     return true;
 }

@@ -70,5 +70,7 @@ enum class DeleteResult {
 DeleteResult delete_machine(MachineList& list, int& index);
 
 // Writes entries 0 .. stored_count - 1 to both files. False after the message of the file that
-// could not be written; the old pair is then untouched and no file is left open or behind.
+// could not be written; the old pair then stands, no file is left open, and none is left behind
+// unless the old texts could not be put back: those and the record temp stay for the next load,
+// which puts them back.
 bool save_machine_list(const MachineList& list, RecordFiles& files);

@@ -89,6 +89,55 @@ TEST_F(SavingRecords, EveryFailingStepIsOneOfTheAbove) {
     }
 }
 
+// One or two steps of a save fail, twice, and then the put-back of the next load, where it has
+// one: every load finds the old pair or the new one, each machine with its own text, and leaves no
+// temporary file once a load has gone through whole.
+TEST_F(SavingRecords, AnyTwoFailingStepsLeaveTheOldOrTheNewPair) {
+    const std::vector<std::string> old_names = {kBaseName, "Old"};
+    const std::vector<std::string> new_names = {kBaseName, "New1", "New2"};
+    for (bool with_texts : {true, false}) {
+        // Records without texts load with empty ones.
+        const std::map<std::string, std::string> texts = {
+            {kBaseName, "base\n"}, {"Old", "old text"}, {"New1", "new one"}, {"New2", "2"}};
+        make_old_pair(with_texts);
+        FailingFiles counting;
+        ASSERT_TRUE(save(counting));
+        const int steps = counting.steps;
+        for (int a = 1; a <= steps; ++a) {
+            for (int b = a; b <= steps; ++b) {
+                for (bool load_fails : {false, true}) {
+                    const std::string what = "steps " + std::to_string(a) + " and " +
+                                             std::to_string(b) + (load_fails ? ", load fails" : "") +
+                                             (with_texts ? "" : ", without texts");
+                    make_old_pair(with_texts);
+                    FailingFiles files({a, b}), again({a, b});
+                    // A failed save is tried again, and the same steps fail again.
+                    const bool saved = save(files) || save(again);
+                    EXPECT_EQ(files.open_files + again.open_files, 0) << what;
+                    FailingFiles failing_load(FailingFiles::kReplace, load_fails ? 1 : 0);
+                    for (RecordFiles* files : {static_cast<RecordFiles*>(&failing_load),
+                                               &real_record_files()}) {
+                        messages.clear();
+                        ASSERT_TRUE(load(*files)) << what;
+                        const MachineList& l = list();
+                        const std::vector<std::string> names = names_of(l, l.stored_count);
+                        EXPECT_EQ(names, saved ? new_names : old_names) << what;
+                        const bool texts_kept = with_texts || names == new_names;
+                        for (int i = 0; i < l.stored_count && texts.count(l.entries[i].name); ++i)
+                            EXPECT_EQ(l.entries[i].info_text,
+                                      texts_kept ? texts.at(l.entries[i].name) : "")
+                                << what << ", machine " << i;
+                        if (with_texts)
+                            EXPECT_TRUE(messages.empty()) << what << ": " << messages[0];
+                    }
+                    for (const std::string& name : files_here())
+                        EXPECT_TRUE(name == "kalvit.dat" || name == "kalvitif.dat") << what;
+                }
+            }
+        }
+    }
+}
+
 // Files written through streams of the test's own, so that exactly one step of a save fails:
 // the n-th write (through a buffer of 16 bytes, so that every record and text takes writes of
 // its own), or the flush or the close of the n-th file finished.

@@ -12,6 +12,7 @@
 #include <memory>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "engine/model.h"
@@ -115,12 +116,15 @@ inline std::vector<std::string> names_of(const MachineList& list, int count) {
     return names;
 }
 
-// The real files, except that the Nth call of one kind fails (the file is still closed by a
-// failing finish), and names can be redirected to other paths. Counts the files left open.
+// The real files, except that the Nth call of one kind fails, or the calls of any kind whose
+// numbers (counted from 1 over open, finish, replace and remove) are in `steps` (the file is
+// still closed by a failing finish), and names can be redirected to other paths. Counts the
+// files left open and the calls.
 class FailingFiles : public RecordFiles {
 public:
-    enum Kind { kOpen, kFinish, kReplace, kNone };
+    enum Kind { kOpen, kFinish, kReplace, kRemove, kNone };
     explicit FailingFiles(Kind kind = kNone, int n = 0) : kind_(kind), n_(n) {}
+    explicit FailingFiles(std::set<int> steps) : kind_(kNone), n_(0), steps_(std::move(steps)) {}
 
     FILE* open(const char* name, const char* mode) override {
         if (fails(kOpen))
@@ -142,15 +146,19 @@ public:
     bool replace(const char* from, const char* to) override {
         return !fails(kReplace) && RecordFiles::replace(from, to);
     }
+    bool remove(const char* name) override { return !fails(kRemove) && RecordFiles::remove(name); }
 
-    int open_files = 0;
+    int open_files = 0, steps = 0;
     std::map<std::string, std::string> redirect;
 
 private:
-    bool fails(Kind kind) { return ++calls_[kind] == n_ && kind == kind_; }
+    bool fails(Kind kind) {
+        return steps_.count(++steps) != 0 || (++calls_[kind] == n_ && kind == kind_);
+    }
     Kind kind_;
     int n_;
     int calls_[kNone + 1] = {};
+    std::set<int> steps_;
 };
 
 // Every test runs in a directory of its own, with recorded messages and answers.
@@ -180,9 +188,9 @@ protected:
     }
 
     // Both leave no file open, whatever the outcome.
-    bool load() {
+    bool load(RecordFiles& files = real_record_files()) {
         size_t before = open_descriptors();
-        bool loaded = load_machine_list(list(), real_record_files(), collect_test_text);
+        bool loaded = load_machine_list(list(), files, collect_test_text);
         EXPECT_EQ(open_descriptors(), before);
         return loaded;
     }
