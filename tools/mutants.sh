@@ -44,6 +44,10 @@ mutants=(
   'logo-key-read-per-pixel|analysis/picture_rules.cpp|s/if \(key - channel_sum/if (channel_sum(pixels[width + 1]) - channel_sum/'
   'logo-border-inside|analysis/picture_rules.cpp|s/return r.left < x/return r.left <= x/'
   'score-measures-whole-text|analysis/picture_rules.cpp|s/length < 4 \? length : 4/length/'
+  'net-time-floors-negative|engine/measure.h|s/return clamp_dtgt\(work_time - empty_time\);/return work_time > empty_time ? clamp_dtgt(work_time - empty_time) : kMinDtgt;/'
+  'save-drops-record-temp|pages/record_store.cpp|s/    if \(!texts_aside\)\n        files.remove\(kRecordTemp\);/    files.remove(kRecordTemp);/'
+  'save-skips-recovery|pages/record_store.cpp|s/    if \(recover_interrupted_save\(files\) != kInfoFile\)\n        return give_up\(files, kInfoWriteError, true\);\n//'
+  'load-reads-texts-not-put-back|pages/record_store.cpp|s/files.open\(texts_file, "rt"\)/files.open(kInfoFile, "rt")/'
 )
 
 selected=("$@")
