@@ -269,8 +269,11 @@ void QAboutDlg::animation_step(UINT_PTR id) {
     }
     busy_ = false;
 
-    if (key_down('G') && key_down('B') && key_down(VK_CONTROL) && key_down(VK_SHIFT) &&
-        !writer_showing_)
+    const bool pressed =
+        key_down('G') && key_down('B') && key_down(VK_CONTROL) && key_down(VK_SHIFT);
+    const bool new_press = pressed && !writer_keys_held_;
+    writer_keys_held_ = pressed;
+    if (new_press && !writer_showing_)
         show_writer_info();
 }
 

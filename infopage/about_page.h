@@ -76,4 +76,7 @@ private:
     bool busy_ = false;
     bool site_hot_ = false;
     bool writer_showing_ = false;
+    // The key combination was down at the last step: a held combination, or the display's key
+    // repeat, shows the author text once until it is let go.
+    bool writer_keys_held_ = false;
 };

@@ -96,13 +96,18 @@ inline Picture capture(HWND hwnd) {
     return capture_area(hwnd, r);
 }
 
-// Pumps for a while as the program's loop would, so that timers and posted messages run.
+// Pumps for a while as the program's loop would, so that timers and posted messages run. The
+// time is also looked at between messages: a timer whose handling outlasts its period is due
+// again after every message, and would keep the inner loop going for ever.
 inline void settle(DWORD ms) {
     const DWORD start = GetTickCount();
     do {
         MSG msg;
-        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE))
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
             ui::App::process(msg);
+            if (GetTickCount() - start >= ms)
+                break;
+        }
         Sleep(10);
     } while (GetTickCount() - start < ms);
 }
