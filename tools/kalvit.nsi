@@ -97,10 +97,17 @@ Section "桌面快捷方式" SecDesktop
 SectionEnd
 
 ; Last: the program's own installation call records the folder in its profile, marks it as a
-; system folder and opens the help file, from the installation folder.
+; system folder and opens the help file, from the installation folder. A silent installation, as
+; a script runs it on many machines, shows nothing: it records and marks the folder as the call
+; does, and opens no help.
 Section "-installation call"
   SetOutPath "$INSTDIR"
-  ExecWait '"$INSTDIR\kalvit.exe" help'
+  ${If} ${Silent}
+    WriteRegStr HKCU "${PROFILE_KEY}\settings" "install_dir" "$INSTDIR"
+    SetFileAttributes "$INSTDIR" SYSTEM
+  ${Else}
+    ExecWait '"$INSTDIR\kalvit.exe" help'
+  ${EndIf}
 SectionEnd
 
 LangString DESC_PROGRAM ${LANG_SIMPCHINESE} "kalvit.exe、配置文件、基本系统的机器记录、帮助文件和图片。"
