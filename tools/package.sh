@@ -35,6 +35,11 @@ cp build/win64/art/kalvit.ico "$stage/common/"
 # The installer.
 makensis -V2 -INPUTCHARSET UTF8 -DSTAGE="$stage" -DOUTFILE="$dist/kalvit-setup.exe" \
     tools/kalvit.nsi
+# The same script built as a 64-bit program, not delivered: where Wine cannot run 32-bit
+# programs, the installer's test runs this one instead.
+mkdir -p "$dist/test"
+makensis -V1 -INPUTCHARSET UTF8 "-XTarget amd64-unicode" -DSTAGE="$stage" \
+    -DOUTFILE="$dist/test/kalvit-setup-amd64.exe" tools/kalvit.nsi
 
 # The archive: one complete folder per build.
 zipdir="$dist/zip"

@@ -23,6 +23,13 @@ done
 # The installer and the archive hold both builds; the installer's test runs it in each prefix.
 tools/package.sh
 
+# The installer is a 32-bit program; without 32-bit Wine its test runs its 64-bit build.
+if ! /usr/lib/wine/wine --version >/dev/null 2>&1; then
+    echo "test: no 32-bit Wine here: the installer's test runs the installer built as a" \
+         "64-bit program from the same script"
+    export KALVIT_SETUP_EXE="$PWD/build/dist/test/kalvit-setup-amd64.exe"
+fi
+
 for build in win64 win32; do
     # 32-bit Wine needs a kernel that runs 32-bit code (some virtual machines switch that off)
     # and the wine32 package (which a stale i386 index can keep out). Without it the 32-bit
