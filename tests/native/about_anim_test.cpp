@@ -203,16 +203,4 @@ TEST(AboutVersion, TwoPiecesNeverReadPastTheEndOrCutACharacter) {
     EXPECT_EQ(version_right_x(604, 25), 504);
 }
 
-TEST(AboutSiteLine, HotStrictlyInsideItsArea) {
-    // Picture 604 × 312: 224 < x < 594, 302 < y < 326.
-    struct Case {
-        int x, y;
-        bool hot;
-    };
-    const Case cases[] = {{224, 310, false}, {225, 310, true}, {593, 310, true}, {594, 310, false},
-                          {400, 302, false}, {400, 303, true}, {400, 325, true}, {400, 326, false}};
-    for (const Case& c : cases)
-        EXPECT_EQ(over_site_line(604, 312, c.x, c.y), c.hot) << c.x << "," << c.y;
-}
-
 } // namespace

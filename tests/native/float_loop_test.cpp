@@ -49,13 +49,6 @@ using CountingSse = CountingKernels<Libm, SseTag>;
 
 } // namespace
 
-TEST(FloatPath, ThreeDNowWinsThenSseThenPlain) {
-    EXPECT_EQ(float_path(1, 0), FloatPath::amd_3dnow);
-    EXPECT_EQ(float_path(1, 1), FloatPath::amd_3dnow);
-    EXPECT_EQ(float_path(0, 1), FloatPath::sse);
-    EXPECT_EQ(float_path(0, 0), FloatPath::plain);
-}
-
 // The loop shape the plain and the 3DNow! paths share.
 TEST(FloatLoops, ScalarLoopMakesTenPassesOf600000CallsAtAmountTwo) {
     expect_scalar_loop_at_amount_two<CountingScalar>();

@@ -116,18 +116,15 @@ inline std::vector<std::string> names_of(const MachineList& list, int count) {
     return names;
 }
 
-// The real files, except that the Nth call of one kind fails, or the calls of any kind whose
-// numbers (counted from 1 over open, finish, replace and remove) are in `steps` (the file is
-// still closed by a failing finish), and names can be redirected to other paths. Counts the
-// files left open and the calls.
+// The real files, except that the calls whose numbers (counted from 1 over open, finish, replace
+// and remove) are in `steps` fail (the file is still closed by a failing finish), and names can
+// be redirected to other paths. Counts the files left open and the calls.
 class FailingFiles : public RecordFiles {
 public:
-    enum Kind { kOpen, kFinish, kReplace, kRemove, kNone };
-    explicit FailingFiles(Kind kind = kNone, int n = 0) : kind_(kind), n_(n) {}
-    explicit FailingFiles(std::set<int> steps) : kind_(kNone), n_(0), steps_(std::move(steps)) {}
+    explicit FailingFiles(std::set<int> steps = {}) : steps_(std::move(steps)) {}
 
     FILE* open(const char* name, const char* mode) override {
-        if (fails(kOpen))
+        if (fails())
             return nullptr;
         auto to = redirect.find(name);
         FILE* file = RecordFiles::open(to == redirect.end() ? name : to->second.c_str(), mode);
@@ -137,27 +134,22 @@ public:
     }
     bool finish(FILE* file) override {
         --open_files;
-        if (fails(kFinish)) {
+        if (fails()) {
             std::fclose(file);
             return false;
         }
         return RecordFiles::finish(file);
     }
     bool replace(const char* from, const char* to) override {
-        return !fails(kReplace) && RecordFiles::replace(from, to);
+        return !fails() && RecordFiles::replace(from, to);
     }
-    bool remove(const char* name) override { return !fails(kRemove) && RecordFiles::remove(name); }
+    bool remove(const char* name) override { return !fails() && RecordFiles::remove(name); }
 
     int open_files = 0, steps = 0;
     std::map<std::string, std::string> redirect;
 
 private:
-    bool fails(Kind kind) {
-        return steps_.count(++steps) != 0 || (++calls_[kind] == n_ && kind == kind_);
-    }
-    Kind kind_;
-    int n_;
-    int calls_[kNone + 1] = {};
+    bool fails() { return steps_.count(++steps) != 0; }
     std::set<int> steps_;
 };
 
