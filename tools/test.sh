@@ -23,18 +23,21 @@ done
 # The installer and the archive hold both builds; the installer's test runs it in each prefix.
 tools/package.sh
 
+# 32-bit Wine needs a kernel that runs 32-bit code (some virtual machines switch that off) and
+# the wine32 package (which a stale i386 index can keep out).
+wine32_runs=0
+/usr/lib/wine/wine --version >/dev/null 2>&1 && wine32_runs=1
+
 # The installer is a 32-bit program; without 32-bit Wine its test runs its 64-bit build.
-if ! /usr/lib/wine/wine --version >/dev/null 2>&1; then
+if [ "$wine32_runs" -eq 0 ]; then
     echo "test: no 32-bit Wine here: the installer's test runs the installer built as a" \
          "64-bit program from the same script"
     export KALVIT_SETUP_EXE="$PWD/build/dist/test/kalvit-setup-amd64.exe"
 fi
 
 for build in win64 win32; do
-    # 32-bit Wine needs a kernel that runs 32-bit code (some virtual machines switch that off)
-    # and the wine32 package (which a stale i386 index can keep out). Without it the 32-bit
-    # build is still built and its executables checked.
-    if [ "$build" = win32 ] && ! /usr/lib/wine/wine --version >/dev/null 2>&1; then
+    # Without 32-bit Wine the 32-bit build is still built and its executables checked.
+    if [ "$build" = win32 ] && [ "$wine32_runs" -eq 0 ]; then
         echo "test: 32-bit Wine does not run here (wine32:i386 is not installed, or the kernel" \
              "cannot run 32-bit code): the 32-bit build's Wine tests do not run, only its" \
              "executable checks"
