@@ -6,9 +6,9 @@ add_library(kalvit_app STATIC
     analysis/upload.cpp
     analysis/upload_dlg.cpp
     analysis/welcome_dlg.cpp
-    engine/blit_test.cpp
+    engine/measure_blit.cpp
     engine/directx.cpp
-    engine/test_run.cpp
+    engine/benchmark_run.cpp
     infopage/about_page.cpp
     pages/comparison_chart.cpp
     pages/contrast_page.cpp

@@ -6,15 +6,15 @@
 #include <string>
 #include <system_error>
 
-#include "engine/integer_test.h"
+#include "engine/measure_integer.h"
 #include "engine/measure.h"
-#include "engine/memory_test.h"
+#include "engine/measure_memory.h"
 #include "shell/log.h"
 
 #ifdef _WIN32
 #include <process.h>
 
-#include "engine/disk_test.h"
+#include "engine/measure_disk.h"
 #else
 #include <unistd.h>
 #endif

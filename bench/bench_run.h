@@ -2,7 +2,7 @@
 #include <cstdint>
 #include <optional>
 
-#include "engine/float_test.h"
+#include "engine/measure_float.h"
 // One run of one of the program's own tests, as the console benchmark reports it.
 
 enum class BenchTest { integer, floating, memory, disk };

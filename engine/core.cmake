@@ -2,9 +2,9 @@
 target_sources(kalvit_engine PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/model.cpp
     ${CMAKE_CURRENT_LIST_DIR}/run_rules.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/integer_test.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/measure_integer.cpp
     ${CMAKE_CURRENT_LIST_DIR}/memory_blocks.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/memory_test.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/measure_memory.cpp
     ${CMAKE_CURRENT_LIST_DIR}/blit_rules.cpp
     ${CMAKE_CURRENT_LIST_DIR}/pixel_format.cpp
     ${CMAKE_CURRENT_LIST_DIR}/dx_errors.cpp

@@ -7,7 +7,7 @@
 #include "engine/blit_rules.h"
 #include "engine/dx_errors.h"
 #include "engine/fpu_control.h"
-#include "engine/test_run.h"
+#include "engine/benchmark_run.h"
 #include "shell/app_globals.h"
 #include "shell/log.h"
 #include "shell/main_frame.h"

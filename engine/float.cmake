@@ -1,7 +1,7 @@
 # Floating-point test: the loops, the plain, SSE and 3DNow! kernels, and the processor checks.
 # The 3DNow! kernels are assembly; the SSE kernels take the SSE flag (kalvit_sse_flag).
 target_sources(kalvit_engine PRIVATE
-    ${CMAKE_CURRENT_LIST_DIR}/float_test.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/measure_float.cpp
     ${CMAKE_CURRENT_LIST_DIR}/float_cpu.cpp
 )
 target_sources(kalvit_timed_loops PRIVATE

@@ -1,6 +1,6 @@
 #include <cpuid.h>
 
-#include "engine/float_test.h"
+#include "engine/measure_float.h"
 
 bool cpu_has_sse() {
     unsigned a = 0, b = 0, c = 0, d = 0;

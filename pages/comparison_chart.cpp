@@ -5,7 +5,7 @@
 #include <string>
 
 #include "engine/model.h"
-#include "engine/test_run.h"
+#include "engine/benchmark_run.h"
 #include "pages/chart_rules.h"
 #include "pages/contrast_page.h"
 #include "shell/main_frame.h"

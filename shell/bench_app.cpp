@@ -10,7 +10,7 @@
 #include "analysis/welcome_dlg.h"
 #include "engine/directx.h"
 #include "engine/model.h"
-#include "engine/test_run.h"
+#include "engine/benchmark_run.h"
 #include "pages/record_store.h"
 #include "shell/app_globals.h"
 #include "shell/config_file.h"

@@ -6,7 +6,7 @@
 #include "engine/model.h"
 #include "engine/run_flags.h"
 #include "engine/run_recording.h"
-#include "engine/test_run.h"
+#include "engine/benchmark_run.h"
 #include "infopage/about_page.h"
 #include "pages/setup_page.h"
 #include "shell/app_globals.h"

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "engine/integer_kernel.h"
-#include "engine/integer_test.h"
+#include "engine/measure_integer.h"
 #include "shell/log.h"
 #include "tests/native/engine_test_support.h"
 

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "engine/memory_kernels.h"
-#include "engine/memory_test.h"
+#include "engine/measure_memory.h"
 #include "shell/log.h"
 #include "tests/native/engine_test_support.h"
 

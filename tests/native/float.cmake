@@ -4,9 +4,6 @@ target_link_libraries(float_tests PRIVATE kalvit_engine)
 # The SSE kernels are compared bit for bit with their formulas written out: no contraction.
 target_compile_options(float_tests PRIVATE -ffp-contract=off ${kalvit_sse_flag})
 
-# Speeds of float_test on this machine (a benchmark that prints figures, not a test).
-add_executable(float_bench float_bench.cpp)
-target_link_libraries(float_bench PRIVATE kalvit_engine kalvit_options)
 
 # The 3DNow! kernels run on an emulated AMD Phenom (qemu-user, TCG). AddressSanitizer cannot run
 # there, so this executable takes the timed loops' objects and its own unsanitized copy of the
@@ -16,7 +13,7 @@ if(KALVIT_QEMU_X86_64)
     add_executable(float_3dnow_tests
         float_3dnow_test.cpp
         $<TARGET_OBJECTS:kalvit_timed_loops>
-        ${PROJECT_SOURCE_DIR}/engine/float_test.cpp
+        ${PROJECT_SOURCE_DIR}/engine/measure_float.cpp
         ${PROJECT_SOURCE_DIR}/engine/float_cpu.cpp
         ${PROJECT_SOURCE_DIR}/sysinfo/cpu_id.cpp
         ${PROJECT_SOURCE_DIR}/engine/clock.cpp
@@ -57,7 +54,7 @@ if(KALVIT_QEMU_I386 AND KALVIT_HAS_M32)
         ${engine}/float_3dnow.cpp
         ${engine}/float_plain.cpp
         ${engine}/float_sse.cpp
-        ${engine}/float_test.cpp
+        ${engine}/measure_float.cpp
         ${engine}/float_cpu.cpp
         ${PROJECT_SOURCE_DIR}/sysinfo/cpu_id.cpp
         ${engine}/clock.cpp

@@ -8,7 +8,7 @@
 
 #include "engine/float_3dnow.h"
 #include "engine/float_loops.h"
-#include "engine/float_test.h"
+#include "engine/measure_float.h"
 #include "sysinfo/cpu_id.h"
 #include "tests/native/float_test_support.h"
 

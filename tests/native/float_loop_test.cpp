@@ -7,7 +7,7 @@
 #include "engine/float_3dnow.h"
 #include "engine/float_loops.h"
 #include "engine/float_sse.h"
-#include "engine/float_test.h"
+#include "engine/measure_float.h"
 #include "shell/log.h"
 #include "tests/native/float_test_support.h"
 

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "engine/float_loops.h"
-#include "engine/float_test.h"
+#include "engine/measure_float.h"
 #include "tests/native/engine_test_support.h"
 // Shared by the floating-point tests of the native suite and of the 3DNow! suite under qemu.
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/disk_test.h"
+#include "engine/measure_disk.h"
 #include "shell/log.h"
 #include "shell/msgbox.h"
 #include "tests/native/engine_test_support.h"

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/memory_test.h"
+#include "engine/measure_memory.h"
 #include "tests/native/engine_test_support.h"
 
 namespace {

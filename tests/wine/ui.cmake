@@ -1,5 +1,5 @@
-# kalvit.exe driven from outside: the driver library, the user-interface tests and the
-# screenshot tool of tools/run.sh.
+# kalvit.exe driven from outside: the driver library (which bench/'s console tools also use) and
+# the user-interface tests.
 add_library(kalvit_ui_driver STATIC
     ${CMAKE_CURRENT_LIST_DIR}/driver.cpp
     ${CMAKE_CURRENT_LIST_DIR}/install.cpp
@@ -8,10 +8,6 @@ add_library(kalvit_ui_driver STATIC
 target_link_libraries(kalvit_ui_driver PUBLIC kalvit_shell kalvit_options comctl32 advapi32 shlwapi
                       user32 gdi32)
 
-add_executable(shots ${CMAKE_CURRENT_LIST_DIR}/shots.cpp)
-target_link_libraries(shots PRIVATE kalvit_ui_driver kalvit_options)
-target_link_options(shots PRIVATE -mconsole -municode)
-set_target_properties(shots PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
 
 # kalvit_ui_test(name SOURCES...): tests of the real kalvit.exe with an installation laid out
 # from the build.
@@ -115,11 +111,6 @@ if(TARGET kalvit_app)
     endif()
 endif()
 
-# tools/bench-run.sh: times the program's own runs from its log.
-add_executable(bench-run ${CMAKE_CURRENT_LIST_DIR}/bench_run.cpp)
-target_link_libraries(bench-run PRIVATE kalvit_ui_driver)
-target_link_options(bench-run PRIVATE -mconsole -municode)
-set_target_properties(bench-run PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
 
 # The installer that tools/package.sh makes from both builds, run silently under Wine in a
 # prefix of its own, made new for the test.
@@ -133,4 +124,3 @@ add_test(NAME install_tests COMMAND ${PROJECT_SOURCE_DIR}/tools/fresh-prefix.sh
          ${kalvit_wine_arch} $<TARGET_FILE:install_tests>)
 target_compile_definitions(install_tests PRIVATE KALVIT_SETUP="${KALVIT_DIST_DIR}/kalvit-setup.exe")
 
-include(${CMAKE_CURRENT_LIST_DIR}/bench.cmake)

@@ -1,4 +1,4 @@
-#include "engine/memory_test.h"
+#include "engine/measure_memory.h"
 
 #include "engine/clock.h"
 #include "engine/memory_blocks.h"

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/wine/process_counters.h"
+#include "bench/process_counters.h"
 #include "tests/wine/program_run.h"
 #include "ui/gbk.h"
 // soak <folder of kalvit.exe> [--runs N] [--leak-bitmap N]: one start of kalvit.exe with the

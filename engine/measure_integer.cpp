@@ -1,4 +1,4 @@
-#include "engine/integer_test.h"
+#include "engine/measure_integer.h"
 
 #include "engine/clock.h"
 #include "engine/integer_kernel.h"

@@ -1,4 +1,4 @@
-#include "engine/disk_test.h"
+#include "engine/measure_disk.h"
 
 #include <windows.h>
 

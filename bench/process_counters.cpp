@@ -1,4 +1,4 @@
-#include "tests/wine/process_counters.h"
+#include "bench/process_counters.h"
 
 #include <psapi.h>
 #include <winternl.h>

@@ -1,4 +1,4 @@
-#include "engine/float_test.h"
+#include "engine/measure_float.h"
 
 #include "engine/clock.h"
 #include "engine/float_loops.h"

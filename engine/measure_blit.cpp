@@ -1,4 +1,4 @@
-#include "engine/blit_test.h"
+#include "engine/measure_blit.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -12,7 +12,7 @@
 #include "engine/model.h"
 #include "engine/run_flags.h"
 #include "engine/run_rules.h"
-#include "engine/test_run.h"
+#include "engine/benchmark_run.h"
 #include "shell/log.h"
 #include "shell/main_frame.h"
 #include "shell/msg_pump.h"

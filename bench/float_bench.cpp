@@ -1,7 +1,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "engine/float_test.h"
+#include "engine/measure_float.h"
 #include "engine/fpu_control.h"
 
 // Prints float_test's speed on this machine for each path the processor has:

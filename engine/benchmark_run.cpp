@@ -1,4 +1,4 @@
-#include "engine/test_run.h"
+#include "engine/benchmark_run.h"
 
 #include <windows.h>
 
@@ -9,13 +9,13 @@
 
 #include "analysis/score_dlg.h"
 #include "analysis/welcome_dlg.h"
-#include "engine/blit_test.h"
+#include "engine/measure_blit.h"
 #include "engine/clock.h"
-#include "engine/disk_test.h"
-#include "engine/float_test.h"
+#include "engine/measure_disk.h"
+#include "engine/measure_float.h"
 #include "engine/fpu_control.h"
-#include "engine/integer_test.h"
-#include "engine/memory_test.h"
+#include "engine/measure_integer.h"
+#include "engine/measure_memory.h"
 #include "engine/run_flags.h"
 #include "engine/run_recording.h"
 #include "engine/run_rules.h"
