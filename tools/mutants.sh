@@ -48,6 +48,15 @@ mutants=(
   'save-drops-record-temp|pages/record_store.cpp|s/    if \(!texts_aside\)\n        files.remove\(kRecordTemp\);/    files.remove(kRecordTemp);/'
   'save-skips-recovery|pages/record_store.cpp|s/    if \(recover_interrupted_save\(files\) != kInfoFile\)\n        return give_up\(files, kInfoWriteError, true\);\n//'
   'load-reads-texts-not-put-back|pages/record_store.cpp|s/files.open\(texts_file, "rt"\)/files.open(kInfoFile, "rt")/'
+  # records, analysis and chart: behaviours whose restating tests were cut
+  'chart-shade-keeps-high-bits|pages/chart_rules.cpp|s/factor\) & 0xFF;/factor);/'
+  'chart-first-bar-red-range|pages/chart_rules.cpp|s/160 \+ random\[0\] % 32/160 + random[0] % 64/'
+  'base-system-ddraw-bits-32|engine/model.cpp|s/record.ddraw_bits = 16;/record.ddraw_bits = 32;/'
+  'class-text-outdated-as-obsolete|analysis/analysis_rows.cpp|s/    case 1:\n        return kOutdated;/    case 1:\n        return kObsolete;/'
+  'rating-word-lowest|analysis/analysis_rows.cpp|s/"很差"/"较差"/'
+  'use-text-office-as-balanced|analysis/analysis_rows.cpp|s/"更适合办公或者商业用途"/"性能比较均衡"/'
+  'sqlite-foreign-keys-off|server/sqlite_db.cpp|s/PRAGMA foreign_keys=ON/PRAGMA foreign_keys=OFF/'
+  'sqlite-no-busy-wait|server/sqlite_db.cpp|s/PRAGMA busy_timeout=5000/PRAGMA busy_timeout=0/'
 )
 
 selected=("$@")
