@@ -57,6 +57,9 @@ mutants=(
   'use-text-office-as-balanced|analysis/analysis_rows.cpp|s/"更适合办公或者商业用途"/"性能比较均衡"/'
   'sqlite-foreign-keys-off|server/sqlite_db.cpp|s/PRAGMA foreign_keys=ON/PRAGMA foreign_keys=OFF/'
   'sqlite-no-busy-wait|server/sqlite_db.cpp|s/PRAGMA busy_timeout=5000/PRAGMA busy_timeout=0/'
+  'recover-keeps-committed-backup|pages/record_store.cpp|s/if \(!files.exists\(kRecordTemp\)\)\n            files.remove\(kInfoBackup\);/if (false) {}/'
+  'recover-never-puts-texts-back|pages/record_store.cpp|s/else if \(!files.replace\(kInfoBackup, kInfoFile\)\)/else if (false)/'
+  'recover-leaves-record-temp|pages/record_store.cpp|s/(    \}\n)    files.remove\(kRecordTemp\);\n    files.remove\(kInfoTemp\);\n    return kInfoFile;/$1    files.remove(kInfoTemp);\n    return kInfoFile;/'
 )
 
 selected=("$@")
