@@ -98,110 +98,59 @@ TEST_F(SavingRecords, AnyTwoFailingStepsLeaveTheOldOrTheNewPair) {
     }
 }
 
-// Files written through streams of the test's own, so that exactly one step of a save fails:
-// the n-th write (through a buffer of 16 bytes, so that every record and text takes writes of
-// its own), or the flush or the close of the n-th file finished.
-class OneStepFails : public RecordFiles {
-public:
-    enum Step { kWrite, kFlush, kClose };
-    OneStepFails(Step step, int n) : step_(step), n_(n) {}
-
-    FILE* open(const char* name, const char* mode) override {
-        FILE* real = RecordFiles::open(name, mode);
-        if (real == nullptr || mode[0] != 'w')
-            return real;
-        auto* stream = new Stream{this, real, name, false, {}};
-        FILE* file = fopencookie(stream, mode, {nullptr, write, nullptr, close});
-        if (step_ == kWrite)
-            std::setvbuf(file, stream->buffer, _IOFBF, sizeof stream->buffer);
-        ++open_files;
-        streams_[file] = stream;
-        return file;
-    }
-    bool finish(FILE* file) override {
-        --open_files;
-        current_ = streams_.at(file);
-        streams_.erase(file);
-        ++finished_;
-        return RecordFiles::finish(file);
-    }
-    // A stream of the test has no descriptor to sync.
-    bool flush(FILE* file) override {
-        const bool flushed = std::fflush(file) == 0;
-        if (step_ != kFlush || finished_ != n_)
-            return flushed;
-        failed_in = current_->name;
-        return false;
-    }
-    bool close(FILE* file) override {
-        current_->fail_close = step_ == kClose && finished_ == n_;
-        return RecordFiles::close(file);
-    }
-
-    int open_files = 0;
-    std::string failed_in; // the file whose step failed, empty while none did
-
-private:
+// Finishing a written file fails when a write, the flush or the close failed; the file is closed
+// either way. The streams are the test's own, so that each step can fail alone.
+TEST(RecordFiles, FinishFailsWhenAWriteTheFlushOrTheCloseFailed) {
     struct Stream {
-        OneStepFails* files;
-        FILE* real;
-        std::string name;
-        bool fail_close = false;
-        char buffer[16];
+        bool fail_write, fail_close;
+        int* open;
     };
-    static ssize_t write(void* cookie, const char* bytes, size_t size) {
-        auto* s = static_cast<Stream*>(cookie);
-        if (s->files->step_ == kWrite && ++s->files->writes_ == s->files->n_) {
-            s->files->failed_in = s->name;
-            return -1;
-        }
-        return std::fwrite(bytes, 1, size, s->real) == size ? static_cast<ssize_t>(size) : -1;
+    struct Files : RecordFiles {
+        bool flush_ok = true;
+        bool flush(FILE* file) override { return std::fflush(file) == 0 && flush_ok; }
+    };
+    const cookie_io_functions_t io = {nullptr,
+                                      [](void* c, const char*, size_t n) -> ssize_t {
+                                          return static_cast<Stream*>(c)->fail_write
+                                                     ? -1
+                                                     : static_cast<ssize_t>(n);
+                                      },
+                                      nullptr,
+                                      [](void* c) {
+                                          auto* s = static_cast<Stream*>(c);
+                                          --*s->open;
+                                          return s->fail_close ? -1 : 0;
+                                      }};
+    struct Case {
+        bool fail_write, fail_flush, fail_close, buffered, finished;
+    };
+    const Case cases[] = {{false, false, false, true, true},
+                          {true, false, false, false, false}, // the write itself is refused
+                          {true, false, false, true, false},  // the buffer's write at the flush
+                          {false, true, false, true, false},
+                          {false, false, true, true, false}};
+    for (const Case& c : cases) {
+        int open = 1;
+        Stream stream{c.fail_write, c.fail_close, &open};
+        FILE* file = fopencookie(&stream, "w", io);
+        ASSERT_NE(file, nullptr);
+        if (!c.buffered)
+            std::setvbuf(file, nullptr, _IONBF, 0);
+        std::fputs("record", file);
+        Files files;
+        files.flush_ok = !c.fail_flush;
+        EXPECT_EQ(files.finish(file), c.finished) << c.fail_write << c.fail_flush << c.fail_close;
+        EXPECT_EQ(open, 0);
     }
-    static int close(void* cookie) {
-        auto* s = static_cast<Stream*>(cookie);
-        const bool fail = s->fail_close;
-        if (fail)
-            s->files->failed_in = s->name;
-        std::fclose(s->real);
-        delete s;
-        return fail ? -1 : 0;
-    }
-    Step step_;
-    int n_, writes_ = 0, finished_ = 0;
-    std::map<FILE*, Stream*> streams_;
-    Stream* current_ = nullptr;
-};
-
-TEST_F(SavingRecords, EveryWriteFlushAndCloseThatFailsLeavesTheOldPair) {
-    for (bool with_texts : {true, false}) {
-        for (auto step : {OneStepFails::kWrite, OneStepFails::kFlush, OneStepFails::kClose}) {
-            for (int n = 1;; ++n) {
-                const std::string what = "step " + std::to_string(step) + " #" + std::to_string(n) +
-                                         (with_texts ? "" : " without texts");
-                ASSERT_LT(n, 200) << what;
-                make_old_pair(with_texts);
-                OneStepFails files(step, n);
-                const bool saved = save(files);
-                EXPECT_EQ(files.open_files, 0) << what;
-                if (files.failed_in.empty()) {
-                    // Past the last step of its kind: the save is whole.
-                    ASSERT_TRUE(saved) << what;
-                    EXPECT_TRUE(messages.empty()) << what;
-                    EXPECT_EQ(files_here(), (std::set<std::string>{"kalvit.dat", "kalvitif.dat"}));
-                    ASSERT_TRUE(load());
-                    EXPECT_EQ(names_of(list(), 3),
-                              (std::vector<std::string>{kBaseName, "New1", "New2"}));
-                    break;
-                }
-                EXPECT_FALSE(saved) << what;
-                EXPECT_EQ(messages, std::vector<std::string>{files.failed_in == kRecordTemp
-                                                                 ? kCantWriteRecords
-                                                                 : kCantWriteTexts})
-                    << what << " in " << files.failed_in;
-                expect_old_pair(with_texts, what);
-            }
-        }
-    }
+    // The real flush reaches the disk, and a full one fails it.
+    FILE* full = std::fopen("/dev/full", "w");
+    ASSERT_NE(full, nullptr);
+    std::fputs("record", full);
+    EXPECT_FALSE(real_record_files().finish(full));
+    FILE* temp = std::tmpfile();
+    ASSERT_NE(temp, nullptr);
+    std::fputs("record", temp);
+    EXPECT_TRUE(real_record_files().finish(temp));
 }
 
 TEST_F(SavingRecords, StoredIsMarkedOnlyWhenWritten) {
