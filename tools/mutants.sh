@@ -48,6 +48,21 @@ mutants=(
   'save-drops-record-temp|pages/record_store.cpp|s/    if \(!texts_aside\)\n        files.remove\(kRecordTemp\);/    files.remove(kRecordTemp);/'
   'save-skips-recovery|pages/record_store.cpp|s/    if \(recover_interrupted_save\(files\) != kInfoFile\)\n        return give_up\(files, kInfoWriteError, true\);\n//'
   'load-reads-texts-not-put-back|pages/record_store.cpp|s/files.open\(texts_file, "rt"\)/files.open(kInfoFile, "rt")/'
+  # records, analysis and chart: behaviours whose restating tests were cut
+  'chart-shade-keeps-high-bits|pages/chart_rules.cpp|s/factor\) & 0xFF;/factor);/'
+  'chart-first-bar-red-range|pages/chart_rules.cpp|s/160 \+ random\[0\] % 32/160 + random[0] % 64/'
+  'base-system-ddraw-bits-32|engine/model.cpp|s/record.ddraw_bits = 16;/record.ddraw_bits = 32;/'
+  'class-text-outdated-as-obsolete|analysis/analysis_rows.cpp|s/    case 1:\n        return kOutdated;/    case 1:\n        return kObsolete;/'
+  'rating-word-lowest|analysis/analysis_rows.cpp|s/"很差"/"较差"/'
+  'use-text-office-as-balanced|analysis/analysis_rows.cpp|s/"更适合办公或者商业用途"/"性能比较均衡"/'
+  'sqlite-foreign-keys-off|server/sqlite_db.cpp|s/PRAGMA foreign_keys=ON/PRAGMA foreign_keys=OFF/'
+  'sqlite-no-busy-wait|server/sqlite_db.cpp|s/PRAGMA busy_timeout=5000/PRAGMA busy_timeout=0/'
+  'recover-keeps-committed-backup|pages/record_store.cpp|s/if \(!files.exists\(kRecordTemp\)\)\n            files.remove\(kInfoBackup\);/if (false) {}/'
+  'recover-never-puts-texts-back|pages/record_store.cpp|s/else if \(!files.replace\(kInfoBackup, kInfoFile\)\)/else if (false)/'
+  'recover-leaves-record-temp|pages/record_store.cpp|s/(    \}\n)    files.remove\(kRecordTemp\);\n    files.remove\(kInfoTemp\);\n    return kInfoFile;/$1    files.remove(kInfoTemp);\n    return kInfoFile;/'
+  'finish-ignores-stream-error|pages/record_store.cpp|s/flush\(file\) && std::ferror\(file\) == 0/flush(file)/'
+  'finish-ignores-flush|pages/record_store.cpp|s/const bool written = flush\(file\) && /flush(file);\n    const bool written = /'
+  'finish-ignores-close|pages/record_store.cpp|s/return close\(file\) && written;/close(file);\n    return written;/'
 )
 
 selected=("$@")

@@ -9,6 +9,7 @@
 
 #include "analysis/analysis_rows.h"
 #include "analysis/report_text.h"
+#include "sysinfo/machine_text.h"
 
 namespace {
 const char kMidRange[] = "中档机型，可满足大多数办公、游戏和商业应用需要";
@@ -60,31 +61,13 @@ TEST(Analysis, RatingBandsIncludeTheirLowerBound) {
         EXPECT_EQ(rating_class(b.lower), b.rating) << b.lower;
         EXPECT_EQ(rating_class(below(b.lower)), b.rating - 1) << b.lower;
     }
-    EXPECT_EQ(rating_class(0.0f), 0);
-    EXPECT_EQ(rating_class(-0.000001f), 0);
-    EXPECT_EQ(rating_class(100000.0f), 7);
-    // Outside the table: below it is the lowest class, from its top up the highest, and a MARK
+    // Outside the table: below it the lowest class, from its top up the highest, and a MARK
     // that is not a number rates nothing.
     EXPECT_EQ(rating_class(-1.0f), 0);
     EXPECT_EQ(rating_class(999999.0f), 7);
     EXPECT_EQ(rating_class(std::numeric_limits<float>::quiet_NaN()), -1);
     EXPECT_STREQ(rating_word(-1), "");
-
-    const char* const words[] = {"很差", "较差", "中下", "中等", "中上", "较好", "很好", "非常好"};
-    const char* const texts[] = {
-        "淘汰机型，可用于学生学习和老年人棋牌类小游戏，建议安装Windows95",
-        "过时机型，可用于上网、打字等对机器要求不高的应用，可安装Windows98",
-        "低档机型，可用作一般办公用途及二维（平面）游戏，建议使用Windows98",
-        kMidRange,
-        kMidRange,
-        kMidRange,
-        kBusiness,
-        "发烧机型，可用于你所喜欢的一切用途",
-    };
-    for (int c = 0; c < kRatingClasses; ++c) {
-        EXPECT_STREQ(rating_word(c), words[c]) << c;
-        EXPECT_STREQ(machine_class_text(c, 0.5f, 5.0f), texts[c]) << c;
-    }
+    EXPECT_STREQ(machine_class_text(5, 0.5f, 5.0f), kMidRange);
     // Class 6 is a games machine only when the game index is strictly above the MARK.
     EXPECT_STREQ(machine_class_text(6, 5.0f, 5.0f), kBusiness);
     EXPECT_STREQ(machine_class_text(6, std::nextafter(5.0f, 6.0f), 5.0f), kGames);
@@ -112,15 +95,11 @@ TEST(Analysis, SuggestedUseNeedsAStrictWinner) {
     };
     const Case cases[] = {
         {2.0f, 2.0f, 1.0f, 0}, {2.0f, 1.5f, 1.0f, 1}, {1.5f, 2.0f, 1.0f, 2},
-        {1.0f, 0.5f, 1.0f, 0}, {2.0f, 1.0f, 1.0f, 1}, {0.5f, 1.0f, 1.0f, 0},
-        {0.5f, 0.8f, 1.0f, 0}, {1.2f, 3.0f, 2.0f, 2}, {3.0f, 1.2f, 3.0f, 0},
+        {1.0f, 0.5f, 1.0f, 0}, {0.5f, 1.0f, 1.0f, 0}, {3.0f, 1.2f, 3.0f, 0},
     };
     for (const Case& c : cases)
         EXPECT_EQ(suggested_use(c.office, c.game, c.mark), c.use)
             << c.office << " " << c.game << " " << c.mark;
-    EXPECT_STREQ(suggested_use_text(0), "性能比较均衡");
-    EXPECT_STREQ(suggested_use_text(1), "更适合办公或者商业用途");
-    EXPECT_STREQ(suggested_use_text(2), "更适合玩游戏等家庭用途");
 }
 
 TEST(Analysis, LimitingTestIsTheEarliestLowest) {
@@ -130,13 +109,9 @@ TEST(Analysis, LimitingTestIsTheEarliestLowest) {
         const char* component;
     };
     const Case cases[] = {
-        {{1, 1, 2, 2, 2}, 0, "CPU(处理器)"},
-        {{2, 1, 2, 2, 2}, 1, "CPU(处理器)"},
-        {{2, 2, 1, 1, 1}, 2, "内存"},
-        {{2, 2, 2, 1, 1}, 3, "显卡"},
-        {{2, 2, 2, 2, 1}, 4, "硬盘"},
-        {{3, 3, 3, 3, 3}, 0, "CPU(处理器)"},
-        {{2, 0.5, 2, 0.6, 0.5}, 1, "CPU(处理器)"},
+        {{1, 1, 2, 2, 2}, 0, "CPU(处理器)"}, {{2, 1, 2, 2, 2}, 1, "CPU(处理器)"},
+        {{2, 2, 1, 1, 1}, 2, "内存"},        {{2, 2, 2, 1, 1}, 3, "显卡"},
+        {{2, 2, 2, 2, 1}, 4, "硬盘"},        {{2, 0.5, 2, 0.6, 0.5}, 1, "CPU(处理器)"},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(limiting_test(c.relative), c.test) << c.component;
@@ -154,34 +129,27 @@ TEST(Analysis, MemoryAdviceByWindowsAndRoundedSize) {
         {4, 10, 66584576, "64MB内存对于Win98并不宽裕，建议升级到128MB"},
         {4, 10, 60 * kMB, "60MB内存对于Win98太少，建议升级到64MB以上。"},
         {4, 19, 68 * kMB, "现在可以不用增加内存。"},
-        {4, 0, 48 * kMB, "现在可以不用增加内存。"},
         {4, 0, 28 * kMB, "28MB内存对于Win95太少，建议升级到32MB以上。"},
         {4, 9, 25 * kMB, "28MB内存对于Win95太少，建议升级到32MB以上。"},
         {4, 0, 29 * kMB, "现在可以不用增加内存。"}, // rounds up to 32
-        {5, 1, 256 * kMB, "现在可以不用增加内存。"},
         {5, 1, 96 * kMB, "96MB内存对于WinXP太少，建议升级到128MB以上。"},
         {5, 2, 124 * kMB + kMB - 1, "124MB内存对于WinXP太少，建议升级到128MB以上。"},
         {5, 1, 125 * kMB, "现在可以不用增加内存。"},
         {4, 90, 64 * kMB, "64MB内存对于WinMe并不宽裕，建议升级到128MB"},
         {4, 20, 60 * kMB, "60MB内存对于WinMe太少，建议升级到64MB以上。"},
         {5, 0, 100 * kMB, "100MB内存对于Win2000太少，建议升级到128MB以上。"},
-        {5, 0, 128 * kMB, "现在可以不用增加内存。"},
         {3, 51, 16 * kMB, "现在可以不用增加内存。"},
     };
     for (const Case& c : cases) {
         Analysed a = analyse(0, 1.7f, c.major, c.minor, c.bytes);
-        EXPECT_STREQ(a.rows.label[30], "内存容量");
         EXPECT_STREQ(a.rows.text[30], c.advice) << c.major << "." << c.minor << " " << c.bytes;
     }
 }
 
 TEST(Analysis, RowsOfAStandardRun) {
     const Analysed a = analyse(0, 1.7f, 5, 0, 100 * kMB);
-    const char* const info_labels[] = {"机器名",   "处理器",   "CPU特性",  "CPU主频",  "显  卡",
-                                       "显卡ID",   "显存容量", "显卡模式", "硬盘空间", "BIOS类型",
-                                       "BIOS日期", "物理内存", "虚存文件", "操作系统", "测试时间"};
     for (int i = 0; i < 15; ++i) {
-        EXPECT_STREQ(a.rows.label[i], info_labels[i]) << i;
+        EXPECT_STREQ(a.rows.label[i], kInfoLabels[i]) << i;
         EXPECT_EQ(std::string(a.rows.text[i]), "第" + std::to_string(i + 1) + "行") << i;
     }
     const char* const expected[][2] = {
@@ -225,8 +193,6 @@ TEST(Analysis, RowsOfARunWithOptions) {
     char words[64];
     settings_text(0x1111, words, sizeof words);
     EXPECT_STREQ(words, "CACHED BIG_BLOCK SSE 3DNOW \n");
-    settings_text(0, words, sizeof words);
-    EXPECT_STREQ(words, "标准设置");
 }
 
 TEST(Analysis, SplitShowsOnlyFinishedLines) {

@@ -53,16 +53,13 @@ TEST_F(SavingRecords, AnyTwoFailingStepsLeaveTheOldOrTheNewPair) {
         // Records without texts load with empty ones.
         const std::map<std::string, std::string> texts = {
             {kBaseName, "base\n"}, {"Old", "old text"}, {"New1", "new one"}, {"New2", "2"}};
-        make_old_pair(with_texts);
-        FailingFiles counting;
-        ASSERT_TRUE(save(counting));
-        ASSERT_EQ(counting.steps, static_cast<int>(told.size()));
-        for (int a = 1; a <= counting.steps; ++a) {
-            for (int b = a; b <= counting.steps; ++b) {
+        const int steps = static_cast<int>(told.size());
+        for (int a = 1; a <= steps; ++a) {
+            for (int b = a; b <= steps; ++b) {
                 for (bool load_fails : {false, true}) {
-                    const std::string what = "steps " + std::to_string(a) + " and " +
-                                             std::to_string(b) + (load_fails ? ", load fails" : "") +
-                                             (with_texts ? "" : ", without texts");
+                    const std::string what =
+                        "steps " + std::to_string(a) + " and " + std::to_string(b) +
+                        (load_fails ? ", load fails" : "") + (with_texts ? "" : ", without texts");
                     make_old_pair(with_texts);
                     FailingFiles files({a, b}), again({a, b});
                     bool saved = save(files);
@@ -78,8 +75,8 @@ TEST_F(SavingRecords, AnyTwoFailingStepsLeaveTheOldOrTheNewPair) {
                     saved = saved || save(again);
                     EXPECT_EQ(files.open_files + again.open_files, 0) << what;
                     FailingFiles failing_load(load_fails ? std::set<int>{1} : std::set<int>{});
-                    for (RecordFiles* files : {static_cast<RecordFiles*>(&failing_load),
-                                               &real_record_files()}) {
+                    for (RecordFiles* files :
+                         {static_cast<RecordFiles*>(&failing_load), &real_record_files()}) {
                         messages.clear();
                         ASSERT_TRUE(load(*files)) << what;
                         const MachineList& l = list();
@@ -101,145 +98,59 @@ TEST_F(SavingRecords, AnyTwoFailingStepsLeaveTheOldOrTheNewPair) {
     }
 }
 
-// Files written through streams of the test's own, so that exactly one step of a save fails:
-// the n-th write (through a buffer of 16 bytes, so that every record and text takes writes of
-// its own), or the flush or the close of the n-th file finished.
-class OneStepFails : public RecordFiles {
-public:
-    enum Step { kWrite, kFlush, kClose };
-    OneStepFails(Step step, int n) : step_(step), n_(n) {}
-
-    FILE* open(const char* name, const char* mode) override {
-        FILE* real = RecordFiles::open(name, mode);
-        if (real == nullptr || mode[0] != 'w')
-            return real;
-        auto* stream = new Stream{this, real, name, false, {}};
-        FILE* file = fopencookie(stream, mode, {nullptr, write, nullptr, close});
-        if (step_ == kWrite)
-            std::setvbuf(file, stream->buffer, _IOFBF, sizeof stream->buffer);
-        ++open_files;
-        streams_[file] = stream;
-        return file;
-    }
-    bool finish(FILE* file) override {
-        --open_files;
-        current_ = streams_.at(file);
-        streams_.erase(file);
-        ++finished_;
-        return RecordFiles::finish(file);
-    }
-    // A stream of the test has no descriptor to sync.
-    bool flush(FILE* file) override {
-        const bool flushed = std::fflush(file) == 0;
-        if (step_ != kFlush || finished_ != n_)
-            return flushed;
-        failed_in = current_->name;
-        return false;
-    }
-    bool close(FILE* file) override {
-        current_->fail_close = step_ == kClose && finished_ == n_;
-        return RecordFiles::close(file);
-    }
-
-    int open_files = 0;
-    std::string failed_in; // the file whose step failed, empty while none did
-
-private:
+// Finishing a written file fails when a write, the flush or the close failed; the file is closed
+// either way. The streams are the test's own, so that each step can fail alone.
+TEST(RecordFiles, FinishFailsWhenAWriteTheFlushOrTheCloseFailed) {
     struct Stream {
-        OneStepFails* files;
-        FILE* real;
-        std::string name;
-        bool fail_close = false;
-        char buffer[16];
+        bool fail_write, fail_close;
+        int* open;
     };
-    static ssize_t write(void* cookie, const char* bytes, size_t size) {
-        auto* s = static_cast<Stream*>(cookie);
-        if (s->files->step_ == kWrite && ++s->files->writes_ == s->files->n_) {
-            s->files->failed_in = s->name;
-            return -1;
-        }
-        return std::fwrite(bytes, 1, size, s->real) == size ? static_cast<ssize_t>(size) : -1;
-    }
-    static int close(void* cookie) {
-        auto* s = static_cast<Stream*>(cookie);
-        const bool fail = s->fail_close;
-        if (fail)
-            s->files->failed_in = s->name;
-        std::fclose(s->real);
-        delete s;
-        return fail ? -1 : 0;
-    }
-    Step step_;
-    int n_, writes_ = 0, finished_ = 0;
-    std::map<FILE*, Stream*> streams_;
-    Stream* current_ = nullptr;
-};
-
-TEST_F(SavingRecords, EveryWriteFlushAndCloseThatFailsLeavesTheOldPair) {
-    for (bool with_texts : {true, false}) {
-        for (auto step : {OneStepFails::kWrite, OneStepFails::kFlush, OneStepFails::kClose}) {
-            int failures = 0;
-            for (int n = 1;; ++n) {
-                const std::string what = "step " + std::to_string(step) + " #" +
-                                         std::to_string(n) + (with_texts ? "" : " without texts");
-                ASSERT_LT(n, 200) << what;
-                make_old_pair(with_texts);
-                OneStepFails files(step, n);
-                const bool saved = save(files);
-                EXPECT_EQ(files.open_files, 0) << what;
-                if (files.failed_in.empty()) {
-                    // Past the last step of its kind: the save is whole.
-                    ASSERT_TRUE(saved) << what;
-                    EXPECT_TRUE(messages.empty()) << what;
-                    EXPECT_EQ(files_here(), (std::set<std::string>{"kalvit.dat", "kalvitif.dat"}));
-                    ASSERT_TRUE(load());
-                    EXPECT_EQ(names_of(list(), 3),
-                              (std::vector<std::string>{kBaseName, "New1", "New2"}));
-                    break;
-                }
-                ++failures;
-                EXPECT_FALSE(saved) << what;
-                EXPECT_EQ(messages, std::vector<std::string>{files.failed_in == kRecordTemp
-                                                                 ? kCantWriteRecords
-                                                                 : kCantWriteTexts})
-                    << what << " in " << files.failed_in;
-                expect_old_pair(with_texts, what);
-            }
-            // Each record and text is written on its own; each temp file (and the empty texts
-            // file made first) is flushed and closed.
-            EXPECT_GE(failures, step == OneStepFails::kWrite ? 6 : with_texts ? 2 : 3)
-                << "step " << step;
-        }
-    }
-}
-
-TEST_F(SavingRecords, AFailedWriteLeavesTheOldPair) {
+    struct Files : RecordFiles {
+        bool flush_ok = true;
+        bool flush(FILE* file) override { return std::fflush(file) == 0 && flush_ok; }
+    };
+    const cookie_io_functions_t io = {nullptr,
+                                      [](void* c, const char*, size_t n) -> ssize_t {
+                                          return static_cast<Stream*>(c)->fail_write
+                                                     ? -1
+                                                     : static_cast<ssize_t>(n);
+                                      },
+                                      nullptr,
+                                      [](void* c) {
+                                          auto* s = static_cast<Stream*>(c);
+                                          --*s->open;
+                                          return s->fail_close ? -1 : 0;
+                                      }};
     struct Case {
-        const char* temp;
-        bool many; // enough to fail inside the writes, not only when flushing at the end
-        const std::string& message;
+        bool fail_write, fail_flush, fail_close, buffered, finished;
     };
-    const Case cases[] = {
-        {"kalvit.dat.tmp", false, kCantWriteRecords},
-        {"kalvitif.dat.tmp", false, kCantWriteTexts},
-        {"kalvit.dat.tmp", true, kCantWriteRecords},
-        {"kalvitif.dat.tmp", true, kCantWriteTexts},
-    };
+    const Case cases[] = {{false, false, false, true, true},
+                          {true, false, false, false, false}, // the write itself is refused
+                          {true, false, false, true, false},  // the buffer's write at the flush
+                          {false, true, false, true, false},
+                          {false, false, true, true, false}};
     for (const Case& c : cases) {
-        make_old_pair(true);
-        if (c.many) {
-            std::vector<MachineRecord> stored;
-            for (int i = 1; i < 99; ++i)
-                stored.push_back(make_record(numbered(i), 1.0f, std::string(900, 't')));
-            fill_list(list(), stored);
-        }
-        FailingFiles files;
-        files.redirect[c.temp] = "/dev/full";
-        EXPECT_FALSE(save(files)) << c.temp;
-        EXPECT_EQ(messages, std::vector<std::string>{c.message}) << c.temp;
-        EXPECT_EQ(files.open_files, 0) << c.temp;
-        expect_old_pair(true, c.temp);
+        int open = 1;
+        Stream stream{c.fail_write, c.fail_close, &open};
+        FILE* file = fopencookie(&stream, "w", io);
+        ASSERT_NE(file, nullptr);
+        if (!c.buffered)
+            std::setvbuf(file, nullptr, _IONBF, 0);
+        std::fputs("record", file);
+        Files files;
+        files.flush_ok = !c.fail_flush;
+        EXPECT_EQ(files.finish(file), c.finished) << c.fail_write << c.fail_flush << c.fail_close;
+        EXPECT_EQ(open, 0);
     }
+    // The real flush reaches the disk, and a full one fails it.
+    FILE* full = std::fopen("/dev/full", "w");
+    ASSERT_NE(full, nullptr);
+    std::fputs("record", full);
+    EXPECT_FALSE(real_record_files().finish(full));
+    FILE* temp = std::tmpfile();
+    ASSERT_NE(temp, nullptr);
+    std::fputs("record", temp);
+    EXPECT_TRUE(real_record_files().finish(temp));
 }
 
 TEST_F(SavingRecords, StoredIsMarkedOnlyWhenWritten) {
@@ -251,75 +162,4 @@ TEST_F(SavingRecords, StoredIsMarkedOnlyWhenWritten) {
     EXPECT_EQ(list().current_stored, 1);
 }
 
-TEST_F(SavingRecords, TheNextLoadFinishesOrUndoesAnInterruptedSave) {
-    make_old_pair(true);
-    ASSERT_TRUE(save());
-    const std::string new_records = read_file("kalvit.dat"), new_texts = read_file("kalvitif.dat");
-    const std::string& old_records = old_records_;
-    const std::string& old_texts = old_texts_;
-    const std::string partial = new_records.substr(0, 10);
-
-    // The files a save leaves when cut off after each of its steps.
-    struct Case {
-        const char* after;
-        std::map<std::string, const std::string*> files;
-        bool committed;
-    };
-    const Case cases[] = {
-        {"opening the record temp",
-         {{"kalvit.dat", &old_records}, {"kalvitif.dat", &old_texts}, {"kalvit.dat.tmp", &partial}},
-         false},
-        {"writing the temps",
-         {{"kalvit.dat", &old_records},
-          {"kalvitif.dat", &old_texts},
-          {"kalvit.dat.tmp", &new_records},
-          {"kalvitif.dat.tmp", &new_texts}},
-         false},
-        {"moving the old texts aside",
-         {{"kalvit.dat", &old_records},
-          {"kalvitif.dat.bak", &old_texts},
-          {"kalvit.dat.tmp", &new_records},
-          {"kalvitif.dat.tmp", &new_texts}},
-         false},
-        {"putting the new texts in place",
-         {{"kalvit.dat", &old_records},
-          {"kalvitif.dat.bak", &old_texts},
-          {"kalvitif.dat", &new_texts},
-          {"kalvit.dat.tmp", &new_records}},
-         false},
-        {"putting the new records in place",
-         {{"kalvit.dat", &new_records},
-          {"kalvitif.dat.bak", &old_texts},
-          {"kalvitif.dat", &new_texts}},
-         true},
-        {"removing the old texts",
-         {{"kalvit.dat", &new_records}, {"kalvitif.dat", &new_texts}},
-         true},
-    };
-    for (const Case& c : cases) {
-        for (const std::string& name : files_here())
-            fs::remove(name);
-        for (const auto& [name, bytes] : c.files)
-            write_file(name, *bytes);
-        ASSERT_TRUE(load()) << c.after;
-        EXPECT_EQ(files_here(), (std::set<std::string>{"kalvit.dat", "kalvitif.dat"})) << c.after;
-        EXPECT_EQ(read_file("kalvit.dat"), c.committed ? new_records : old_records) << c.after;
-        EXPECT_EQ(read_file("kalvitif.dat"), c.committed ? new_texts : old_texts) << c.after;
-        EXPECT_EQ(std::string(list().entries[1].info_text), c.committed ? "new one" : "old text")
-            << c.after;
-    }
-
-    // A save over records without texts, cut off once its texts were in place: the empty file
-    // that stood for them comes back, not the new texts beside the old records.
-    for (const std::string& name : files_here())
-        fs::remove(name);
-    write_file("kalvit.dat", old_records);
-    write_file("kalvitif.dat.bak", "");
-    write_file("kalvitif.dat", new_texts);
-    write_file("kalvit.dat.tmp", new_records);
-    ASSERT_TRUE(load());
-    EXPECT_EQ(read_file("kalvitif.dat"), "");
-    EXPECT_EQ(std::string(list().entries[1].info_text), "");
-    EXPECT_STREQ(list().entries[1].name, "Old");
-}
 } // namespace

@@ -3,6 +3,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -55,20 +56,13 @@ inline void write_file(const fs::path& path, const std::string& bytes) {
     out << bytes;
 }
 
-inline std::string without_cr(const std::string& text) {
-    std::string out;
-    for (char c : text) {
-        if (c != '\r')
-            out += c;
-    }
-    return out;
+inline std::string without_cr(std::string text) {
+    std::erase(text, '\r');
+    return text;
 }
 
 inline size_t open_descriptors() {
-    size_t n = 0;
-    for (auto it = fs::directory_iterator("/proc/self/fd"); it != fs::directory_iterator(); ++it)
-        ++n;
-    return n;
+    return std::distance(fs::directory_iterator("/proc/self/fd"), fs::directory_iterator());
 }
 
 inline std::set<std::string> files_here() {
@@ -86,7 +80,7 @@ inline std::string numbered(int i) {
 }
 
 inline MachineRecord make_record(const std::string& name, float first_speed = 1.0f,
-                          const std::string& info = "") {
+                                 const std::string& info = "") {
     MachineRecord record{};
     std::snprintf(record.name, sizeof record.name, "%s", name.c_str());
     const float speeds[kTestCount] = {first_speed, 2.0f, 3.0f, 4.0f, 5.0f};
@@ -117,8 +111,8 @@ inline std::vector<std::string> names_of(const MachineList& list, int count) {
 }
 
 // The real files, except that the calls whose numbers (counted from 1 over open, finish, replace
-// and remove) are in `steps` fail (the file is still closed by a failing finish), and names can
-// be redirected to other paths. Counts the files left open and the calls.
+// and remove) are in `steps` fail (the file is still closed by a failing finish). Counts the
+// files left open.
 class FailingFiles : public RecordFiles {
 public:
     explicit FailingFiles(std::set<int> steps = {}) : steps_(std::move(steps)) {}
@@ -126,8 +120,7 @@ public:
     FILE* open(const char* name, const char* mode) override {
         if (fails())
             return nullptr;
-        auto to = redirect.find(name);
-        FILE* file = RecordFiles::open(to == redirect.end() ? name : to->second.c_str(), mode);
+        FILE* file = RecordFiles::open(name, mode);
         if (file != nullptr)
             ++open_files;
         return file;
@@ -145,12 +138,12 @@ public:
     }
     bool remove(const char* name) override { return !fails() && RecordFiles::remove(name); }
 
-    int open_files = 0, steps = 0;
-    std::map<std::string, std::string> redirect;
+    int open_files = 0;
 
 private:
-    bool fails() { return steps_.count(++steps) != 0; }
+    bool fails() { return steps_.count(++calls_) != 0; }
     std::set<int> steps_;
+    int calls_ = 0;
 };
 
 // Every test runs in a directory of its own, with recorded messages and answers.

@@ -171,17 +171,6 @@ TEST_P(Store, ConnectionsSeeEachOthersCommittedRowsAndWaitForEachOther) {
     EXPECT_EQ(one("SELECT sum(n) FROM s"), "3");
 }
 
-TEST_P(Store, SettingsHold) {
-    const std::vector<std::pair<std::string, std::string>> settings =
-        sqlite() ? decltype(settings){{"PRAGMA journal_mode", "wal"},
-                                      {"PRAGMA foreign_keys", "1"},
-                                      {"PRAGMA busy_timeout", "5000"},
-                                      {"PRAGMA synchronous", "1"}}
-                 : decltype(settings){{"SHOW client_encoding", "UTF8"}};
-    for (const auto& [sql, expected] : settings)
-        EXPECT_EQ(one(sql), expected) << sql;
-}
-
 TEST_P(Store, ALostConnectionIsMadeAgainForTheNextStatement) {
     if (sqlite())
         GTEST_SKIP() << "PostgreSQL only";

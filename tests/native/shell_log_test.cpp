@@ -11,8 +11,7 @@
 #include "tests/read_all.h"
 #include "ui/gbk.h"
 
-
-TEST(Log, OffFormatsNothingAndOnPutsSeparatorFirst) {
+TEST(Log, OffFormatsNothingAndOnPutsSeparatorFirstAndCutsToTheBuffer) {
     log_close();
     // A null text for %s would crash any formatter: with the log off nothing is formatted.
     const char* null_text = nullptr;
@@ -23,23 +22,13 @@ TEST(Log, OffFormatsNothingAndOnPutsSeparatorFirst) {
     ASSERT_NE(f, nullptr);
     log_attach(f);
     QMsgLog("a");
-    QMsgLog("b");
     QMsgLog("%s", "100%d done");
     QMsgLog("\nBegin No.%d test at %d......", 1, 20);
     const wchar_t lone_surrogate[] = {static_cast<wchar_t>(0xD800), 0};
     QMsgLog("%ls", lone_surrogate);
-    EXPECT_EQ(read_all(f), "\na\nb\n100%d done\n\nBegin No.1 test at 20......\nQMsg error!");
-    log_close();
-    std::fclose(f);
-}
-
-TEST(Log, OverlongLineIsCutToTheBuffer) {
-    FILE* f = std::tmpfile();
-    ASSERT_NE(f, nullptr);
-    log_attach(f);
-    std::string big(5000, 'x');
-    QMsgLog("%s", big.c_str());
-    EXPECT_EQ(read_all(f), "\n" + std::string(2047, 'x'));
+    QMsgLog("%s", std::string(5000, 'x').c_str());
+    EXPECT_EQ(read_all(f), "\na\n100%d done\n\nBegin No.1 test at 20......\nQMsg error!\n" +
+                               std::string(2047, 'x'));
     log_close();
     std::fclose(f);
 }
@@ -49,8 +38,6 @@ TEST(MsgName, TableOffOnAndUnknown) {
     EXPECT_EQ(QMsgName(0x0010), nullptr);
     msg_names_enable();
     EXPECT_STREQ(QMsgName(0x0010), "WM_CLOSE");
-    EXPECT_STREQ(QMsgName(0x0112), "WM_SYSCOMMAND");
-    EXPECT_STREQ(QMsgName(0x001C), "WM_ACTIVATEAPP");
     EXPECT_STREQ(QMsgName(0x7FFF), "---UNKNOW_MSG---");
     msg_names_disable();
     EXPECT_EQ(QMsgName(0x7FFF), nullptr);
@@ -59,9 +46,15 @@ TEST(MsgName, TableOffOnAndUnknown) {
 namespace {
 // What the message services did, in order: "hide", "box:<text>", "show".
 std::vector<std::string> events;
-void record(const char* text) { events.push_back(std::string("box:") + text); }
-void record_hide() { events.push_back("hide"); }
-void record_show() { events.push_back("show"); }
+void record(const char* text) {
+    events.push_back(std::string("box:") + text);
+}
+void record_hide() {
+    events.push_back("hide");
+}
+void record_show() {
+    events.push_back("show");
+}
 } // namespace
 
 TEST(MsgBox, HidesTheWelcomeWindowFormatsAndCutsAndReportsFormattingFailure) {
@@ -92,13 +85,11 @@ TEST(StartUpRules, InstallationCallProgramDirectoryAndFrameHeight) {
         const wchar_t* command_line;
         bool installs;
     };
-    for (Call c : {Call{L"help", true}, Call{L"\"help\"", true}, Call{L"helpXYZ", true},
-                   Call{L"\"help\" more", true}, Call{L"hel", false}, Call{L"", false},
+    for (Call c : {Call{L"\"help\" more", true}, Call{L"helpXYZ", true}, Call{L"hel", false},
                    Call{L" help", false}, Call{L"\"help", false}, Call{L"HELP", false}})
         EXPECT_EQ(is_installation_call(c.command_line), c.installs) << to_gbk(c.command_line);
 
     // 乗 and 淺 end in the byte 5C, a backslash: the cut is made before the conversion.
-    EXPECT_EQ(directory_of(L"c:\\kalvit-ui\\乗\\kalvit.exe"), L"c:\\kalvit-ui\\乗");
     EXPECT_EQ(directory_of(L"c:\\dir\\淺kalvit.exe"), L"c:\\dir");
     EXPECT_EQ(to_gbk(directory_of(L"d:\\乗\\x.exe")), "d:\\\x81\x5c");
     EXPECT_EQ(directory_of(L"kalvit.exe"), L"kalvit.exe");
@@ -112,11 +103,11 @@ TEST(StartUpRules, InstallationCallProgramDirectoryAndFrameHeight) {
     };
     for (Fit f : {Fit{395, 768, created}, Fit{396, 768, {192, 149, 832, 619}},
                   Fit{500, 767, {192, 148, 832, 618}}, Fit{-20, 768, created}}) {
-        FrameBounds got = fit_frame_height(created, created.top + f.slogan_below_top,
-                                           f.screen_height);
-        EXPECT_EQ(got.left, f.expected.left) << f.slogan_below_top;
-        EXPECT_EQ(got.top, f.expected.top) << f.slogan_below_top;
-        EXPECT_EQ(got.right, f.expected.right) << f.slogan_below_top;
-        EXPECT_EQ(got.bottom, f.expected.bottom) << f.slogan_below_top;
+        FrameBounds got =
+            fit_frame_height(created, created.top + f.slogan_below_top, f.screen_height);
+        EXPECT_EQ(std::vector<int>({got.left, got.top, got.right, got.bottom}),
+                  std::vector<int>(
+                      {f.expected.left, f.expected.top, f.expected.right, f.expected.bottom}))
+            << f.slogan_below_top;
     }
 }
