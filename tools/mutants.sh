@@ -49,7 +49,6 @@ mutants=(
   'save-skips-recovery|pages/record_store.cpp|s/    if \(recover_interrupted_save\(files\) != kInfoFile\)\n        return give_up\(files, kInfoWriteError, true\);\n//'
   'load-reads-texts-not-put-back|pages/record_store.cpp|s/files.open\(texts_file, "rt"\)/files.open(kInfoFile, "rt")/'
   # records, analysis and chart: behaviours whose restating tests were cut
-  'chart-shade-keeps-high-bits|pages/chart_rules.cpp|s/factor\) & 0xFF;/factor);/'
   'chart-first-bar-red-range|pages/chart_rules.cpp|s/160 \+ random\[0\] % 32/160 + random[0] % 64/'
   'base-system-ddraw-bits-32|engine/model.cpp|s/record.ddraw_bits = 16;/record.ddraw_bits = 32;/'
   'class-text-outdated-as-obsolete|analysis/analysis_rows.cpp|s/    case 1:\n        return kOutdated;/    case 1:\n        return kObsolete;/'

@@ -67,7 +67,17 @@ TEST(Analysis, RatingBandsIncludeTheirLowerBound) {
     EXPECT_EQ(rating_class(999999.0f), 7);
     EXPECT_EQ(rating_class(std::numeric_limits<float>::quiet_NaN()), -1);
     EXPECT_STREQ(rating_word(-1), "");
-    EXPECT_STREQ(machine_class_text(5, 0.5f, 5.0f), kMidRange);
+    // What the analysis shows for each class, byte for byte.
+    const char* const shown[][2] = {
+        {"很差", "淘汰机型，可用于学生学习和老年人棋牌类小游戏，建议安装Windows95"},
+        {"较差", "过时机型，可用于上网、打字等对机器要求不高的应用，可安装Windows98"},
+        {"中下", "低档机型，可用作一般办公用途及二维（平面）游戏，建议使用Windows98"},
+        {"中等", kMidRange}, {"中上", kMidRange}, {"较好", kMidRange}, {"很好", kBusiness},
+        {"非常好", "发烧机型，可用于你所喜欢的一切用途"}};
+    for (int c = 0; c < kRatingClasses; ++c) {
+        EXPECT_STREQ(rating_word(c), shown[c][0]) << c;
+        EXPECT_STREQ(machine_class_text(c, 0.5f, 5.0f), shown[c][1]) << c;
+    }
     // Class 6 is a games machine only when the game index is strictly above the MARK.
     EXPECT_STREQ(machine_class_text(6, 5.0f, 5.0f), kBusiness);
     EXPECT_STREQ(machine_class_text(6, std::nextafter(5.0f, 6.0f), 5.0f), kGames);
@@ -100,6 +110,9 @@ TEST(Analysis, SuggestedUseNeedsAStrictWinner) {
     for (const Case& c : cases)
         EXPECT_EQ(suggested_use(c.office, c.game, c.mark), c.use)
             << c.office << " " << c.game << " " << c.mark;
+    const char* const uses[] = {"性能比较均衡", "更适合办公或者商业用途", "更适合玩游戏等家庭用途"};
+    for (int use = 0; use < 3; ++use)
+        EXPECT_STREQ(suggested_use_text(use), uses[use]);
 }
 
 TEST(Analysis, LimitingTestIsTheEarliestLowest) {

@@ -87,3 +87,25 @@ TEST(ComparisonChart, BarsStandOnTheBaselineAndAreCutAtTheFrameTop) {
     EXPECT_EQ(bar_top(400, 1, -1.0f), 345);
     EXPECT_EQ(bar_top(400, 1, std::nanf("")), 345);
 }
+
+TEST(ComparisonChart, EveryDrawOfTheColoursGivesARedAndABlueWhoseShadesStayInOrder) {
+    // Whatever the generator gives, machine 1 is red and machine 2 blue, and no shade wraps: the
+    // light edges are never darker than the bar, the dark edges never lighter.
+    for (int r = 0; r < 32768; r += 7) {
+        const int random[6] = {r, r / 3, 32767 - r, r, 32767 - r, r / 5};
+        Rgb first{}, second{};
+        bar_colours(random, first, second);
+        EXPECT_TRUE(first.red > first.green && first.red > first.blue) << r;
+        EXPECT_TRUE(second.blue > second.red && second.blue > second.green) << r;
+        for (const Rgb& c : {first, second}) {
+            const BarShades s = bar_shades(c);
+            for (int Rgb::*part : {&Rgb::red, &Rgb::green, &Rgb::blue}) {
+                ASSERT_GE(s.outer_light.*part, s.inner_light.*part) << r;
+                ASSERT_GE(s.inner_light.*part, c.*part) << r;
+                ASSERT_LE(s.outer_dark.*part, c.*part) << r;
+                ASSERT_LE(s.inner_dark.*part, s.outer_dark.*part) << r;
+                ASSERT_LE(s.outer_light.*part, 255) << r;
+            }
+        }
+    }
+}

@@ -87,8 +87,9 @@ TEST_F(SavingRecords, AnyTwoFailingStepsLeaveTheOldOrTheNewPair) {
                             EXPECT_EQ(l.entries[i].info_text,
                                       texts_kept ? texts.at(l.entries[i].name) : "")
                                 << what << ", machine " << i;
-                        if (with_texts)
+                        if (with_texts) {
                             EXPECT_TRUE(messages.empty()) << what << ": " << messages[0];
+                        }
                     }
                     for (const std::string& name : files_here())
                         EXPECT_TRUE(name == "kalvit.dat" || name == "kalvitif.dat") << what;
