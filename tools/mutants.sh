@@ -48,6 +48,10 @@ mutants=(
   'save-drops-record-temp|pages/record_store.cpp|s/    if \(!texts_aside\)\n        files.remove\(kRecordTemp\);/    files.remove(kRecordTemp);/'
   'save-skips-recovery|pages/record_store.cpp|s/    if \(recover_interrupted_save\(files\) != kInfoFile\)\n        return give_up\(files, kInfoWriteError, true\);\n//'
   'load-reads-texts-not-put-back|pages/record_store.cpp|s/files.open\(texts_file, "rt"\)/files.open(kInfoFile, "rt")/'
+  # engine and floating-point test: the start values, steps and progress step of the float loops
+  'float-step-y-doubled|engine/float_loops.h|s/kFloatStepY = 0.000001f;/kFloatStepY = 0.000002f;/'
+  'sse-loop-step-y-doubled|engine/float_sse.h|s/kSseStepY = 0.000001;/kSseStepY = 0.000002;/'
+  'float-plain-step-a-third|engine/float_plain.cpp|s/kPlainFraction = 0.33333f;/kPlainFraction = 1.0f \/ 3;/'
 )
 
 selected=("$@")

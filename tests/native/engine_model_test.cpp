@@ -110,10 +110,6 @@ TEST_F(ModelTest, AverageAddsStepByStepOtherMethodsOnce) {
 TEST_F(ModelTest, OptionFlagsAndSimdRule) {
     TestOptions all{1, 1, 2, 2, 1, 1, 1};
     EXPECT_EQ(option_flags(all), 0x1111u);
-    TestOptions mem_sse{};
-    mem_sse.mem_block = 1;
-    mem_sse.intel_sse = 1;
-    EXPECT_EQ(option_flags(mem_sse), 0x1001u);
     TestOptions untracked{};
     untracked.ddraw_mode = 2;
     untracked.average_method = 1;
