@@ -45,6 +45,7 @@ protected:
         times_tripled = saved_flags_[2];
     }
     static MachineRecord base() { return machine_list.entries[0]; }
+    static std::vector<int> amounts() { return std::vector<int>(m_times, m_times + kTestCount); }
     static void set_amounts(int value) {
         for (int& amount : m_times)
             amount = value;
@@ -157,35 +158,22 @@ TEST_F(ModelTest, QuickCalibrationAmounts) {
         };
     };
 
-    set_work_amounts(options, calibration(100.0f));
-    ASSERT_EQ(asked, std::vector<int>{20});
-    for (int k = 0; k < kTestCount; ++k)
-        EXPECT_EQ(m_times[k], 57) << k;
-    EXPECT_EQ(m_times[5], 20); // only the five used entries change
-
-    // Every such run recalibrates, with the integer amount as its pass count.
-    options.test_3times = 1;
-    set_work_amounts(options, calibration(100.0f));
-    EXPECT_EQ(asked.back(), 57);
-    EXPECT_EQ(m_times[0], 171);
-    EXPECT_EQ(m_times[4], 171);
-    EXPECT_EQ(times_tripled, 0);
-
-    options.test_3times = 0;
-    set_work_amounts(options, calibration(1.0f));
-    EXPECT_EQ(m_times[2], 3);
-    options.test_3times = 1;
-    set_work_amounts(options, calibration(1.0f));
-    EXPECT_EQ(m_times[2], 9);
-
-    // 35.70f lies slightly above 35.7, so ten times it is 200 and not 201.
-    options.test_3times = 0;
-    set_work_amounts(options, calibration(10 * 35.70f));
-    EXPECT_EQ(m_times[0], 200);
-
-    options.test_3times = 1;
-    set_work_amounts(options, calibration(999.0f));
-    EXPECT_EQ(m_times[1], 999);
+    // Every such run recalibrates, with the integer amount as its pass count; only the five
+    // used entries change. 35.70f lies slightly above 35.7, so ten times it is 200, not 201.
+    struct Step {
+        int triple;
+        float q;
+        int slot, amount;
+    } steps[] = {{0, 100.0f, 4, 57}, {1, 100.0f, 4, 171}, {0, 1.0f, 2, 3},
+                 {1, 1.0f, 2, 9},    {0, 10 * 35.70f, 0, 200}, {1, 999.0f, 1, 999}};
+    for (const Step& step : steps) {
+        options.test_3times = step.triple;
+        set_work_amounts(options, calibration(step.q));
+        EXPECT_EQ(m_times[step.slot], step.amount) << step.q;
+        EXPECT_EQ(m_times[5], 20);
+        EXPECT_EQ(times_tripled, 0);
+    }
+    EXPECT_EQ(std::vector<int>(asked.begin(), asked.begin() + 2), (std::vector<int>{20, 57}));
 }
 
 TEST_F(ModelTest, PreTestAndTripling) {
@@ -200,8 +188,7 @@ TEST_F(ModelTest, PreTestAndTripling) {
         return 100.0f;
     });
     EXPECT_FALSE(called);
-    for (int k = 0; k < kTestCount; ++k)
-        EXPECT_EQ(m_times[k], 1);
+    EXPECT_EQ(amounts(), (std::vector<int>{1, 1, 1, 1, 1}));
 
     MachineRecord measured = base();
     measured.speeds[0] *= 2;
@@ -209,11 +196,7 @@ TEST_F(ModelTest, PreTestAndTripling) {
     measured.speeds[2] *= 100;
     measured.speeds[3] = 0;
     set_amounts_after_pre_test(measured);
-    EXPECT_EQ(m_times[0], 41);
-    EXPECT_EQ(m_times[1], 2);
-    EXPECT_EQ(m_times[2], 999);
-    EXPECT_EQ(m_times[3], 2);
-    EXPECT_EQ(m_times[4], 21);
+    EXPECT_EQ(amounts(), (std::vector<int>{41, 2, 999, 2, 21}));
 
     pre_test_flag = 0;
     pre_tested = 1;
