@@ -62,6 +62,10 @@ mutants=(
   'finish-ignores-stream-error|pages/record_store.cpp|s/flush\(file\) && std::ferror\(file\) == 0/flush(file)/'
   'finish-ignores-flush|pages/record_store.cpp|s/const bool written = flush\(file\) && /flush(file);\n    const bool written = /'
   'finish-ignores-close|pages/record_store.cpp|s/return close\(file\) && written;/close(file);\n    return written;/'
+  # engine and floating-point test: the start values, steps and progress step of the float loops
+  'float-step-y-doubled|engine/float_loops.h|s/kFloatStepY = 0.000001f;/kFloatStepY = 0.000002f;/'
+  'sse-loop-step-y-doubled|engine/float_sse.h|s/kSseStepY = 0.000001;/kSseStepY = 0.000002;/'
+  'float-plain-step-a-third|engine/float_plain.cpp|s/kPlainFraction = 0.33333f;/kPlainFraction = 1.0f \/ 3;/'
 )
 
 selected=("$@")

@@ -3,12 +3,9 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
-// What the timed-code check must reject: each timed loop as a careless change would leave it,
-// compiled like the program's own loops. The names are the program's; this object is only ever
-// disassembled, never linked.
+// Each timed loop as a careless change would leave it, for the timed-code check to reject.
 
-// The integer kernel's state without volatile: the optimiser keeps it in registers and folds
-// the passes.
+// The integer kernel's state without volatile: kept in registers, the passes folded.
 struct IntegerState {
     int32_t alpha, beta, gamma, delta, prod1, prod2, quot1, quot2;
 };
@@ -38,8 +35,7 @@ void integer_empty_iterations(int count) {
     }
 }
 
-// The memory loops as an optimiser likes them: the word copy split into plain runs that become
-// vector moves, the block copy inlined, the empty loops' scratch in plain memory.
+// The memory loops vectorised, the block copy inlined, the empty loops' scratch not volatile.
 int32_t scratch_low, scratch_high, scratch_offset;
 
 extern "C" void copy_words_both_ends(uint32_t* __restrict dst, const uint32_t* __restrict src) {
@@ -149,8 +145,7 @@ template <class K> void sse_work_pass(FloatState& s) {
     sse_float_loop<K>(100000, x, y);
 }
 
-// 3DNow! kernels whose estimates are not refined (both steps missing, or the second), and the
-// kernels that reach them.
+// 3DNow! kernels whose estimates are not (fully) refined, and the kernels that reach them.
 #define BROKEN_KERNEL(name) extern "C" __attribute__((naked, used)) void name()
 BROKEN_KERNEL(k3dn_ln_split) {
     asm("pfrcp %mm2, %mm3\n\t"

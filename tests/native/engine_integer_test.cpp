@@ -41,13 +41,16 @@ IntegerRun run_integer(int m, std::initializer_list<uint32_t> times, int stop_af
     EXPECT_EQ(ScriptedTimer::reads(), 4u);
     return run;
 }
-
 } // namespace
 
-TEST(IntegerTest, AmountOneRunsFourMillionIterationsOfTheSpecifiedSequence) {
+TEST(IntegerTest, AmountOneRunsFourMillionIterationsOfTheSequence) {
+    FILE* f = std::tmpfile();
+    ASSERT_NE(f, nullptr);
+    log_attach(f);
     IntegerRun run = run_integer(1, {1000, 3000, 5000, 5400});
-    // 4 × 4000 ÷ (2000 − 400)
-    EXPECT_FLOAT_EQ(run.speed, 10.0f);
+    log_close();
+    EXPECT_EQ(read_all(f), "\nInteger Test: dtgt=1600 , speed= 10.00 M"); // 16000 ÷ (2000 − 400)
+    std::fclose(f);
     EXPECT_EQ(run.fractions, (std::vector<double>{0.25, 0.5, 0.75, 1.0, 0.25, 0.5, 0.75, 1.0}));
 
     // beta moves only in the work loop; alpha, gamma, delta and prod2 in both loops.
@@ -63,71 +66,40 @@ TEST(IntegerTest, AmountOneRunsFourMillionIterationsOfTheSpecifiedSequence) {
     EXPECT_EQ(s.prod2, wrapped(wrapped(last_beta * last_gamma) + work));
     EXPECT_EQ(s.quot1, last_beta / last_alpha);
     EXPECT_EQ(s.quot2, wrapped(last_alpha * last_beta) / last_gamma);
-}
 
-TEST(IntegerTest, EveryPassRunsAMillionIterations) {
-    // beta steps only in the work body, delta in both bodies: one step per iteration.
-    IntegerRun run = run_integer(2, {0, 4000, 0, 800});
+    // At amount 2 each of the 8 passes of either loop is a million steps of delta.
+    run = run_integer(2, {0, 4000, 0, 800});
     ASSERT_EQ(run.after_pass.size(), 16u);
     for (int j = 1; j <= 8; ++j) {
-        const IntegerKernelState& work = run.after_pass[j - 1];
-        EXPECT_EQ(work.beta, 12314 + j * 1000000) << "work pass " << j;
-        EXPECT_EQ(work.delta, 3333333 + j * 1000000) << "work pass " << j;
-        const IntegerKernelState& empty = run.after_pass[j + 7];
-        EXPECT_EQ(empty.beta, 12314 + 8000000) << "empty pass " << j;
-        EXPECT_EQ(empty.delta, 3333333 + 8000000 + j * 1000000) << "empty pass " << j;
+        EXPECT_EQ(run.after_pass[j - 1].beta, 12314 + j * kIterations) << j;
+        EXPECT_EQ(run.after_pass[j + 7].beta, 12314 + 8 * kIterations) << j;
+        EXPECT_EQ(run.after_pass[j + 7].delta, 3333333 + (8 + j) * kIterations) << j;
     }
-    // The quick calibration's passes are half as long.
-    {
-        ScriptedTimer timer({0, 100});
-        quick_integer_speed(3);
-    }
-    EXPECT_EQ(integer_kernel_state().delta, 3333333 + 3 * 500000);
+    EXPECT_FLOAT_EQ(run.speed, 10.0f);
+    EXPECT_DOUBLE_EQ(run.fractions[0], 0.125);
 }
 
-TEST(IntegerTest, TimesBecomeSpeeds) {
-    // Work time 3 counts as 10; the empty loop took nothing.
-    EXPECT_FLOAT_EQ(run_integer(1, {0, 3, 100, 100}).speed, 1600.0f);
-    EXPECT_FLOAT_EQ(run_integer(1, {0, 2000000, 0, 0}).speed, 0.016f);
-    // dtgt itself is not clamped: 20 − 5.
-    EXPECT_FLOAT_EQ(run_integer(1, {0, 20, 0, 5}).speed, 16000.0f / 15);
-    // An empty loop slower than the work loop wraps the unsigned difference.
-    float wrapped_speed = run_integer(1, {0, 100, 0, 150}).speed;
-    EXPECT_FLOAT_EQ(wrapped_speed, static_cast<float>(16000.0L / 4294967246.0L));
-    // Equal times must not give an infinite speed.
-    float equal = run_integer(1, {0, 500, 0, 500}).speed;
-    EXPECT_TRUE(std::isfinite(equal));
-    EXPECT_FLOAT_EQ(equal, 16000.0f);
+TEST(IntegerTest, TimesBecomeSpeedsAndStopsGiveZero) {
+    // Work time 3 counts as 10; 20 − 5 is not clamped; an empty loop slower than the work wraps
+    // the unsigned difference; equal times must not give an infinite speed.
+    struct Case {
+        uint32_t work, empty;
+        float speed;
+    } cases[] = {{3, 0, 1600.0f},
+                 {2000000, 0, 0.016f},
+                 {20, 5, 16000.0f / 15},
+                 {100, 150, static_cast<float>(16000.0L / 4294967246.0L)},
+                 {500, 500, 16000.0f}};
+    for (const Case& c : cases)
+        EXPECT_FLOAT_EQ(run_integer(1, {0, c.work, 0, c.empty}).speed, c.speed) << c.work;
 
-    IntegerRun two = run_integer(2, {0, 4000, 0, 800});
-    EXPECT_FLOAT_EQ(two.speed, 8 * 4000.0f / 3200);
-    ASSERT_EQ(two.fractions.size(), 16u);
-    EXPECT_DOUBLE_EQ(two.fractions[0], 0.125);
-    EXPECT_DOUBLE_EQ(two.fractions[7], 1.0);
-    EXPECT_DOUBLE_EQ(two.fractions[8], 0.125);
-}
-
-TEST(IntegerTest, StopDuringTheWorkLoopGivesZero) {
-    IntegerRun run = run_integer(1, {0, 700, 700, 700}, 2);
-    EXPECT_EQ(run.speed, 0.0f);
-    EXPECT_EQ(run.fractions, (std::vector<double>{0.25, 0.5}));
+    IntegerRun stopped = run_integer(1, {0, 700, 700, 700}, 2);
+    EXPECT_EQ(stopped.speed, 0.0f);
+    EXPECT_EQ(stopped.fractions.size(), 2u);
     EXPECT_EQ(integer_kernel_state().beta, 12314 + 2 * kIterations);
-
     // Stopped in the empty loop: the speed comes from the empty passes completed.
-    IntegerRun late = run_integer(1, {0, 1000, 0, 200}, 6);
-    EXPECT_FLOAT_EQ(late.speed, 2 * 4000.0f / 800);
-    // Nothing is measured without passes.
+    EXPECT_FLOAT_EQ(run_integer(1, {0, 1000, 0, 200}, 6).speed, 2 * 4000.0f / 800);
     EXPECT_EQ(run_integer(0, {0, 50, 0, 0}).speed, 0.0f);
-}
-
-TEST(IntegerTest, LogLine) {
-    FILE* f = std::tmpfile();
-    ASSERT_NE(f, nullptr);
-    log_attach(f);
-    run_integer(1, {1000, 3000, 5000, 5400});
-    log_close();
-    EXPECT_EQ(read_all(f), "\nInteger Test: dtgt=1600 , speed= 10.00 M");
-    std::fclose(f);
 }
 
 TEST(IntegerTest, QuickCalibration) {
@@ -139,52 +111,28 @@ TEST(IntegerTest, QuickCalibration) {
     // From the start values: 20 passes of 500 000 iterations.
     EXPECT_EQ(integer_kernel_state().beta, 12314 + 20 * 500000);
     EXPECT_EQ(integer_kernel_state().alpha, 989 + 20 * 500000);
-    {
-        ScriptedTimer timer({0, 10}); // at least 50 ms
-        EXPECT_FLOAT_EQ(quick_integer_speed(1), 40.0f);
-    }
-    {
-        ScriptedTimer timer({0, 50});
-        EXPECT_FLOAT_EQ(quick_integer_speed(30), 999.0f);
-    }
-    {
-        ScriptedTimer timer({0, 100000});
-        EXPECT_FLOAT_EQ(quick_integer_speed(1), 1.0f);
-    }
-    {
-        ScriptedTimer timer({0, 0});
-        EXPECT_FLOAT_EQ(quick_integer_speed(0), 1.0f);
+    // At least 50 ms; the speed within 1..999.
+    const uint32_t cases[][3] = {{10, 1, 40}, {50, 30, 999}, {100000, 1, 1}, {0, 0, 1}};
+    for (const auto& c : cases) {
+        ScriptedTimer timer({0, c[0]});
+        EXPECT_FLOAT_EQ(quick_integer_speed(static_cast<int>(c[1])), static_cast<float>(c[2]));
     }
 }
 
 TEST(IntegerKernel, DivisorsNeverMeetZeroOrMinusOne) {
-    EXPECT_TRUE(divisor_meets_trap(0, 1));
-    EXPECT_TRUE(divisor_meets_trap(-1, 1));
-    EXPECT_FALSE(divisor_meets_trap(-2, 1));
-    EXPECT_TRUE(divisor_meets_trap(-2, 2));
-    EXPECT_FALSE(divisor_meets_trap(1, kIterations));
-    EXPECT_FALSE(divisor_meets_trap(INT_MAX, kIterations));
-    EXPECT_FALSE(divisor_meets_trap(INT_MIN, kIterations));
-    EXPECT_TRUE(divisor_meets_trap(-kIterations, kIterations));
-    EXPECT_FALSE(divisor_meets_trap(-kIterations - 1, kIterations));
-    EXPECT_FALSE(divisor_meets_trap(0, 0));
+    struct Case {
+        int32_t d;
+        int count;
+        bool meets;
+    } cases[] = {{0, 1, true},          {-1, 1, true},
+                 {-2, 1, false},        {-2, 2, true},
+                 {INT_MAX, kIterations, false}, {INT_MIN, kIterations, false},
+                 {-kIterations, kIterations, true}, {-kIterations - 1, kIterations, false},
+                 {0, 0, false}};
+    for (const Case& c : cases)
+        EXPECT_EQ(divisor_meets_trap(c.d, c.count), c.meets) << c.d << " " << c.count;
 
-    // Every pass of amounts up to 1073 keeps its divisors clear, so those runs divide exactly the
-    // operands they always did; amount 1074 is the first that needs a restart.
-    auto first_restart = [](int64_t passes) {
-        for (int64_t p = 0; p < passes; ++p) {
-            if (divisor_meets_trap(wrapped(989 + p * kIterations), kIterations) ||
-                divisor_meets_trap(wrapped(9 + p * kIterations), kIterations))
-                return p;
-        }
-        return int64_t{-1};
-    };
-    EXPECT_EQ(first_restart(4 * 1073), -1);
-    EXPECT_EQ(first_restart(4 * 1074), 4294);
-}
-
-TEST(IntegerKernel, PassNearTheWrapRestartsFromTheStartValues) {
-    // alpha reaches -1 within the pass; beta at INT_MIN would overflow beta ÷ -1.
+    // alpha reaches -1 within the pass; beta at INT_MIN would overflow beta ÷ -1: restart.
     set_integer_kernel_state({-10, INT_MIN, 77, 5, 0, 0, 0, 0});
     EXPECT_TRUE(integer_work_pass(1000));
     IntegerKernelState s = integer_kernel_state();
@@ -193,25 +141,21 @@ TEST(IntegerKernel, PassNearTheWrapRestartsFromTheStartValues) {
     EXPECT_EQ(s.gamma, 9 + 1000);
     EXPECT_EQ(s.delta, 3333333 + 1000);
     EXPECT_EQ(s.quot1, (12314 + 999) / (989 + 999));
-
     // gamma alone near zero restarts as well.
     set_integer_kernel_state({5000, 1, -500, 0, 0, 0, 0, 0});
     EXPECT_TRUE(integer_work_pass(1000));
     EXPECT_EQ(integer_kernel_state().gamma, 9 + 1000);
-
-    // The state where amount 1074 first needs a restart: pass 4294 from the start values.
+    // Amount 1074 first needs a restart, at pass 4294 from the start values.
     const int64_t done = int64_t{4294} * kIterations;
     set_integer_kernel_state(
         {wrapped(989 + done), wrapped(12314 + done), wrapped(9 + done), 0, 0, 0, 0, 0});
     EXPECT_TRUE(integer_work_pass(kIterations));
     EXPECT_EQ(integer_kernel_state().alpha, 989 + kIterations);
-
     // Crossing from INT_MAX to INT_MIN wraps and goes on without a restart.
     set_integer_kernel_state({INT_MAX - 5, INT_MAX - 2, INT_MAX - 7, INT_MAX, 0, 0, 0, 0});
     EXPECT_FALSE(integer_work_pass(1000));
     s = integer_kernel_state();
     EXPECT_EQ(s.alpha, wrapped(int64_t{INT_MAX} - 5 + 1000));
-    EXPECT_EQ(s.beta, wrapped(int64_t{INT_MAX} - 2 + 1000));
     EXPECT_EQ(s.delta, wrapped(int64_t{INT_MAX} + 1000));
     EXPECT_EQ(s.prod1, wrapped((int64_t{INT_MAX} - 5 + 999) * (int64_t{INT_MAX} - 2 + 999)));
 }

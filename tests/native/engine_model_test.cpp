@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -44,6 +45,7 @@ protected:
         times_tripled = saved_flags_[2];
     }
     static MachineRecord base() { return machine_list.entries[0]; }
+    static std::vector<int> amounts() { return std::vector<int>(m_times, m_times + kTestCount); }
     static void set_amounts(int value) {
         for (int& amount : m_times)
             amount = value;
@@ -55,57 +57,31 @@ private:
 };
 } // namespace
 
-TEST_F(ModelTest, BuiltInBaseSystemRecord) {
+TEST_F(ModelTest, BaseSystemRecordAndScores) {
     const MachineRecord& b = machine_list.entries[0];
     EXPECT_EQ(machine_list.stored_count, 1);
-    EXPECT_STREQ(b.name, "基本系统: 联想奔月4000 PIII650E");
-    const float expected[kTestCount] = {35.70f, 3.39f, 253.49f, 339.74f, 16.82f};
-    for (int k = 0; k < kTestCount; ++k)
-        EXPECT_EQ(b.speeds[k], expected[k]) << k;
-    EXPECT_EQ(b.option_flags, 0u);
-    EXPECT_EQ(b.ddraw_width, 1024);
-    EXPECT_EQ(b.ddraw_height, 768);
-    EXPECT_EQ(b.ddraw_bits, 16);
-    EXPECT_EQ(b.info_text[0], '\0');
-    // The current system is the entry after the stored ones.
-    EXPECT_EQ(&current_system_entry(), &machine_list.entries[1]);
-}
-
-TEST_F(ModelTest, TextsAreGbk) {
-    EXPECT_STREQ(kCurrentSystemName, "\xB5\xB1\xC7\xB0\xCF\xB5\xCD\xB3");
-    EXPECT_EQ(to_wide(kBaseSystemName), L"基本系统: 联想奔月4000 PIII650E");
+    EXPECT_EQ(to_wide(b.name), L"基本系统: 联想奔月4000 PIII650E");
     EXPECT_EQ(to_wide(kCurrentSystemName), L"当前系统");
-    EXPECT_EQ(to_wide(text_of(format_absolute_speed, kIntegerTest, 3.39f)), L"  3.39 M次/s");
-    EXPECT_EQ(to_gbk(to_wide(kBaseSystemName)), kBaseSystemName);
-}
+    const float speeds[kTestCount] = {35.70f, 3.39f, 253.49f, 339.74f, 16.82f};
+    EXPECT_TRUE(std::equal(speeds, speeds + kTestCount, b.speeds));
+    EXPECT_EQ(b.ddraw_width * 100000 + b.ddraw_height * 100 + b.ddraw_bits, 102476816);
+    EXPECT_EQ(&current_system_entry(), &machine_list.entries[1]);
 
-TEST_F(ModelTest, BaseSystemScoresOneUnderEveryMethod) {
-    for (int k = 0; k < kTestCount; ++k)
-        EXPECT_DOUBLE_EQ(relative_speed(base(), k), 1.0) << k;
-    float overall = overall_score(base());
-    EXPECT_NEAR(overall, 1.0f, 4 * std::numeric_limits<float>::epsilon());
-    EXPECT_EQ(mark_text(overall), "1.00");
-    for (int method : {0, 1, 2, 3, -1}) {
-        float score = weighted_score(base(), method);
-        EXPECT_NEAR(score, 1.0f, 4 * std::numeric_limits<float>::epsilon()) << method;
-        EXPECT_EQ(mark_text(score), "1.00") << method;
-    }
-    // The average method adds exactly as the overall score does.
-    EXPECT_EQ(weighted_score(base(), 0), overall);
-}
-
-TEST_F(ModelTest, TwiceTheIntegerSpeedScores) {
+    // The base system scores 1 under every method; twice its integer speed scores by the
+    // method's weights, unknown methods as the average.
     MachineRecord fast = base();
     fast.speeds[kIntegerTest] *= 2;
     EXPECT_DOUBLE_EQ(relative_speed(fast, kIntegerTest), 2.0);
-    EXPECT_NEAR(overall_score(fast), 1.2f, 1e-6f);
-    EXPECT_EQ(mark_text(overall_score(fast)), "1.20");
-    EXPECT_NEAR(weighted_score(fast, 0), 1.2f, 1e-6f);
-    EXPECT_NEAR(weighted_score(fast, 1), 1.3f, 1e-6f);
-    EXPECT_NEAR(weighted_score(fast, 2), 1.25f, 1e-6f);
-    // Unknown methods weigh as the average; the overall score ignores the method altogether.
-    EXPECT_EQ(weighted_score(fast, 5), weighted_score(fast, 0));
     EXPECT_EQ(relative_speed(fast, 5), 0.0);
+    EXPECT_EQ(mark_text(overall_score(base())), "1.00");
+    EXPECT_EQ(mark_text(overall_score(fast)), "1.20");
+    const float fast_scores[] = {1.2f, 1.3f, 1.25f, 1.2f, 1.2f};
+    int i = 0;
+    for (int method : {0, 1, 2, 5, -1}) {
+        EXPECT_NEAR(weighted_score(base(), method), 1.0f, 4e-7f) << method;
+        EXPECT_NEAR(weighted_score(fast, method), fast_scores[i++], 1e-6f) << method;
+    }
+    EXPECT_EQ(weighted_score(base(), 0), overall_score(base()));
 }
 
 TEST_F(ModelTest, AverageAddsStepByStepOtherMethodsOnce) {
@@ -135,10 +111,6 @@ TEST_F(ModelTest, AverageAddsStepByStepOtherMethodsOnce) {
 TEST_F(ModelTest, OptionFlagsAndSimdRule) {
     TestOptions all{1, 1, 2, 2, 1, 1, 1};
     EXPECT_EQ(option_flags(all), 0x1111u);
-    TestOptions mem_sse{};
-    mem_sse.mem_block = 1;
-    mem_sse.intel_sse = 1;
-    EXPECT_EQ(option_flags(mem_sse), 0x1001u);
     TestOptions untracked{};
     untracked.ddraw_mode = 2;
     untracked.average_method = 1;
@@ -160,13 +132,17 @@ TEST_F(ModelTest, OptionFlagsAndSimdRule) {
     EXPECT_EQ(option_flags(amd), 0x100u);
 }
 
-TEST_F(ModelTest, DtgtClamp) {
-    EXPECT_EQ(clamp_dtgt(3), 10u);
-    EXPECT_EQ(clamp_dtgt(0), 10u);
-    EXPECT_EQ(clamp_dtgt(10), 10u);
-    EXPECT_EQ(clamp_dtgt(2000000), 1000000u);
-    EXPECT_EQ(clamp_dtgt(1000000), 1000000u);
-    EXPECT_EQ(clamp_dtgt(0xFFFFFFF0u), 1000000u);
+TEST_F(ModelTest, DtgtClampAndAmountFromRatio) {
+    const uint32_t clamps[][2] = {{3, 10}, {0, 10}, {10, 10}, {2000000, 1000000},
+                                  {1000000, 1000000}, {0xFFFFFFF0u, 1000000}};
+    for (const auto& c : clamps)
+        EXPECT_EQ(clamp_dtgt(c[0]), c[1]) << c[0];
+    const std::pair<double, int> ratios[] = {
+        {0.0, 1},           {2.0, 41},           {0.049, 1},
+        {-1.0, -19},        {1e30, 1000000},     {-1e30, -1000000},
+        {INFINITY, 1},      {std::nan(""), 1}};
+    for (const auto& [ratio, amount] : ratios)
+        EXPECT_EQ(amount_from_ratio(ratio), amount) << ratio;
 }
 
 TEST_F(ModelTest, QuickCalibrationAmounts) {
@@ -182,35 +158,22 @@ TEST_F(ModelTest, QuickCalibrationAmounts) {
         };
     };
 
-    set_work_amounts(options, calibration(100.0f));
-    ASSERT_EQ(asked, std::vector<int>{20});
-    for (int k = 0; k < kTestCount; ++k)
-        EXPECT_EQ(m_times[k], 57) << k;
-    EXPECT_EQ(m_times[5], 20); // only the five used entries change
-
-    // Every such run recalibrates, with the integer amount as its pass count.
-    options.test_3times = 1;
-    set_work_amounts(options, calibration(100.0f));
-    EXPECT_EQ(asked.back(), 57);
-    EXPECT_EQ(m_times[0], 171);
-    EXPECT_EQ(m_times[4], 171);
-    EXPECT_EQ(times_tripled, 0);
-
-    options.test_3times = 0;
-    set_work_amounts(options, calibration(1.0f));
-    EXPECT_EQ(m_times[2], 3);
-    options.test_3times = 1;
-    set_work_amounts(options, calibration(1.0f));
-    EXPECT_EQ(m_times[2], 9);
-
-    // 35.70f lies slightly above 35.7, so ten times it is 200 and not 201.
-    options.test_3times = 0;
-    set_work_amounts(options, calibration(10 * 35.70f));
-    EXPECT_EQ(m_times[0], 200);
-
-    options.test_3times = 1;
-    set_work_amounts(options, calibration(999.0f));
-    EXPECT_EQ(m_times[1], 999);
+    // Every such run recalibrates, with the integer amount as its pass count; only the five
+    // used entries change. 35.70f lies slightly above 35.7, so ten times it is 200, not 201.
+    struct Step {
+        int triple;
+        float q;
+        int slot, amount;
+    } steps[] = {{0, 100.0f, 4, 57}, {1, 100.0f, 4, 171}, {0, 1.0f, 2, 3},
+                 {1, 1.0f, 2, 9},    {0, 10 * 35.70f, 0, 200}, {1, 999.0f, 1, 999}};
+    for (const Step& step : steps) {
+        options.test_3times = step.triple;
+        set_work_amounts(options, calibration(step.q));
+        EXPECT_EQ(m_times[step.slot], step.amount) << step.q;
+        EXPECT_EQ(m_times[5], 20);
+        EXPECT_EQ(times_tripled, 0);
+    }
+    EXPECT_EQ(std::vector<int>(asked.begin(), asked.begin() + 2), (std::vector<int>{20, 57}));
 }
 
 TEST_F(ModelTest, PreTestAndTripling) {
@@ -225,8 +188,7 @@ TEST_F(ModelTest, PreTestAndTripling) {
         return 100.0f;
     });
     EXPECT_FALSE(called);
-    for (int k = 0; k < kTestCount; ++k)
-        EXPECT_EQ(m_times[k], 1);
+    EXPECT_EQ(amounts(), (std::vector<int>{1, 1, 1, 1, 1}));
 
     MachineRecord measured = base();
     measured.speeds[0] *= 2;
@@ -234,11 +196,7 @@ TEST_F(ModelTest, PreTestAndTripling) {
     measured.speeds[2] *= 100;
     measured.speeds[3] = 0;
     set_amounts_after_pre_test(measured);
-    EXPECT_EQ(m_times[0], 41);
-    EXPECT_EQ(m_times[1], 2);
-    EXPECT_EQ(m_times[2], 999);
-    EXPECT_EQ(m_times[3], 2);
-    EXPECT_EQ(m_times[4], 21);
+    EXPECT_EQ(amounts(), (std::vector<int>{41, 2, 999, 2, 21}));
 
     pre_test_flag = 0;
     pre_tested = 1;
@@ -257,17 +215,6 @@ TEST_F(ModelTest, PreTestAndTripling) {
     EXPECT_EQ(times_tripled, 0);
     set_work_amounts(options, unused);
     EXPECT_EQ(m_times[0], 41);
-}
-
-TEST_F(ModelTest, AmountFromRatio) {
-    EXPECT_EQ(amount_from_ratio(0.0), 1);
-    EXPECT_EQ(amount_from_ratio(2.0), 41);
-    EXPECT_EQ(amount_from_ratio(0.049), 1);
-    EXPECT_EQ(amount_from_ratio(-1.0), -19);
-    EXPECT_EQ(amount_from_ratio(1e30), 1000000);
-    EXPECT_EQ(amount_from_ratio(-1e30), -1000000);
-    EXPECT_EQ(amount_from_ratio(std::numeric_limits<double>::infinity()), 1);
-    EXPECT_EQ(amount_from_ratio(std::nan("")), 1);
 }
 
 TEST_F(ModelTest, DisplayFormats) {

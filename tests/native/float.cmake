@@ -1,7 +1,7 @@
 # Floating-point test: the loops, the SSE kernels and the processor checks, with the sanitizers.
 kalvit_test(float_tests float_loop_test.cpp float_sse_kernel_test.cpp)
 target_link_libraries(float_tests PRIVATE kalvit_engine)
-# The SSE kernels are compared bit for bit with their formulas written out: no contraction.
+# The SSE logarithm is compared bit for bit with its steps written out: no contraction.
 target_compile_options(float_tests PRIVATE -ffp-contract=off ${kalvit_sse_flag})
 
 

@@ -20,8 +20,7 @@ struct Libm {
     static void leave() {}
 };
 
-// The SSE kernel set seen through float arguments, so the shared counters apply. It takes the
-// kernels' convention, like the SSE loop that calls it.
+// The SSE kernel set, counted through float arguments, in the kernels' convention.
 template <class Counting> struct SseCounting {
     static KALVIT_XMM_CC __m128 power(__m128 x, __m128 y) {
         Counting::power(_mm_cvtss_f32(x), _mm_cvtss_f32(y));
@@ -47,29 +46,9 @@ struct SseTag {};
 using CountingScalar = CountingKernels<Libm, ScalarTag>;
 using CountingSse = CountingKernels<Libm, SseTag>;
 
-} // namespace
-
-// The loop shape the plain and the 3DNow! paths share.
-TEST(FloatLoops, ScalarLoopMakesTenPassesOf600000CallsAtAmountTwo) {
-    expect_scalar_loop_at_amount_two<CountingScalar>();
-}
-
-TEST(FloatLoops, SseLoopMakesTenPassesOf600000CallsAndAnEmptyLoopWithoutInnerLoop) {
-    CountingSse::counts = {};
-    ProgressRecorder rec;
-    FloatState state;
-    run_at_amount_two({5, 0.2, sse_work_pass<SseCounting<CountingSse>>, sse_empty_pass}, rec,
-                      state);
-    expect_loop_calls(CountingSse::counts, 10);
-    EXPECT_EQ(rec.fractions.size(), 20u);
-    // The empty loop only sets the start values.
-    EXPECT_EQ(bits_from_float(state.x), 0x40147AE1u);
-    EXPECT_EQ(bits_from_float(state.y), 0x3E6B851Fu);
-}
-
 #if defined(__i386__)
-namespace {
-// Calls the SSE loop with the stack pointer 4 bytes off the 16-byte alignment at the call.
+// Calls the SSE loop with the stack pointer 4 bytes off the 16-byte alignment at the call, as a
+// 32-bit Windows caller may (MOVAPS faults on a misaligned frame).
 void sse_loop_from_misaligned_stack(int count, volatile float& x, volatile float& y) {
     struct Call {
         void (*loop)(int, volatile float&, volatile float&);
@@ -91,131 +70,104 @@ void sse_loop_from_misaligned_stack(int count, volatile float& x, volatile float
                    "st(4)", "st(5)", "st(6)", "st(7)", "xmm0", "xmm1", "xmm2", "xmm3", "xmm4",
                    "xmm5", "xmm6", "xmm7");
 }
-} // namespace
 #endif
+} // namespace
 
-// sse_float_loop runs `count` iterations and steps x and y on the x87 unit, rounding each sum to
-// float32. (The double constants round to the same sums as float32 ones would; the object-code
-// check sees that they are double additions.)
+// The loop shape of the plain and 3DNow! paths, and of the SSE path, whose empty loop makes no
+// inner loop and only sets the start values.
+TEST(FloatLoops, TenPassesOf600000CallsAtAmountTwo) {
+    expect_scalar_loop_at_amount_two<CountingScalar>();
+
+    CountingSse::counts = {};
+    ProgressRecorder rec;
+    FloatState state;
+    ScriptedTimer timer{0, 2000, 0, 500};
+    measure_float(2, {5, 0.2, sse_work_pass<SseCounting<CountingSse>>, sse_empty_pass},
+                  rec.hooks(), state);
+    expect_loop_calls(CountingSse::counts, 10);
+    EXPECT_EQ(rec.fractions.size(), 20u);
+    EXPECT_EQ(bits_from_float(state.x), kStartX);
+    EXPECT_EQ(bits_from_float(state.y), kStartY);
+}
+
+// sse_float_loop runs `count` iterations and steps x and y on the x87 unit (53-bit precision
+// in a run), rounding each sum to float32.
 TEST(FloatLoops, SseLoopStepsXAndYCountTimes) {
-    // The run computes with 53-bit x87 precision.
     uint16_t saved_cw = 0;
     const uint16_t run_cw = 0x027F;
     asm volatile("fnstcw %0\n\tfldcw %1" : "=m"(saved_cw) : "m"(run_cw));
-    volatile float x = float_from_bits(0x40147AE1u), y = float_from_bits(0x3E6B851Fu);
-    sse_float_loop(100000, x, y);
-    volatile float x1 = float_from_bits(0x40147AE1u), y1 = float_from_bits(0x3E6B851Fu);
-    sse_float_loop(1, x1, y1);
-    volatile float x0 = 5.0f, y0 = 6.0f;
-    sse_float_loop(0, x0, y0);
+    struct Case {
+        int count;
+        uint32_t x, y, end_x, end_y;
+    } cases[] = {{100000, kStartX, kStartY, kPassEndX, kPassEndY},
+                 {1, kStartX, kStartY, kStepX, kStepY},
+                 {0, 0x40A00000u, 0x40C00000u, 0x40A00000u, 0x40C00000u}};
+    for (const Case& c : cases) {
+        volatile float x = float_from_bits(c.x), y = float_from_bits(c.y);
+        sse_float_loop(c.count, x, y);
+        EXPECT_EQ(bits_from_float(x), c.end_x) << c.count;
+        EXPECT_EQ(bits_from_float(y), c.end_y) << c.count;
 #if defined(__i386__)
-    // A 32-bit Windows caller guarantees a 4-byte aligned stack only; the loop aligns its own
-    // frame for its vectors (MOVAPS faults on a misaligned one).
-    volatile float xm = float_from_bits(0x40147AE1u), ym = float_from_bits(0x3E6B851Fu);
-    sse_loop_from_misaligned_stack(100000, xm, ym);
-    EXPECT_EQ(bits_from_float(xm), kPassEndX);
-    EXPECT_EQ(bits_from_float(ym), kPassEndY);
+        volatile float xm = float_from_bits(c.x), ym = float_from_bits(c.y);
+        sse_loop_from_misaligned_stack(c.count, xm, ym);
+        EXPECT_EQ(bits_from_float(xm), c.end_x) << c.count;
+        EXPECT_EQ(bits_from_float(ym), c.end_y) << c.count;
 #endif
+    }
     asm volatile("fldcw %0" : : "m"(saved_cw));
-    EXPECT_EQ(bits_from_float(x), kPassEndX);
-    EXPECT_EQ(bits_from_float(y), kPassEndY);
-    EXPECT_EQ(bits_from_float(x1), 0x40147B0Bu);
-    EXPECT_EQ(bits_from_float(y1), 0x3E6B8562u);
-    EXPECT_EQ(x0, 5.0f);
-    EXPECT_EQ(y0, 6.0f);
 }
 
-TEST(FloatLoops, StartValuesAndStepsAreTheSpecifiedFloats) {
-    EXPECT_EQ(bits_from_float(kFloatStartX), 0x40147AE1u);
-    EXPECT_EQ(bits_from_float(kFloatStartY), 0x3E6B851Fu);
-    EXPECT_EQ(bits_from_float(kFloatStepX), 0x3727C5ACu);
-    EXPECT_EQ(bits_from_float(kFloatStepY), 0x358637BDu);
-    // The plain path's progress step.
-    ProgressRecorder rec;
-    ScriptedTimer timer{0, 1100, 0, 100};
-    float_test(1, FloatPath::plain, rec.hooks());
-    ASSERT_FALSE(rec.fractions.empty());
-    EXPECT_EQ(rec.fractions[0], static_cast<double>(float_from_bits(0x3EAAAA3Bu)));
-}
-
-TEST(FloatTest, PlainPathRunsThreePassesPerAmountAndReportsThirds) {
+TEST(FloatTest, PassesPerAmountProgressAndLastResults) {
     expect_float_test_passes(FloatPath::plain, 2, 3, static_cast<double>(0.33333f));
-    // The last pass of the work loop ran its 100 000 iterations: its results belong to the
-    // arguments of the last iteration.
+    // The last work pass ran its 100 000 iterations: its results belong to the last arguments.
     const float last_x = pass_arguments().back().first;
     EXPECT_EQ(float_state.result[4], static_cast<float>(std::sin(static_cast<double>(last_x))));
     EXPECT_EQ(bits_from_float(float_state.x), kPassEndX);
-}
-
-TEST(FloatTest, SsePathRunsFivePassesPerAmountAndReportsFifths) {
     expect_float_test_passes(FloatPath::sse, 2, 5, 0.2);
+    EXPECT_TRUE(cpu_has_sse());
 }
 
-TEST(FloatTest, NetTimeIsClampedAfterTheSubtraction) {
-    {
-        // 12 − 5 = 7 ms counts as 10 ms.
-        ScriptedTimer timer{0, 12, 0, 5};
-        EXPECT_FLOAT_EQ(float_test(1, FloatPath::sse, {}), static_cast<float>(5 * 600.0 / 10));
+TEST(FloatTest, NetTimeStopAndLogLine) {
+    // Work and empty times: 12 − 5 = 7 ms counts as 10; an empty loop slower than the work loop
+    // wraps and counts as 1 000 000 ms; the work time itself is not clamped.
+    const uint32_t times[][3] = {{12, 5, 10}, {100, 200, 1000000}, {1500000, 600000, 900000}};
+    for (const auto& t : times) {
+        ScriptedTimer timer{0, t[0], 0, t[1]};
+        EXPECT_FLOAT_EQ(float_test(1, FloatPath::sse, {}), 3000.0f / t[2]) << t[0];
     }
-    {
-        // An empty loop slower than the work loop wraps around and counts as 1 000 000 ms.
-        ScriptedTimer timer{0, 100, 0, 200};
-        EXPECT_FLOAT_EQ(float_test(1, FloatPath::sse, {}), static_cast<float>(5 * 600.0 / 1000000));
-    }
-    {
-        // The work time itself is not clamped: 1 500 000 − 600 000 stays 900 000.
-        ScriptedTimer timer{0, 1500000, 0, 600000};
-        EXPECT_FLOAT_EQ(float_test(1, FloatPath::sse, {}), static_cast<float>(5 * 600.0 / 900000));
-    }
-}
-
-TEST(FloatTest, StopBeforeOrDuringTheWorkLoopGivesZero) {
-    {
+    // Stopped before or during the work loop: 0. During the empty loop: its finished passes
+    // count (all 10 work passes, then 2 empty ones, against 1000 ms of work).
+    for (size_t stop_after : {size_t{1}, size_t{3}, size_t{12}}) {
         ProgressRecorder rec;
-        rec.stop = 1;
+        rec.stop_after = stop_after;
         ScriptedTimer timer{0, 1000, 0, 100};
-        EXPECT_EQ(float_test(2, FloatPath::plain, rec.hooks()), 0.0f);
-        EXPECT_TRUE(rec.fractions.empty());
+        const float want = stop_after == 12 ? 1200.0f / 900 : 0.0f;
+        EXPECT_FLOAT_EQ(float_test(2, stop_after == 1 ? FloatPath::plain : FloatPath::sse,
+                                   rec.hooks()),
+                        want)
+            << stop_after;
+        EXPECT_EQ(rec.fractions.size(), stop_after);
     }
-    {
-        ProgressRecorder rec;
-        rec.stop_after = 3;
-        ScriptedTimer timer{0, 1000, 0, 100};
-        EXPECT_EQ(float_test(2, FloatPath::sse, rec.hooks()), 0.0f);
-        EXPECT_EQ(rec.fractions.size(), 3u);
-    }
-}
-
-TEST(FloatTest, StopDuringTheEmptyLoopCountsItsFinishedPasses) {
-    ProgressRecorder rec;
-    rec.stop_after = 10 + 2; // all 10 work passes, then 2 empty passes
+    ProgressRecorder stopped;
+    stopped.stop = 1;
     ScriptedTimer timer{0, 1000, 0, 100};
-    EXPECT_FLOAT_EQ(float_test(2, FloatPath::sse, rec.hooks()),
-                    static_cast<float>(2 * 600.0 / 900));
-    EXPECT_EQ(rec.fractions.size(), 12u);
-}
+    EXPECT_EQ(float_test(2, FloatPath::plain, stopped.hooks()), 0.0f);
+    EXPECT_TRUE(stopped.fractions.empty());
 
-TEST(FloatTest, LogsNetTimeAndSpeed) {
     FILE* f = std::tmpfile();
     ASSERT_NE(f, nullptr);
     log_attach(f);
     {
-        ScriptedTimer timer{0, 1234, 0, 34};
+        ScriptedTimer logged{0, 1234, 0, 34};
         float_test(1, FloatPath::sse, {});
     }
     log_close();
-    char want[64];
-    std::snprintf(want, sizeof want, "\nFloat Test: dtgt=1200 , speed=%6.2f M", 5 * 600.0 / 1200);
-    EXPECT_EQ(read_all(f), want);
+    EXPECT_EQ(read_all(f), "\nFloat Test: dtgt=1200 , speed=  2.50 M");
     std::fclose(f);
 }
 
-TEST(FloatCpu, ReportsSseOnEveryX8664Processor) {
-    EXPECT_TRUE(cpu_has_sse());
-}
-
 #ifndef _WIN32
-// Proves the 3DNow! kernels really are 3DNow! code: without it the processor refuses them.
+// The 3DNow! kernels really are 3DNow! code: without it the processor refuses them.
 TEST(FloatCpuDeathTest, ThreeDNowKernelsFaultWithoutThreeDNow) {
     if (cpu_has_3dnow())
         GTEST_SKIP() << "this processor has 3DNow!";

@@ -1,13 +1,11 @@
 #pragma once
 #include <gtest/gtest.h>
 
+#include <cfloat>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
-#include <functional>
-#include <initializer_list>
 #include <limits>
-#include <sstream>
 #include <utility>
 #include <vector>
 
@@ -34,66 +32,55 @@ struct ProgressRecorder {
     }
 };
 
-// The fractions a full test reports: j × step ÷ m for j = 1..passes, in both loops.
-inline std::vector<double> expected_fractions(int passes, double step, int m) {
-    std::vector<double> out;
-    for (int loop = 0; loop < 2; ++loop)
-        for (int j = 1; j <= passes; ++j)
-            out.push_back(j * step / m);
-    return out;
-}
-
-// Counts the calls of a kernel set K and the range of the arguments each kernel sees, forwarding
-// every call to K. Tag keeps the counters of different instantiations apart.
-struct ArgumentRange {
-    float lo = std::numeric_limits<float>::infinity();
-    float hi = -std::numeric_limits<float>::infinity();
-    void add(float v) {
-        lo = std::fmin(lo, v);
-        hi = std::fmax(hi, v);
-    }
-};
-
 inline uint32_t bits_from_float(float f) {
     uint32_t bits;
     std::memcpy(&bits, &f, sizeof bits);
     return bits;
 }
+inline float float_from_bits(uint32_t bits) {
+    float f;
+    std::memcpy(&f, &bits, sizeof f);
+    return f;
+}
 
+// x and y at the start of a pass (2.32, 0.23), after one step and after the 100 000 steps.
+constexpr uint32_t kStartX = 0x40147AE1u, kStartY = 0x3E6B851Fu;
+constexpr uint32_t kStepX = 0x40147B0Bu, kStepY = 0x3E6B8562u;
+constexpr uint32_t kPassEndX = 0x40549121u, kPassEndY = 0x3EA97CAFu;
+
+// Counts the calls of a kernel set K, the smallest argument each kernel sees and the first
+// sine/cosine arguments, forwarding every call to K. Tag keeps instantiations apart.
 struct KernelCounts {
-    uint64_t power = 0, log = 0, sin = 0, cos = 0, leave = 0;
-    ArgumentRange power_base, power_exponent, log_arg, sin_arg, cos_arg;
-    // Bit patterns of the first sine (x) and cosine (y) arguments, and how often a pass started
-    // again from x = 2.32.
+    uint64_t power = 0, log = 0, sin = 0, cos = 0, leave = 0, starts = 0;
+    float power_base = INFINITY, power_exponent = INFINITY, log_arg = INFINITY;
+    float sin_arg = INFINITY, cos_arg = INFINITY;
     std::vector<uint32_t> first_x, first_y;
-    uint64_t starts = 0;
-    uint64_t calls() const { return power + log + sin + cos; }
 };
 
 template <class K, class Tag> struct CountingKernels {
     static inline KernelCounts counts;
     static float power(float x, float y) {
         ++counts.power;
-        counts.power_base.add(x);
-        counts.power_exponent.add(y);
+        counts.power_base = std::fmin(counts.power_base, x);
+        counts.power_exponent = std::fmin(counts.power_exponent, y);
         return K::power(x, y);
     }
     static float log(float x) {
         ++counts.log;
-        counts.log_arg.add(x);
+        counts.log_arg = std::fmin(counts.log_arg, x);
         return K::log(x);
     }
     static float sin(float x) {
         ++counts.sin;
-        counts.sin_arg.add(x);
+        counts.sin_arg = std::fmin(counts.sin_arg, x);
         if (counts.first_x.size() < 2)
             counts.first_x.push_back(bits_from_float(x));
-        counts.starts += bits_from_float(x) == 0x40147AE1u ? 1 : 0;
+        counts.starts += bits_from_float(x) == kStartX ? 1 : 0;
         return K::sin(x);
     }
     static float cos(float x) {
         ++counts.cos;
-        counts.cos_arg.add(x);
+        counts.cos_arg = std::fmin(counts.cos_arg, x);
         if (counts.first_y.size() < 2)
             counts.first_y.push_back(bits_from_float(x));
         return K::cos(x);
@@ -104,46 +91,32 @@ template <class K, class Tag> struct CountingKernels {
     }
 };
 
-// The calls a work loop of `passes` passes makes, and the arguments it may pass: each pass starts
-// again from x = 2.32, y = 0.23 (float32 0x40147AE1, 0x3E6B851F) and steps them by 0.00001 and
-// 0.000001 (to 0x40147B0B, 0x3E6B8562 first) 100 000 times. Power takes (x, y) and (y, x), log
-// takes x and y. Each step is rounded to float32, which biases it upwards here: a pass ends at
-// x = 3.3214, y = 0.3310, so the upper ends get 0.5 % of slack.
+// A work loop of `passes` passes: each starts again from (2.32, 0.23) and makes 100 000
+// iterations of power(x, y), power(y, x), log x, log y, sin x, cos y, then one leave().
 inline void expect_loop_calls(const KernelCounts& c, uint64_t passes) {
     const uint64_t per_kernel = passes * 100000;
-    EXPECT_EQ(c.calls(), 6 * per_kernel);
     EXPECT_EQ(c.power, 2 * per_kernel);
     EXPECT_EQ(c.log, 2 * per_kernel);
     EXPECT_EQ(c.sin, per_kernel);
     EXPECT_EQ(c.cos, per_kernel);
     EXPECT_EQ(c.leave, passes);
     EXPECT_EQ(c.starts, passes);
-    EXPECT_EQ(c.first_x, (std::vector<uint32_t>{0x40147AE1u, 0x40147B0Bu}));
-    EXPECT_EQ(c.first_y, (std::vector<uint32_t>{0x3E6B851Fu, 0x3E6B8562u}));
-    constexpr float kSlack = 1.005f;
-    for (const ArgumentRange* r : {&c.power_base, &c.power_exponent, &c.log_arg}) {
-        EXPECT_EQ(bits_from_float(r->lo), 0x3E6B851Fu);
-        EXPECT_LE(r->hi, 3.32f * kSlack);
-    }
-    EXPECT_EQ(bits_from_float(c.sin_arg.lo), 0x40147AE1u);
-    EXPECT_LE(c.sin_arg.hi, 3.32f * kSlack);
-    EXPECT_EQ(bits_from_float(c.cos_arg.lo), 0x3E6B851Fu);
-    EXPECT_LE(c.cos_arg.hi, 0.33f * kSlack);
-    EXPECT_GE(c.cos_arg.hi, 0.33f);
+    EXPECT_EQ(c.first_x, (std::vector<uint32_t>{kStartX, kStepX}));
+    EXPECT_EQ(c.first_y, (std::vector<uint32_t>{kStartY, kStepY}));
+    for (float lo : {c.power_base, c.power_exponent, c.log_arg, c.cos_arg})
+        EXPECT_EQ(bits_from_float(lo), kStartY);
+    EXPECT_EQ(bits_from_float(c.sin_arg), kStartX);
 }
 
-// x and y after the 100 000 steps of one pass, from either loop.
-constexpr uint32_t kPassEndX = 0x40549121u;
-constexpr uint32_t kPassEndY = 0x3EA97CAFu;
-
 // The (x, y) pairs of one pass, stepped with float32 additions.
-inline std::vector<std::pair<float, float>> pass_arguments() {
-    std::vector<std::pair<float, float>> out;
-    float x = kFloatStartX, y = kFloatStartY;
-    for (int i = 0; i < kFloatInner; ++i) {
+using ArgPair = std::pair<float, float>;
+inline std::vector<ArgPair> pass_arguments() {
+    std::vector<ArgPair> out;
+    float x = float_from_bits(kStartX), y = float_from_bits(kStartY);
+    for (int i = 0; i < 100000; ++i) {
         out.emplace_back(x, y);
-        x += kFloatStepX;
-        y += kFloatStepY;
+        x += 0.00001f;
+        y += 0.000001f;
     }
     return out;
 }
@@ -154,136 +127,107 @@ struct Bound {
     double rel;
 };
 
-// Checks a float kernel against a double reference over a set of arguments; on failure reports
-// the argument with the largest excess over the bound.
-template <class Arg>
-testing::AssertionResult within_bound(const std::vector<Arg>& args,
-                                      const std::function<float(const Arg&)>& kernel,
-                                      const std::function<double(const Arg&)>& reference,
-                                      const std::function<Bound(const Arg&)>& bound) {
-    double worst_excess = 0.0;
-    std::ostringstream where;
-    for (const Arg& a : args) {
-        const float got = kernel(a);
-        const double want = reference(a);
-        const Bound b = bound(a);
-        const double allowed = b.abs + b.rel * std::fabs(want);
-        const double err = std::fabs(static_cast<double>(got) - want);
-        const double excess =
-            std::isnan(got) ? std::numeric_limits<double>::infinity() : err - allowed;
-        if (excess > worst_excess) {
-            worst_excess = excess;
-            where.str("");
-            where.precision(9);
-            where << "got " << got << ", want " << want << ", error " << err << ", allowed "
-                  << allowed;
+// A kernel against the C library in double precision over a set of arguments (x, or x and y for
+// the power); on failure names the argument with the largest excess over the bound.
+template <class Kernel, class Reference, class BoundOf>
+testing::AssertionResult within_bound(const std::vector<ArgPair>& args, Kernel kernel,
+                                      Reference reference, BoundOf bound) {
+    double worst = 0.0;
+    ArgPair where{};
+    for (const ArgPair& a : args) {
+        const double got = kernel(a.first, a.second), want = reference(a.first, a.second);
+        const Bound b = bound(a.first, a.second);
+        const double excess = std::isnan(got) ? INFINITY
+                                              : std::fabs(got - want) - b.abs - b.rel * std::fabs(want);
+        if (excess > worst) {
+            worst = excess;
+            where = a;
         }
     }
-    if (worst_excess > 0.0)
-        return testing::AssertionFailure() << where.str();
+    if (worst > 0.0)
+        return testing::AssertionFailure() << "off by " << worst << " beyond the bound at ("
+                                           << where.first << ", " << where.second << ")";
     return testing::AssertionSuccess();
 }
 
-inline float float_from_bits(uint32_t bits) {
-    float f;
-    std::memcpy(&f, &bits, sizeof f);
-    return f;
-}
-
-// n points spread evenly over [lo, hi].
-inline std::vector<float> linear_sweep(double lo, double hi, int n) {
-    std::vector<float> out;
-    for (int i = 0; i < n; ++i)
-        out.push_back(static_cast<float>(lo + (hi - lo) * i / (n - 1)));
-    return out;
-}
-
-// n points spread evenly in the logarithm over [lo, hi], lo > 0.
-inline std::vector<float> log_sweep(double lo, double hi, int n) {
-    std::vector<float> out;
-    const double a = std::log(lo), b = std::log(hi);
-    for (int i = 0; i < n; ++i)
-        out.push_back(static_cast<float>(std::exp(a + (b - a) * i / (n - 1))));
-    return out;
-}
-
-using ArgPair = std::pair<float, float>;
-
-inline testing::AssertionResult unary_within(float (*kernel)(float), double (*reference)(double),
-                                             const std::vector<float>& xs, Bound (*bound)(float)) {
-    return within_bound<float>(
-        xs, [kernel](const float& x) { return kernel(x); },
-        [reference](const float& x) { return reference(static_cast<double>(x)); }, bound);
-}
-
-inline testing::AssertionResult power_within(float (*power)(float, float),
-                                             const std::vector<ArgPair>& args,
-                                             Bound (*bound)(float, float)) {
-    return within_bound<ArgPair>(
-        args, [power](const ArgPair& a) { return power(a.first, a.second); },
-        [](const ArgPair& a) {
-            return std::pow(static_cast<double>(a.first), static_cast<double>(a.second));
-        },
-        [bound](const ArgPair& a) { return bound(a.first, a.second); });
-}
-
-// The first or the second of each pair.
-inline std::vector<float> lane(const std::vector<ArgPair>& v, bool second) {
-    std::vector<float> out;
-    for (const ArgPair& p : v)
-        out.push_back(second ? p.second : p.first);
-    return out;
-}
-
-inline std::vector<ArgPair> swapped(const std::vector<ArgPair>& v) {
+// n points spread evenly over [lo, hi] (paired with 0), in the logarithm when `log` is set.
+inline std::vector<ArgPair> sweep(double lo, double hi, int n, bool log = false) {
     std::vector<ArgPair> out;
-    for (const ArgPair& p : v)
-        out.emplace_back(p.second, p.first);
+    if (log) {
+        lo = std::log(lo);
+        hi = std::log(hi);
+    }
+    for (int i = 0; i < n; ++i) {
+        const double v = lo + (hi - lo) * i / (n - 1);
+        out.emplace_back(static_cast<float>(log ? std::exp(v) : v), 0.0f);
+    }
     return out;
 }
 
-// Kernel set K (float signatures) over the calls of the work loop: power over (x, y) and (y, x),
-// log over both, sine over x and cosine over y.
-template <class K>
-void expect_pass_accuracy(Bound (*power_bound)(float, float), Bound (*log_bound)(float),
-                          Bound (*trig_bound)(float)) {
-    const std::vector<ArgPair> args = pass_arguments();
-    EXPECT_TRUE(power_within(K::power, args, power_bound));
-    EXPECT_TRUE(power_within(K::power, swapped(args), power_bound));
-    EXPECT_TRUE(unary_within(K::log, std::log, lane(args, false), log_bound));
-    EXPECT_TRUE(unary_within(K::log, std::log, lane(args, true), log_bound));
-    EXPECT_TRUE(unary_within(K::sin, std::sin, lane(args, false), trig_bound));
-    EXPECT_TRUE(unary_within(K::cos, std::cos, lane(args, true), trig_bound));
+// Kernel set K over its domains: sine and cosine over the given sweep and the pass's x and y,
+// the logarithm over the normal floats and the pass's x and y, the power over the pass's pairs
+// both ways round and over x in [0.01, 100], y in [−8, 8].
+template <class K, class TrigBound, class LogBound, class PowerBound>
+void expect_accuracy(const std::vector<ArgPair>& trig_sweep, TrigBound trig_bound,
+                     LogBound log_bound, PowerBound power_bound) {
+    std::vector<ArgPair> unary = sweep(FLT_MIN, FLT_MAX, 100001, true), trig = trig_sweep;
+    std::vector<ArgPair> powers = pass_arguments();
+    for (const auto& [x, y] : pass_arguments()) {
+        unary.emplace_back(x, 0.0f);
+        unary.emplace_back(y, 0.0f);
+        trig.emplace_back(x, 0.0f);
+        trig.emplace_back(y, 0.0f);
+        powers.emplace_back(y, x);
+    }
+    for (const auto& x : sweep(0.01, 100.0, 201, true))
+        for (const auto& y : sweep(-8.0, 8.0, 201))
+            powers.emplace_back(x.first, y.first);
+    auto one = [](auto f) { return [f](float x, float) { return f(x); }; };
+    auto ref = [](double (*f)(double)) { return [f](float x, float) { return f(x); }; };
+    EXPECT_TRUE(within_bound(trig, one(K::sin), ref(std::sin), trig_bound));
+    EXPECT_TRUE(within_bound(trig, one(K::cos), ref(std::cos), trig_bound));
+    EXPECT_TRUE(within_bound(unary, one(K::log), ref(std::log), log_bound));
+    EXPECT_TRUE(within_bound(
+        powers, K::power, [](float x, float y) { return std::pow(double{x}, double{y}); },
+        power_bound));
 }
 
-// Runs one test at amount 2 on the given loops, 2000 ms of work against 500 ms empty.
-inline void run_at_amount_two(const FloatLoops& loops, ProgressRecorder& rec, FloatState& state) {
-    ScriptedTimer timer{0, 2000, 0, 500};
-    measure_float(2, loops, rec.hooks(), state);
+// FNV-1a over the result bits of a one-argument kernel on the pass's x and y: any change of
+// a coefficient, of the order of operations or of an instruction shows in it.
+template <class Kernel> uint32_t pass_digest(Kernel kernel) {
+    uint32_t h = 2166136261u;
+    for (const auto& [x, y] : pass_arguments())
+        for (float v : {x, y})
+            h = (h ^ bits_from_float(kernel(v))) * 16777619u;
+    return h;
 }
 
-// The scalar loop (plain and 3DNow! paths) with the counting kernel set C at amount 2 and five
-// passes per amount: 10 passes of 600 000 calls, a leave() after each, no calls in the empty
-// loop, whose passes each make the 100 000 additions.
+// The scalar loop (plain and 3DNow! paths) with the counting kernel set C at amount 2, five
+// passes per amount and 2000 ms of work against 500 ms empty: 10 passes, progress in fifths ÷ 2.
 template <class C> void expect_scalar_loop_at_amount_two() {
     C::counts = {};
     ProgressRecorder rec;
     FloatState state;
-    run_at_amount_two({5, 0.2, scalar_work_pass<C>, scalar_empty_pass}, rec, state);
+    ScriptedTimer timer{0, 2000, 0, 500};
+    measure_float(2, {5, 0.2, scalar_work_pass<C>, scalar_empty_pass}, rec.hooks(), state);
     expect_loop_calls(C::counts, 10);
-    EXPECT_EQ(rec.fractions, expected_fractions(10, 0.2, 2));
+    ASSERT_EQ(rec.fractions.size(), 20u);
+    EXPECT_DOUBLE_EQ(rec.fractions[0], 0.1);
+    EXPECT_DOUBLE_EQ(rec.fractions[19], 1.0);
     EXPECT_EQ(bits_from_float(state.x), kPassEndX);
     EXPECT_EQ(bits_from_float(state.y), kPassEndY);
 }
 
-// Runs float_test on a path with 1100 ms of work against 100 ms empty: passes_per_amount × m
-// passes in each loop with progress j × step ÷ m, four timer reads, speed passes × 600 ÷ 1000.
+// float_test on a path with 1100 ms of work against 100 ms empty: passes_per_amount × m passes
+// in each loop, progress j × step ÷ m, four timer reads, 600 M calls a pass.
 inline void expect_float_test_passes(FloatPath path, int m, int passes_per_amount, double step) {
     ProgressRecorder rec;
     ScriptedTimer timer{0, 1100, 0, 100};
     const float speed = float_test(m, path, rec.hooks());
     const int passes = passes_per_amount * m;
     EXPECT_EQ(ScriptedTimer::reads(), 4u);
-    EXPECT_EQ(rec.fractions, expected_fractions(passes, step, m));
-    EXPECT_FLOAT_EQ(speed, static_cast<float>(passes * 600.0 / 1000));
+    ASSERT_EQ(rec.fractions.size(), 2u * passes);
+    EXPECT_DOUBLE_EQ(rec.fractions[0], step / m);
+    EXPECT_DOUBLE_EQ(rec.fractions[2 * passes - 1], passes * step / m);
+    EXPECT_FLOAT_EQ(speed, passes * 0.6f);
 }

@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <cstring>
 #include <vector>
 
@@ -69,23 +68,6 @@ TEST(RunRules, BarColoursComeInTheirOrderWithTheNamedChannelsLifted) {
     EXPECT_EQ(colours[kFloatTest], 0x0A8908u);      // green + 128
     EXPECT_EQ(colours[kDirectDrawTest], 0x0D8C8Bu); // red and green + 128
     EXPECT_EQ(colours[kMemoryTest], 0x900F8Eu);     // red and blue + 128, drawn last
-
-    // With the run-time library's generator, seeded: lifted channels in 128..255, others below.
-    const bool lifted[kTestCount][3] = {
-        {true, false, false}, {false, true, false}, {true, false, true},
-        {true, true, false},  {false, false, true},
-    };
-    for (unsigned seed : {1u, 7u, 20261207u}) {
-        std::srand(seed);
-        make_bar_colours(std::rand, colours);
-        for (int k = 0; k < kTestCount; ++k) {
-            for (int c = 0; c < 3; ++c) {
-                uint32_t value = (colours[k] >> (8 * c)) & 0xFF;
-                EXPECT_EQ(value >= 128, lifted[k][c]) << "seed " << seed << " test " << k;
-            }
-            EXPECT_EQ(colours[k] >> 24, 0u);
-        }
-    }
 }
 
 TEST(RunRules, BarFillTruncatesTheFractionOfTheWidth) {
@@ -96,9 +78,7 @@ TEST(RunRules, BarFillTruncatesTheFractionOfTheWidth) {
     };
     const Case cases[] = {
         {10, 100, 0.255, 35},                                  // 25.5 truncated
-        {30, 158, 1 * 0.25 / 3, 43},                           // integer test, m = 3, first pass
-        {0, 300, static_cast<double>(0.33333f) * 1 / 1, 99},   // plain float step
-        {5, 235, (2 - 1) * 0.5 / 1, 122},                      // memory, second pass
+        {0, 300, static_cast<double>(0.33333f), 99},           // plain float step
         {7, 100, 0.0, 7},
         {7, 100, 1.0, 107},
         {7, 100, 1.5, 107},

@@ -5,5 +5,5 @@ kalvit_test(float_wine_tests
     ${PROJECT_SOURCE_DIR}/tests/native/float_sse_kernel_test.cpp
 )
 target_link_libraries(float_wine_tests PRIVATE kalvit_engine)
-# The SSE kernels are compared bit for bit with their formulas written out: no contraction.
+# The SSE logarithm is compared bit for bit with its steps written out: no contraction.
 target_compile_options(float_wine_tests PRIVATE -ffp-contract=off ${kalvit_sse_flag})
