@@ -69,8 +69,13 @@ template <class ShowBox> SeenBox answer_box(HWND welcome, ShowBox show) {
     SeenBox seen;
     TestThread answer([&] {
         HWND box = nullptr;
-        if (!driver::wait_until([&] { return (box = FindWindowW(L"#32770", L"kalvit")) != nullptr; },
-                                kWait))
+        // Visible once initialised: the buttons a box does not use are gone by then.
+        if (!driver::wait_until(
+                [&] {
+                    box = FindWindowW(L"#32770", L"kalvit");
+                    return box != nullptr && IsWindowVisible(box);
+                },
+                kWait))
             return;
         seen.found = true;
         seen.welcome_visible = IsWindowVisible(welcome) != FALSE;
