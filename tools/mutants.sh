@@ -48,6 +48,10 @@ mutants=(
   'save-drops-record-temp|pages/record_store.cpp|s/    if \(!texts_aside\)\n        files.remove\(kRecordTemp\);/    files.remove(kRecordTemp);/'
   'save-skips-recovery|pages/record_store.cpp|s/    if \(recover_interrupted_save\(files\) != kInfoFile\)\n        return give_up\(files, kInfoWriteError, true\);\n//'
   'load-reads-texts-not-put-back|pages/record_store.cpp|s/files.open\(texts_file, "rt"\)/files.open(kInfoFile, "rt")/'
+  # Wine tests of the frame, pages and run in the test process: what their restated checks guarded
+  'pre-test-amount-ratio-21|engine/model.cpp|s/ratio : 0.0\) \* 20 \+ 1;/ratio : 0.0) * 21 + 1;/'
+  'mode-text-refresh-hz|engine/blit_rules.cpp|s/"%dX%d %dbit %dHZ"/"%dX%d %dbit %dHz"/'
+  'cpu-features-sse2-before-sse|sysinfo/machine_text.cpp|s/\(features & kCpuSse\) \? "SSE " : "", \(features & kCpuSse2\) \? "SSE2 " : ""/(features \& kCpuSse2) ? "SSE2 " : "", (features \& kCpuSse) ? "SSE " : ""/'
 )
 
 selected=("$@")
