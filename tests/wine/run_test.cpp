@@ -338,7 +338,6 @@ TEST_F(Run, DirectDrawConnectionListsModesNamesErrorsAndClosesOnEveryReport) {
         const char* shown;
     };
     const Case cases[] = {
-        {0x887600FA, "m code=887600FA , error= DDERR_NOMIRRORHW"},
         {0x887601C2, "m code=887601C2 , error= DDERR_SURFACELOST"},
         {0x8876FFFF, "m code=8876FFFF , error= Unknow DX Error"},
         {0x80004001, "m code=80004001 , error=  DDERR_UNSUPPORTED"},
