@@ -1,28 +1,18 @@
 // The information page with the real frame, sheet and pages in the test process: its animation
 // through DirectDraw in a window, seen on the screen; leaving the page; refusals; the web-site
 // line, the two buttons and the hidden author text.
-#include <windows.h>
-#include <gtest/gtest.h>
 
-#include <cstdio>
+#include <windows.h>
 #include <cstring>
-#include <string>
 #include <vector>
 
 #include "analysis/encode_upload.h"
 #include "engine/directx.h"
 #include "engine/run_flags.h"
-#include "shell/app_globals.h"
 #include "shell/config_file.h"
-#include "shell/log.h"
-#include "shell/main_frame.h"
 #include "shell/msgbox.h"
-#include "shell/sheet.h"
-#include "tests/read_all.h"
 #include "tests/wine/browser_redirect.h"
-#include "tests/wine/driver.h"
 #include "tests/wine/frame_fixture.h"
-#include "ui/gbk.h"
 
 namespace {
 
@@ -74,19 +64,13 @@ private:
 // Drains messages until the page has drawn `steps` more frames; each step looks at the keys.
 bool steps_pass(long steps) {
     const long from = about_page.frame_count();
-    return driver::wait_until(
-        [&] {
-            settle(20);
-            return about_page.frame_count() >= from + steps;
-        },
-        driver::kStepTimeoutMs);
+    return pump_until([&] { return about_page.frame_count() >= from + steps; }, kWait);
 }
 
 class About : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        std::snprintf(install_dir, sizeof install_dir, "%s",
-                      to_gbk(driver::from_unix_path(KALVIT_BUILD_DIR)).c_str());
+        set_install_dir(KALVIT_BUILD_DIR);
         std::snprintf(version_info, sizeof version_info, "%s", "PC性能测试工具 kalvit 1.0");
         std::snprintf(visit_url, sizeof visit_url, "%s", "http://127.0.0.1:8642/");
         std::snprintf(contact_mail, sizeof contact_mail, "%s", "http://127.0.0.1:8642/contact");
@@ -102,18 +86,14 @@ protected:
     static void TearDownTestSuite() { set_message_presenter(nullptr); }
     void SetUp() override {
         messages.clear();
-        log_ = std::tmpfile();
-        log_attach(log_);
         ASSERT_TRUE(property_sheet.set_active_page(kTestPageIndex));
     }
     void TearDown() override {
         set_message_presenter(record_message);
         property_sheet.set_active_page(kTestPageIndex);
-        log_close();
-        std::fclose(log_);
     }
-    std::string log() const { return read_all(log_); }
-    FILE* log_ = nullptr;
+    std::string log() const { return log_.text(); }
+    TestLog log_;
 };
 
 TEST_F(About, RefusedDuringARunOrOverAnotherConnection) {
@@ -149,12 +129,10 @@ TEST_F(About, AnimatesOnTheScreenWhileActiveAndStopsWhenLeft) {
     EXPECT_EQ(client.right, about_page.picture_width());
     EXPECT_EQ(client.bottom, about_page.picture_height());
 
-    settle(1000);
-    const long frames = about_page.frame_count();
+    ASSERT_TRUE(steps_pass(20));
     const Picture first = screen_picture();
-    settle(1000);
+    ASSERT_TRUE(steps_pass(20)) << "the timer draws about 100 a second";
     const Picture second = screen_picture();
-    EXPECT_GT(about_page.frame_count(), frames + 20) << "the timer draws about 100 a second";
     EXPECT_LE(about_page.frame_rate(), 101);
     ASSERT_EQ(first.pixels.size(), second.pixels.size());
     size_t changed = 0;
@@ -189,16 +167,14 @@ TEST_F(About, AnimatesOnTheScreenWhileActiveAndStopsWhenLeft) {
     // Back again: from frame 0, on a new connection.
     ASSERT_TRUE(property_sheet.set_active_page(kAboutPageIndex));
     EXPECT_LT(about_page.frame_count(), 3);
-    settle(200);
-    EXPECT_GT(about_page.frame_count(), 2);
+    EXPECT_TRUE(steps_pass(3));
     // A lost surface sends the sheet to the options page and posts the page its message, which
     // brings it back animating anew.
     ASSERT_TRUE(property_sheet.set_active_page(kSetupPageIndex));
     EXPECT_FALSE(directx.dd_open);
     PostMessageW(about_page.hwnd(), QAboutDlg::kSurfaceLost, 0, 0);
-    settle(100);
+    EXPECT_TRUE(pump_until([] { return property_sheet.active_index() == kAboutPageIndex; }, kWait));
     EXPECT_NE(log().find("AboutDlg: --------- Get WM_ABOUTSURFACELOST!"), std::string::npos);
-    EXPECT_EQ(property_sheet.active_index(), kAboutPageIndex);
     EXPECT_TRUE(about_page.animating());
 }
 
@@ -216,14 +192,14 @@ TEST_F(About, SiteLineAndButtonsReachTheShell) {
     std::string noted;
     EXPECT_TRUE(driver::wait_until(
         [&] { return !(noted = driver::read_file(BrowserRedirect::log()).value_or("")).empty(); },
-        driver::kStepTimeoutMs));
+        kWait));
     EXPECT_EQ(noted, "http://127.0.0.1:8642/\n");
 
     DeleteFileW(BrowserRedirect::log().c_str());
     SendMessageW(about_page.item(QAboutDlg::kSupportButton), BM_CLICK, 0, 0);
     EXPECT_TRUE(driver::wait_until(
         [&] { return !(noted = driver::read_file(BrowserRedirect::log()).value_or("")).empty(); },
-        driver::kStepTimeoutMs));
+        kWait));
     EXPECT_EQ(noted, "http://127.0.0.1:8642/contact\n");
 
     // The help file's default topic; without the file the user is told where it was looked for.
@@ -240,12 +216,7 @@ TEST_F(About, HiddenKeysShowTheAuthorTextOncePerPressOneBoxAtATime) {
     for (size_t press = 1; press <= 2; ++press) {
         {
             HeldKeys keys;
-            ASSERT_TRUE(driver::wait_until(
-                [&] {
-                    settle(20);
-                    return messages.size() >= press;
-                },
-                driver::kStepTimeoutMs))
+            ASSERT_TRUE(pump_until([&] { return messages.size() >= press; }, kWait))
                 << "press " << press << " was not seen";
             // Held on, the steps go on and no second box comes.
             ASSERT_TRUE(steps_pass(30));

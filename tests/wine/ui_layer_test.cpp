@@ -18,7 +18,6 @@
 
 namespace {
 
-
 class Parent : public ui::Window {
 public:
     std::vector<int> commands;
@@ -69,7 +68,6 @@ std::string tab_text(HWND tab, int index) {
     return to_gbk(buffer);
 }
 
-
 class UiLayer : public ::testing::Test {
 protected:
     static void SetUpTestSuite() { ui::App::set_instance(GetModuleHandleW(nullptr)); }
@@ -103,7 +101,7 @@ TEST_F(UiLayer, TemplateCaptionsAndChildStyle) {
     EXPECT_TRUE(ui::DialogTemplate(999).empty());
 }
 
-TEST_F(UiLayer, TextsCrossTheBoundaryAsGbk) {
+TEST_F(UiLayer, TextsCrossAsGbkAndTheSheetChangesPagesAndHonoursRefusals) {
     Parent parent;
     ASSERT_TRUE(parent.open());
     ui::set_text(parent.hwnd(), "基本系统: 联想奔月4000 PIII650E");
@@ -111,11 +109,6 @@ TEST_F(UiLayer, TextsCrossTheBoundaryAsGbk) {
     GetWindowTextW(parent.hwnd(), wide, 64);
     EXPECT_STREQ(wide, L"基本系统: 联想奔月4000 PIII650E");
     EXPECT_EQ(ui::get_text(parent.hwnd()), "基本系统: 联想奔月4000 PIII650E");
-}
-
-TEST_F(UiLayer, SheetChangesPagesAndHonoursRefusals) {
-    Parent parent;
-    ASSERT_TRUE(parent.open());
     Page first(201), second(202);
     ui::PropertySheet sheet(L"KalvitLayerTestSheet");
     sheet.add_page(&first);
