@@ -48,6 +48,10 @@ mutants=(
   'save-drops-record-temp|pages/record_store.cpp|s/    if \(!texts_aside\)\n        files.remove\(kRecordTemp\);/    files.remove(kRecordTemp);/'
   'save-skips-recovery|pages/record_store.cpp|s/    if \(recover_interrupted_save\(files\) != kInfoFile\)\n        return give_up\(files, kInfoWriteError, true\);\n//'
   'load-reads-texts-not-put-back|pages/record_store.cpp|s/files.open\(texts_file, "rt"\)/files.open(kInfoFile, "rt")/'
+  # The analysis verdicts, no longer re-derived by the out-of-process run test under Wine
+  'verdict-middle-band-to-1.6|analysis/analysis_rows.cpp|s/\{1.0f, 1.5f, "中等"\},(\s*)\{1.5f, 2.5f,/{1.0f, 1.6f, "中等"},$1\{1.6f, 2.5f,/'
+  'use-office-wins-a-tie|analysis/analysis_rows.cpp|s/office_index > mark && office_index > game_index/office_index > mark \&\& office_index >= game_index/'
+  'bottleneck-disk-named-memory|analysis/analysis_rows.cpp|s/"内存", "显卡", "硬盘"\}/"内存", "显卡", "内存"}/'
 )
 
 selected=("$@")
