@@ -16,6 +16,7 @@
 
 #include "analysis/encode_upload.h"
 #include "tests/wine/browser_redirect.h"
+#include "tests/wine/program_run.h"
 #include "tests/wine/switch_refusal.h"
 #include "tests/wine/ui_fixture.h"
 #include "tests/wine/window_test_support.h"
@@ -116,10 +117,7 @@ protected:
         return to_gbk(box->text);
     }
     static HWND top_window(const wchar_t* title) {
-        for (HWND w : driver::top_windows(p_->process->id(), true))
-            if (driver::window_text(w) == title)
-                return w;
-        return nullptr;
+        return driver::find_dialog(p_->process->id(), title);
     }
 
     static std::unique_ptr<Program> p_;
