@@ -17,11 +17,12 @@
 //   wait       wait_until(pred, ms) with kStartTimeoutMs / kStepTimeoutMs deadlines
 //   windows    top_windows class_name window_text(_gbk) responding find_descendant children
 //   sheet      wait_for_frame find_sheet find_tab_control tab_* select_page visible_page
-//              list_item_text click_button check_state close_window
+//              list_item_text combo_items click_button check_state close_window
 //   boxes      find_message_box wait_for_message_box press_ok
 //   log        read_log_lines has_line; capture_screen capture_window (BMP files)
 //   runs       program_run.h: start_program wait_until_ready run_to_score close_score
-//              end_program wait_for_run (RunFailure) find_dialog other_dialog SavedProfile
+//              end_program wait_for_run (RunFailure) find_dialog caption other_dialog
+//              SavedProfile print
 //   beside it  ui_fixture.h (uitest::prepare/start per case), browser_redirect.h,
 //              chm_open_recorder.h, switch_refusal.h
 
@@ -177,6 +178,9 @@ std::optional<std::wstring> list_item_text(HWND list, int row, int column);
 HWND select_page(HWND sheet, int index, int control_id, DWORD timeout_ms = kStepTimeoutMs);
 // The visible page dialog of the sheet, null when none (or more than one) is visible.
 HWND visible_page(HWND sheet);
+
+// The entries of a combo box, as GBK text.
+std::vector<std::string> combo_items(HWND combo);
 
 // BM_CLICK, and the check state of a check box or radio button.
 bool click_button(HWND button);

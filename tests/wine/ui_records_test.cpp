@@ -13,7 +13,6 @@
 
 #include "tests/wine/ui_fixture.h"
 #include "ui/gbk.h"
-#include "ui/text.h"
 // The machine records survive the program being killed in the middle of a store or a delete:
 // every start after a kill finds exactly the list before the command or exactly the one after
 // it, each name with its own numbers and information text, and says nothing about it.
@@ -149,11 +148,7 @@ protected:
         EXPECT_FALSE(box.has_value()) << to_gbk(box ? box->text : L"");
         if (box)
             return std::nullopt;
-        std::vector<std::string> shown;
-        HWND one = GetDlgItem(page, kMachine1);
-        const LRESULT n = SendMessageW(one, CB_GETCOUNT, 0, 0);
-        for (int i = 0; i < n; ++i)
-            shown.push_back(ui::combo_item_text(one, i));
+        std::vector<std::string> shown = driver::combo_items(GetDlgItem(page, kMachine1));
         EXPECT_TRUE(!shown.empty() && shown.back() == kCurrent);
         if (!shown.empty())
             shown.pop_back();

@@ -828,13 +828,6 @@ constexpr int kStore = 1031, kDelete = 1034, kInfo = 1040, kMachine1 = 1037, kMa
 const std::wstring kFirst = L"Wine测试机", kSecond = L"Wine测试机二";
 const char kBaseName[] = "基本系统: 联想奔月4000 PIII650E";
 
-std::vector<std::string> entries(HWND combo) {
-    std::vector<std::string> out;
-    const LRESULT n = SendMessageW(combo, CB_GETCOUNT, 0, 0);
-    for (int i = 0; i < n; ++i)
-        out.push_back(ui::combo_item_text(combo, i));
-    return out;
-}
 int selected(HWND combo) {
     return static_cast<int>(SendMessageW(combo, CB_GETCURSEL, 0, 0));
 }
@@ -872,8 +865,8 @@ TEST_F(FirstStart, StoredMachinesJoinBothSelectorsAndBothFilesAndSurviveARestart
     ASSERT_NE(page, nullptr);
     HWND one = GetDlgItem(page, kMachine1), two = GetDlgItem(page, kMachine2);
     const std::vector<std::string> fresh = {kBaseName, "当前系统"};
-    EXPECT_EQ(entries(one), fresh);
-    EXPECT_EQ(entries(two), fresh);
+    EXPECT_EQ(driver::combo_items(one), fresh);
+    EXPECT_EQ(driver::combo_items(two), fresh);
     EXPECT_TRUE(driver::wait_until([&] { return IsWindowEnabled(GetDlgItem(page, kStore)); },
                                    driver::kStepTimeoutMs));
     const std::wstring dat = driver::join_path(p_->inst->dir, L"kalvit.dat");
@@ -887,9 +880,9 @@ TEST_F(FirstStart, StoredMachinesJoinBothSelectorsAndBothFilesAndSurviveARestart
                                    driver::kStepTimeoutMs));
     PostMessageW(GetDlgItem(page, kStore), BM_CLICK, 0, 0);
     const std::vector<std::string> stored = {kBaseName, to_gbk(kFirst)};
-    ASSERT_TRUE(driver::wait_until([&] { return entries(one) == stored; }, driver::kStepTimeoutMs))
+    ASSERT_TRUE(driver::wait_until([&] { return driver::combo_items(one) == stored; }, driver::kStepTimeoutMs))
         << to_gbk(driver::describe_state(*p_->process));
-    EXPECT_EQ(entries(two), stored) << "the current system is no longer offered";
+    EXPECT_EQ(driver::combo_items(two), stored) << "the current system is no longer offered";
     EXPECT_EQ(selected(one), 1);
     EXPECT_EQ(selected(two), 0);
 
@@ -927,7 +920,7 @@ TEST_F(FirstStart, StoredMachinesJoinBothSelectorsAndBothFilesAndSurviveARestart
                                    driver::kStepTimeoutMs));
     PostMessageW(GetDlgItem(page, kStore), BM_CLICK, 0, 0);
     std::vector<std::string> both = {kBaseName, to_gbk(kFirst), to_gbk(kSecond)};
-    ASSERT_TRUE(driver::wait_until([&] { return entries(one) == both; }, driver::kStepTimeoutMs));
+    ASSERT_TRUE(driver::wait_until([&] { return driver::combo_items(one) == both; }, driver::kStepTimeoutMs));
 
     // Names set in machine 1's field: at most their first 99 bytes, cut on a whole character,
     // then without leading blanks; characters outside GBK become "?". Refusals change no file.
@@ -972,7 +965,7 @@ TEST_F(FirstStart, StoredMachinesJoinBothSelectorsAndBothFilesAndSurviveARestart
             continue;
         }
         both.push_back(n.stored);
-        EXPECT_TRUE(driver::wait_until([&] { return entries(one) == both; },
+        EXPECT_TRUE(driver::wait_until([&] { return driver::combo_items(one) == both; },
                                        driver::kStepTimeoutMs));
         const std::string now = driver::read_file(dat).value_or("");
         EXPECT_EQ(now.compare(0, records_then.size(), records_then), 0);
@@ -1003,8 +996,8 @@ TEST_F(FirstStart, StoredMachinesJoinBothSelectorsAndBothFilesAndSurviveARestart
         << to_gbk(driver::describe_state(*p_->process));
     std::vector<std::string> offered = both;
     offered.push_back("当前系统");
-    EXPECT_EQ(entries(GetDlgItem(page, kMachine1)), offered);
-    EXPECT_EQ(entries(GetDlgItem(page, kMachine2)), offered);
+    EXPECT_EQ(driver::combo_items(GetDlgItem(page, kMachine1)), offered);
+    EXPECT_EQ(driver::combo_items(GetDlgItem(page, kMachine2)), offered);
     // Every start begins with the standard options, whatever the last one left; the pre-test
     // box follows the profile.
     HWND options = driver::select_page(p_->sheet, 2, kUseSse);
@@ -1020,7 +1013,7 @@ TEST_F(FirstStart, DeletingBeforeMachineTwoKeepsIt) {
     ASSERT_NE(page, nullptr);
     HWND one = GetDlgItem(page, kMachine1), two = GetDlgItem(page, kMachine2);
     // After the delete: the list without the first name, and without the current system.
-    std::vector<std::string> left = entries(one);
+    std::vector<std::string> left = driver::combo_items(one);
     ASSERT_GE(left.size(), 4u);
     ASSERT_EQ(left[1], to_gbk(kFirst));
     ASSERT_EQ(left[2], to_gbk(kSecond));
@@ -1037,7 +1030,7 @@ TEST_F(FirstStart, DeletingBeforeMachineTwoKeepsIt) {
     EXPECT_EQ(to_gbk(ask->text), "确认要删除记录：\n\" " + to_gbk(kFirst) + " \" ?");
     PostMessageW(ask->box, WM_COMMAND, MAKEWPARAM(IDYES, BN_CLICKED),
                  reinterpret_cast<LPARAM>(GetDlgItem(ask->box, IDYES)));
-    ASSERT_TRUE(driver::wait_until([&] { return entries(one) == left; }, driver::kStepTimeoutMs));
+    ASSERT_TRUE(driver::wait_until([&] { return driver::combo_items(one) == left; }, driver::kStepTimeoutMs));
     EXPECT_EQ(selected(two), 1);
     EXPECT_EQ(ui::combo_item_text(two, selected(two)), to_gbk(kSecond));
     const std::string records =
