@@ -70,6 +70,10 @@ mutants=(
   'pre-test-amount-ratio-21|engine/model.cpp|s/ratio : 0.0\) \* 20 \+ 1;/ratio : 0.0) * 21 + 1;/'
   'mode-text-refresh-hz|engine/blit_rules.cpp|s/"%dX%d %dbit %dHZ"/"%dX%d %dbit %dHz"/'
   'cpu-features-sse2-before-sse|sysinfo/machine_text.cpp|s/\(features & kCpuSse\) \? "SSE " : "", \(features & kCpuSse2\) \? "SSE2 " : ""/(features \& kCpuSse2) ? "SSE2 " : "", (features \& kCpuSse) ? "SSE " : ""/'
+  # The analysis verdicts, no longer re-derived by the out-of-process run test under Wine
+  'verdict-middle-band-to-1.6|analysis/analysis_rows.cpp|s/\{1.0f, 1.5f, "中等"\},(\s*)\{1.5f, 2.5f,/{1.0f, 1.6f, "中等"},$1\{1.6f, 2.5f,/'
+  'use-office-wins-a-tie|analysis/analysis_rows.cpp|s/office_index > mark && office_index > game_index/office_index > mark \&\& office_index >= game_index/'
+  'bottleneck-disk-named-memory|analysis/analysis_rows.cpp|s/"内存", "显卡", "硬盘"\}/"内存", "显卡", "内存"}/'
 )
 
 selected=("$@")

@@ -6,6 +6,7 @@
 #include <cwchar>
 
 #include "ui/gbk.h"
+#include "ui/text.h"
 // Starting the program and working its windows from another process.
 
 namespace driver {
@@ -368,6 +369,14 @@ HWND select_page(HWND sheet, int index, int control_id, DWORD timeout_ms) {
         },
         timeout_ms);
     return page;
+}
+
+std::vector<std::string> combo_items(HWND combo) {
+    std::vector<std::string> out;
+    const LRESULT n = send(combo, CB_GETCOUNT, 0, 0).value_or(0);
+    for (int i = 0; i < n; ++i)
+        out.push_back(ui::combo_item_text(combo, i));
+    return out;
 }
 
 bool click_button(HWND button) {

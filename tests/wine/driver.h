@@ -9,11 +9,29 @@
 #include "ui/handles.h"
 // Drives kalvit.exe from another process of the same Wine prefix: lays out an installation,
 // sets up the registry profile, starts the program and works its windows from outside.
+// The library (kalvit_ui_driver), in short:
+//   files      from_unix_path join_path make_fresh_dir copy_file write_file read_file file_exists
+//   install    install(dir, Sources) -> Installation (install.cpp, with files and profile)
+//   profile    ProfileGuard clear_profile set_/delete_profile_value profile_string/_dword
+//   start/end  Process::start running wait_exit terminate; watch_until_exit describe_state
+//   wait       wait_until(pred, ms) with kStartTimeoutMs / kStepTimeoutMs deadlines
+//   windows    top_windows class_name window_text(_gbk) responding find_descendant children
+//   sheet      wait_for_frame find_sheet find_tab_control tab_* select_page visible_page
+//              list_item_text combo_items click_button check_state close_window
+//   boxes      find_message_box wait_for_message_box press_ok
+//   log        read_log_lines has_line; capture_screen capture_window (BMP files)
+//   runs       program_run.h: start_program wait_until_ready run_to_score close_score
+//              end_program wait_for_run (RunFailure) find_dialog caption other_dialog
+//              SavedProfile print
+//   beside it  ui_fixture.h (uitest::prepare/start per case), browser_redirect.h,
+//              chm_open_recorder.h, switch_refusal.h
 
 namespace driver {
 
-constexpr DWORD kStartTimeoutMs = 30000;
-constexpr DWORD kStepTimeoutMs = 10000;
+// Deadlines of waits for the program's own signals: generous, as another process may keep a
+// core busy; a wait that meets its condition returns at once.
+constexpr DWORD kStartTimeoutMs = 180000;
+constexpr DWORD kStepTimeoutMs = 120000;
 
 // Polls pred every 20 ms until it holds or timeout_ms pass; true when it held.
 template <typename Pred> bool wait_until(Pred pred, DWORD timeout_ms) {
@@ -160,6 +178,9 @@ std::optional<std::wstring> list_item_text(HWND list, int row, int column);
 HWND select_page(HWND sheet, int index, int control_id, DWORD timeout_ms = kStepTimeoutMs);
 // The visible page dialog of the sheet, null when none (or more than one) is visible.
 HWND visible_page(HWND sheet);
+
+// The entries of a combo box, as GBK text.
+std::vector<std::string> combo_items(HWND combo);
 
 // BM_CLICK, and the check state of a check box or radio button.
 bool click_button(HWND button);

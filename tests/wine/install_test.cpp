@@ -12,7 +12,6 @@
 #include "tests/wine/chm_open_recorder.h"
 #include "tests/wine/driver.h"
 #include "ui/gbk.h"
-#include "ui/handles.h"
 // The installer, silently, as an administrator's script would run it: it installs the program
 // of the system's width with every delivered file, records the folder without opening the help,
 // the shortcuts start the program in that folder, and the uninstaller takes it all away again but
@@ -38,19 +37,8 @@ std::wstring special_folder(int csidl) {
 
 // Runs a program with the arguments and waits for it to end; its exit code.
 std::optional<DWORD> run_and_wait(const std::wstring& exe, const std::wstring& args) {
-    std::wstring command = L"\"" + exe + L"\" " + args;
-    STARTUPINFOW si{};
-    si.cb = sizeof si;
-    PROCESS_INFORMATION pi{};
-    if (!CreateProcessW(exe.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                        nullptr, &si, &pi))
-        return std::nullopt;
-    ui::Handle process(pi.hProcess), thread(pi.hThread);
-    if (WaitForSingleObject(pi.hProcess, 120000) != WAIT_OBJECT_0)
-        return std::nullopt;
-    DWORD code = 0;
-    GetExitCodeProcess(pi.hProcess, &code);
-    return code;
+    std::optional<driver::Process> process = driver::Process::start(exe, args, L"", L"");
+    return process ? process->wait_exit(10 * 60000) : std::nullopt;
 }
 
 struct Shortcut {

@@ -6,6 +6,6 @@ if(TARGET kalvit)
     target_compile_definitions(kalvit_monkey_tests PRIVATE
         KALVIT_BROWSER="${kalvit_browser}" KALVIT_BROWSER_LOG="${kalvit_browser_log}"
         KALVIT_MONKEY_LOG="${CMAKE_CURRENT_BINARY_DIR}/monkey-actions.txt")
-    # Its 90 s end with the run under way, which may be a long DirectDraw test.
+    # Its 30 s end with the run under way, which may be a long DirectDraw test.
     set_tests_properties(kalvit_monkey_tests PROPERTIES TIMEOUT 1800)
 endif()

@@ -371,7 +371,7 @@ TEST(Monkey, WorksEveryWindowWithoutCrashHangOrStrayWrites) {
     const Snapshot before = snapshot(inst->dir);
 
     const unsigned seed = number(L"KALVIT_MONKEY_SEED", 17);
-    const DWORD limit_ms = 1000 * number(L"KALVIT_MONKEY_SECONDS", 90);
+    const DWORD limit_ms = 1000 * number(L"KALVIT_MONKEY_SECONDS", 30);
     const std::wstring replay_file = env(L"KALVIT_MONKEY_REPLAY");
     const std::vector<Action> replay = read_replay(replay_file);
     ASSERT_TRUE(replay_file.empty() || !replay.empty()) << "no actions in " << to_gbk(replay_file);

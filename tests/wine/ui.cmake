@@ -28,22 +28,17 @@ endfunction()
 if(TARGET kalvit)
     kalvit_ui_test(kalvit_ui_tests
         ${CMAKE_CURRENT_LIST_DIR}/ui_frame_test.cpp
-        ${CMAKE_CURRENT_LIST_DIR}/ui_profile_test.cpp
         ${CMAKE_CURRENT_LIST_DIR}/ui_startup_test.cpp
     )
-    # Kills during store and delete, and bad text in every edit field: minutes each, so each is
-    # a test of its own.
+    # Kills during store and delete: many starts of the program, a test of its own.
     kalvit_ui_test(kalvit_records_ui_tests ${CMAKE_CURRENT_LIST_DIR}/ui_records_test.cpp)
-    kalvit_ui_test(kalvit_input_ui_tests ${CMAKE_CURRENT_LIST_DIR}/ui_input_test.cpp)
-    # The input test makes a whole benchmark run first: more than the usual ten minutes on a busy
-    # machine.
-    set_tests_properties(kalvit_records_ui_tests kalvit_input_ui_tests PROPERTIES TIMEOUT 1800)
     # Whole benchmark runs of the program take minutes: a test of their own. It runs beside a
     # results service of its own (tools/with-results.sh), which receives the run's upload: the
     # target's emulator is the service's starter followed by Wine's.
     set(KALVIT_RESULTS_SERVER ${PROJECT_SOURCE_DIR}/build/native-asan/server/kalvit-results
         CACHE FILEPATH "The native kalvit-results program that the run's upload is sent to")
     kalvit_ui_test(kalvit_run_ui_tests ${CMAKE_CURRENT_LIST_DIR}/ui_run_test.cpp)
+    set_tests_properties(kalvit_run_ui_tests kalvit_records_ui_tests PROPERTIES TIMEOUT 1800)
     set_target_properties(kalvit_run_ui_tests PROPERTIES CROSSCOMPILING_EMULATOR
         "${PROJECT_SOURCE_DIR}/tools/with-results.sh;${KALVIT_RESULTS_SERVER};${CMAKE_CROSSCOMPILING_EMULATOR}")
     # The browser the upload is pointed at: a script that notes each address it is given. When a

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cwchar>
 #include <cstdio>
 #include <memory>
 #include <regex>
@@ -15,6 +16,7 @@
 
 #include "analysis/encode_upload.h"
 #include "tests/wine/browser_redirect.h"
+#include "tests/wine/program_run.h"
 #include "tests/wine/switch_refusal.h"
 #include "tests/wine/ui_fixture.h"
 #include "tests/wine/window_test_support.h"
@@ -28,7 +30,7 @@ namespace {
 
 constexpr int kStart = 32771, kStop = 32772, kAnalysis = 1040, kHelp = 1039;
 constexpr int kUse3dnow = 1055, kUseSse = 1056;
-constexpr DWORD kRunTimeoutMs = 420000; // a complete run takes about a minute here
+constexpr DWORD kRunTimeoutMs = 20 * 60000; // a run takes about a minute on a quiet machine
 
 struct Row {
     const char* name;
@@ -43,6 +45,19 @@ const Row kRows[] = {
     {"disk", 1021, 1026, " MB/s", 16.82, 0.01},
     {"DirectDraw", 1020, 1023, " MB/s", 339.74, 0.1},
 };
+
+std::string repeat(const std::string& piece, int times) {
+    std::string out;
+    for (int i = 0; i < times; ++i)
+        out += piece;
+    return out;
+}
+std::wstring wrepeat(const std::wstring& piece, int times) {
+    std::wstring out;
+    for (int i = 0; i < times; ++i)
+        out += piece;
+    return out;
+}
 
 struct Program {
     driver::ProfileGuard profile;
@@ -89,11 +104,20 @@ protected:
         return driver::wait_until([&] { return count_starting(prefix) > 0; }, timeout);
     }
     static void post_click(int id) { PostMessageW(control(id), BM_CLICK, 0, 0); }
+    // The message the program shows, answered No when it asks and OK otherwise.
+    static std::string answer_box() {
+        std::optional<driver::MessageBoxInfo> box =
+            driver::wait_for_message_box(p_->process->id(), driver::kStepTimeoutMs);
+        if (!box)
+            return "<no message>";
+        const int button = GetDlgItem(box->box, IDNO) != nullptr ? IDNO : IDOK;
+        PostMessageW(box->box, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED),
+                     reinterpret_cast<LPARAM>(GetDlgItem(box->box, button)));
+        EXPECT_TRUE(driver::wait_until([&] { return !IsWindow(box->box); }, driver::kStepTimeoutMs));
+        return to_gbk(box->text);
+    }
     static HWND top_window(const wchar_t* title) {
-        for (HWND w : driver::top_windows(p_->process->id(), true))
-            if (driver::window_text(w) == title)
-                return w;
-        return nullptr;
+        return driver::find_dialog(p_->process->id(), title);
     }
 
     static std::unique_ptr<Program> p_;
@@ -185,8 +209,14 @@ TEST_F(FirstStart, NothingDisturbsARunAndAStopDuringTheIntegerTestStoresZero) {
     PostMessageW(p_->frame, WM_COMMAND, 32776, 0); // the application's options command
     PostMessageW(p_->frame, WM_SYSCOMMAND, SC_MINIMIZE, 0);
     post_click(kStart);
-    ASSERT_TRUE(driver::responding(p_->frame)); // the posts above have been delivered
-    Sleep(300);
+    // The program's own notes that it refused the start and the minimize.
+    ASSERT_TRUE(driver::wait_until(
+        [] {
+            return count_starting("Test is running ! wait......") > 0 &&
+                   count_starting("Testing! Discard WM_SYSCOMMAND F020") > 0;
+        },
+        driver::kStepTimeoutMs));
+    ASSERT_TRUE(driver::responding(p_->frame));
     EXPECT_TRUE(IsWindow(p_->frame));
     EXPECT_FALSE(IsIconic(p_->frame));
     EXPECT_EQ(driver::tab_selection(tab), 0);
@@ -196,8 +226,6 @@ TEST_F(FirstStart, NothingDisturbsARunAndAStopDuringTheIntegerTestStoresZero) {
     post_click(kStop);
     ASSERT_TRUE(wait_for_line("End No.2 test at ", kRunTimeoutMs));
     EXPECT_EQ(count_starting("Begin No.3"), 0) << "a second start during the run";
-    EXPECT_GE(count_starting("Test is running ! wait......"), 1);
-    EXPECT_GE(count_starting("Testing! Discard WM_SYSCOMMAND F020"), 1);
     EXPECT_EQ(count_starting("Disk Test: dtgt="), 1)
         << "the stopped run ends after the memory test";
     EXPECT_EQ(text(1017), "  0.00 M次/s");
@@ -233,8 +261,7 @@ TEST_F(FirstStart, CompleteStandardRunShowsTheMarkAndAllowsTheAnalysis) {
     EXPECT_FALSE(enabled(kAnalysis)) << "the analysis waits for the score window";
     EXPECT_EQ(driver::window_text_gbk(GetDlgItem(score, 1070)), "当前系统的TavoliMARK为：");
     SetForegroundWindow(score);
-    Sleep(500);
-    EXPECT_TRUE(shows_blue_digits(score));
+    EXPECT_TRUE(driver::wait_until([&] { return shows_blue_digits(score); }, driver::kStepTimeoutMs));
 
     // The screen given back, the frame stands where it stood.
     GetWindowRect(p_->frame, &frame_after);
@@ -394,15 +421,6 @@ Answer fetch(const std::string& url) {
         a.body.append(buffer, got);
     return a;
 }
-std::wstring from_utf8(const std::string& text) {
-    const int n =
-        MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-    std::wstring wide(static_cast<size_t>(n > 0 ? n : 0), L'\0');
-    if (n > 0)
-        MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), wide.data(), n);
-    return wide;
-}
-
 // Whether the page's text of a speed (one or two decimals) is the service's two-decimal value
 // rounded to the page's decimals: where that value ends in 5, the speed behind both may have
 // rounded either way.
@@ -418,10 +436,9 @@ bool shows_as(const std::string& page, const std::string& service) {
     return page == low || page == high;
 }
 
-// The upload of the letters as the results service stored it: its answer to the browser, then
-// the only stored result, in the standard table of the comparison page, with the speeds the
-// upload carried and the test page showed, and the run's MARK.
-void check_stored_upload(const std::string& letters, const std::string (&sent)[5],
+// The upload as the results service stored it: its answer to the browser, then the only stored
+// result, standard, with the speeds the upload carried and the test page showed, and the MARK.
+void check_stored_upload(const std::string (&sent)[5],
                          const Figures& fig, double mark) {
     const std::string base = results_url();
     ASSERT_FALSE(base.empty()) << "KALVIT_RESULTS_URL is not set: this test sends its upload to "
@@ -436,15 +453,6 @@ void check_stored_upload(const std::string& letters, const std::string (&sent)[5
         driver::kStartTimeoutMs + 10000);
     ASSERT_TRUE(answer) << "the browser script passed nothing on to the service at " << base
                         << " (no answer in " << KALVIT_BROWSER_ANSWERS << ")";
-    if (answered.compare(0, 4, "303 ") != 0) {
-        // The service's own account of the refusal.
-        const Answer again = fetch(base + "/upload?" + letters);
-        const std::wstring page = from_utf8(again.body);
-        const size_t at = page.find(L"id=problem>");
-        FAIL() << "the service did not take the upload: the browser script noted \"" << answered
-               << "\"; sent again from here: " << again.status << " "
-               << (at == std::wstring::npos ? "" : to_gbk(page.substr(at, 200)));
-    }
     ASSERT_EQ(answered, "303 " + base + "/result/1?new=1\n");
 
     const Answer json = fetch(base + "/api/results");
@@ -465,45 +473,13 @@ void check_stored_upload(const std::string& letters, const std::string (&sent)[5
         stored[k] = m[k + 2];
     const std::string stored_mark = m[9];
 
-    const Answer compare = fetch(base + "/compare");
-    ASSERT_EQ(compare.status, 200u) << "error " << compare.error << " " << compare.body;
-    const std::wstring page = from_utf8(compare.body);
-    const size_t standard = page.find(L"<h2>标准设置的上传</h2>");
-    const size_t other = page.find(L"<h2>非标准设置的上传</h2>");
-    ASSERT_NE(standard, std::wstring::npos) << compare.body;
-    ASSERT_NE(other, std::wstring::npos) << compare.body;
-    ASSERT_LT(standard, other);
-    const std::wstring standard_table = page.substr(standard, other - standard);
-    const std::wregex row(
-        L"<tr><td>[0-9]+</td><td><a href=\"/result/([0-9]+)\">#([0-9]+)</a></td>"
-        L"<td class=t>[^<]*</td><td>([-0-9.]+)</td><td>([0-9.]+)</td>"
-        L"<td>([0-9.]+)</td><td>([0-9.]+)</td><td>([0-9.]+)</td><td>([0-9.]+)</td>");
-    std::vector<std::wsmatch> rows(
-        std::wsregex_iterator(standard_table.begin(), standard_table.end(), row),
-        std::wsregex_iterator());
-    ASSERT_EQ(rows.size(), 1u) << to_gbk(standard_table);
-    const std::wstring others = page.substr(other);
-    EXPECT_EQ(std::distance(std::wsregex_iterator(others.begin(), others.end(), row),
-                            std::wsregex_iterator()),
-              0)
-        << to_gbk(others);
-    const std::wsmatch& r = rows[0];
-    EXPECT_EQ(r[1].str(), L"1");
-    EXPECT_EQ(r[2].str(), L"1");
-
-    // Integer, floating point, memory, DirectDraw, disk.
+    // Integer, floating point, memory, DirectDraw, disk: as sent, and as the test page shows.
     for (int k = 0; k < 5; ++k) {
-        const std::string shown = to_gbk(r[k + 4].str());
-        EXPECT_EQ(shown, stored[k]) << k;
         EXPECT_EQ(sent[k], stored[k]) << k;
-        EXPECT_TRUE(shows_as(fig.shown[k], shown))
-            << k << ": the test page shows " << fig.shown[k] << ", the service " << shown;
+        EXPECT_TRUE(shows_as(fig.shown[k], stored[k]))
+            << k << ": the test page shows " << fig.shown[k] << ", the service " << stored[k];
     }
-    // The service computes the MARK from the two-decimal speeds; the program's is logged with
-    // two decimals.
-    char text[32];
-    std::snprintf(text, sizeof text, "%.2f", std::stod(stored_mark));
-    EXPECT_EQ(to_gbk(r[3].str()), text);
+    // The service computes the MARK from the two-decimal speeds.
     EXPECT_NEAR(std::stod(stored_mark), mark, 0.006) << stored_mark;
 }
 } // namespace analysis
@@ -589,48 +565,12 @@ TEST_F(FirstStart, AnalysisRatesTheRunWritesTheReportAndUploadsThroughTheBrowser
     for (int r : {23, 25, 31})
         EXPECT_EQ(rows[r].label + rows[r].text, "") << r;
 
-    // The verdicts, where the page's rounded figures cannot tip them.
-    const double bounds[] = {-0.000001, 0.25, 0.5, 1.0, 1.5, 2.5, 4.0, 6.0};
-    const char* const words[] = {"很差", "较差", "中下", "中等", "中上", "较好", "很好", "非常好"};
-    int rating = 0;
-    bool near_bound = false;
-    for (int c = 0; c < 8; ++c) {
-        rating = mark >= bounds[c] ? c : rating;
-        near_bound = near_bound || std::fabs(mark - bounds[c]) < 0.006;
+    // The verdicts' own rules are checked natively; here their rows are filled.
+    const char* const verdicts[] = {"总体性能", "总体评价", "建议用途", "性能瓶颈", "内存容量"};
+    for (int r = 26; r <= 30; ++r) {
+        EXPECT_EQ(rows[r].label, verdicts[r - 26]);
+        EXPECT_FALSE(rows[r].text.empty()) << r;
     }
-    EXPECT_EQ(rows[26].label, "总体性能");
-    if (!near_bound) {
-        EXPECT_EQ(rows[26].text, words[rating]);
-    }
-    const double office = 0.3 * fig.ratio[0] + 0.05 * fig.ratio[1] + 0.3 * fig.ratio[2] +
-                          0.05 * fig.ratio[3] + 0.3 * fig.ratio[4];
-    const double game = 0.25 * fig.ratio[0] + 0.25 * fig.ratio[1] + 0.1 * fig.ratio[2] +
-                        0.3 * fig.ratio[3] + 0.1 * fig.ratio[4];
-    const bool clear = std::fabs(office - mark) > 0.02 && std::fabs(game - mark) > 0.02 &&
-                       std::fabs(office - game) > 0.02;
-    EXPECT_EQ(rows[28].label, "建议用途");
-    if (clear) {
-        EXPECT_EQ(rows[28].text, office > mark && office > game ? "更适合办公或者商业用途"
-                                 : game > mark && game > office ? "更适合玩游戏等家庭用途"
-                                                                : "性能比较均衡");
-    }
-    const double* lowest = std::min_element(fig.ratio, fig.ratio + 5);
-    const char* const parts[] = {"CPU(处理器)", "CPU(处理器)", "内存", "显卡", "硬盘"};
-    EXPECT_EQ(rows[29].label, "性能瓶颈");
-    if (std::count_if(fig.ratio, fig.ratio + 5, [&](double r) { return r < *lowest + 0.011; }) ==
-        1) {
-        EXPECT_EQ(rows[29].text, parts[lowest - fig.ratio]);
-    }
-    MEMORYSTATUSEX memory{};
-    memory.dwLength = sizeof memory;
-    ASSERT_TRUE(GlobalMemoryStatusEx(&memory));
-    const unsigned megabytes = static_cast<unsigned>(((memory.ullTotalPhys >> 20) + 3) / 4 * 4);
-    EXPECT_EQ(rows[30].label, "内存容量");
-    if (megabytes >= 128) {
-        EXPECT_EQ(rows[30].text, "现在可以不用增加内存。");
-    }
-    EXPECT_EQ(rows[27].label, "总体评价");
-    EXPECT_FALSE(rows[27].text.empty());
 
     // The report: the title and one line a row, CR LF throughout, then shown by the shell.
     const std::wstring report_path = driver::join_path(p_->inst->dir, L"klvreport.txt");
@@ -670,24 +610,61 @@ TEST_F(FirstStart, AnalysisRatesTheRunWritesTheReportAndUploadsThroughTheBrowser
     ASSERT_TRUE(driver::wait_until([&] { return (account = top_window(L"数据上传")) != nullptr; },
                                    driver::kStepTimeoutMs));
     EXPECT_EQ(driver::window_text(GetDlgItem(account, kMail)), L"");
-    auto enter = [&](const wchar_t* mail, const wchar_t* password) {
-        SendMessageW(GetDlgItem(account, kMail), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(mail));
-        SendMessageW(GetDlgItem(account, kPassword), WM_SETTEXT, 0,
-                     reinterpret_cast<LPARAM>(password));
-        SendMessageW(GetDlgItem(account, kRepeat), WM_SETTEXT, 0,
-                     reinterpret_cast<LPARAM>(password));
+    auto enter = [&](const std::wstring& mail, const std::wstring& password,
+                     const std::wstring& repeated) {
+        const std::pair<int, const std::wstring*> fields[] = {
+            {kMail, &mail}, {kPassword, &password}, {kRepeat, &repeated}};
+        for (const auto& [id, text] : fields)
+            SendMessageW(GetDlgItem(account, id), WM_SETTEXT, 0,
+                         reinterpret_cast<LPARAM>(text->c_str()));
         PostMessageW(GetDlgItem(account, IDOK), BM_CLICK, 0, 0);
     };
-    enter(L"a@b.cd", L"abc12");
-    std::optional<driver::MessageBoxInfo> box =
-        driver::wait_for_message_box(p_->process->id(), driver::kStepTimeoutMs);
-    ASSERT_TRUE(box.has_value());
-    EXPECT_EQ(to_gbk(box->text), "Email只能够7~40个字符.");
-    ASSERT_TRUE(driver::press_ok(box->box));
-    EXPECT_TRUE(driver::wait_until([&] { return !driver::find_message_box(p_->process->id()); },
-                                   driver::kStepTimeoutMs));
-    EXPECT_TRUE(IsWindow(account)) << "a failed check keeps the dialog open";
-    enter(L"tester@example.com", L"abc12");
+    // Every refusal in its order, whatever the fields hold: the message, the dialog kept open
+    // with the fields as typed.
+    constexpr char kMailLength[] = "Email只能够7~40个字符.", kNotMail[] = "不是一个有效的Email.",
+                   kMailCharacters[] = "Email地址中包含非法字符。",
+                   kPasswordLength[] = "密码只能够5~15个字符.",
+                   kDifferent[] = "两次输入的密码必须一样!",
+                   kPasswordCharacters[] = "密码只能由数字和字母构成。";
+    const std::wstring mail40 = wrepeat(L"m", 28) + L"@example.com";
+    const struct {
+        const char* what;
+        std::wstring mail, password, repeated;
+        const char* message;
+    } refusals[] = {
+        {"all empty", L"", L"", L"", kMailLength},
+        {"6 bytes", L"a@b.cd", L"abc12", L"abc12", kMailLength},
+        {"a 255-character address", L"a@" + wrepeat(L"b", 249) + L".com", L"abc12", L"abc12",
+         kMailLength},
+        {"41 bytes", L"m" + mail40, L"abc12", L"abc12", kMailLength},
+        {"40 bytes of GBK", wrepeat(L"邮", 14) + L"@example.com", L"abc12", L"abc12",
+         kMailCharacters},
+        {"41 bytes of GBK", L"m" + wrepeat(L"邮", 14) + L"@example.com", L"abc12", L"abc12",
+         kMailLength},
+        {"@ last", L"abcdefg@", L"abc12", L"abc12", kNotMail},
+        {"Hangul", L"ab\uAC00@cd.com", L"", L"", kMailCharacters},
+        {"an emoji", L"ab\U0001F600@cd.com", L"", L"", kMailCharacters},
+        {"the euro sign", L"ab\u20AC@cd.com", L"", L"", kMailCharacters},
+        {"40 bytes, no password", mail40, L"", L"", kPasswordLength},
+        {"a 255-character password", mail40, wrepeat(L"p", 255), wrepeat(L"p", 255),
+         kPasswordLength},
+        {"empty repeat", mail40, L"abc12", L"", kPasswordLength},
+        {"16 bytes of GBK", mail40, wrepeat(L"密", 8), wrepeat(L"密", 8), kPasswordLength},
+        {"15 bytes, different", mail40, wrepeat(L"r", 15), wrepeat(L"r", 14) + L"s", kDifferent},
+        {"Hangul against ?", mail40, L"abc\uAC00d", L"abc?d", kPasswordCharacters},
+        {"an emoji in both", mail40, L"ab\U0001F600cd", L"ab\U0001F600cd", kPasswordCharacters},
+        {"the euro sign in both", mail40, L"abcd\u20AC", L"abcd\u20AC", kPasswordCharacters},
+        {"14 bytes of GBK", mail40, wrepeat(L"密", 7), wrepeat(L"密", 7), kPasswordCharacters},
+    };
+    for (const auto& r : refusals) {
+        SCOPED_TRACE(r.what);
+        enter(r.mail, r.password, r.repeated);
+        EXPECT_EQ(answer_box(), r.message);
+        ASSERT_TRUE(IsWindow(account)) << "a refused account closes the dialog";
+        EXPECT_EQ(driver::window_text(GetDlgItem(account, kMail)), r.mail);
+        EXPECT_EQ(driver::window_text(GetDlgItem(account, kRepeat)), r.repeated);
+    }
+    enter(L"tester@example.com", L"abc12", L"abc12");
     std::string noted;
     ASSERT_TRUE(driver::wait_until(
         [&] { return !(noted = driver::read_file(BrowserRedirect::log()).value_or("")).empty(); },
@@ -727,7 +704,7 @@ TEST_F(FirstStart, AnalysisRatesTheRunWritesTheReportAndUploadsThroughTheBrowser
     std::string sent_speeds[5];
     for (int k = 0; k < 5; ++k)
         sent_speeds[k] = m[k + 1];
-    check_stored_upload(letters, sent_speeds, fig, mark);
+    check_stored_upload(sent_speeds, fig, mark);
 
     PostMessageW(dialog, WM_CLOSE, 0, 0);
     EXPECT_TRUE(driver::wait_until([&] { return !IsWindow(dialog); }, driver::kStepTimeoutMs));
@@ -804,6 +781,45 @@ TEST_F(FirstStart, AnalysisOfARunWithOptionsOnlySaysItNeedsTheStandardSettings) 
     EXPECT_TRUE(driver::wait_until([&] { return !IsWindow(dialog); }, driver::kStepTimeoutMs));
 }
 
+// The result boxes of the test and comparison pages only show figures: typing and pasting into
+// them changes nothing.
+TEST_F(FirstStart, ResultBoxesTakeNoTypedText) {
+    ASSERT_NE(p_->sheet, nullptr);
+    ASSERT_TRUE(OpenClipboard(nullptr));
+    EmptyClipboard();
+    const std::wstring pasted = L"粘贴\uAC00" + wrepeat(L"9", 300);
+    HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, (pasted.size() + 1) * sizeof(wchar_t));
+    ASSERT_NE(memory, nullptr);
+    std::wmemcpy(static_cast<wchar_t*>(GlobalLock(memory)), pasted.c_str(), pasted.size() + 1);
+    GlobalUnlock(memory);
+    EXPECT_NE(SetClipboardData(CF_UNICODETEXT, memory), nullptr);
+    CloseClipboard();
+    const struct {
+        int index, control;
+        std::vector<int> boxes;
+    } pages[] = {
+        {0, kStart, {1017, 1018, 1022, 1024, 1019, 1025, 1021, 1026, 1020, 1023}},
+        {1, 1031, {1018, 1019, 1022, 1023, 1024, 1025, 1028, 1029, 1026, 1027}},
+    };
+    for (const auto& p : pages) {
+        HWND page = driver::select_page(p_->sheet, p.index, p.control);
+        ASSERT_NE(page, nullptr);
+        for (int id : p.boxes) {
+            SCOPED_TRACE(id);
+            HWND box = GetDlgItem(page, id);
+            ASSERT_NE(box, nullptr);
+            EXPECT_TRUE(GetWindowLongW(box, GWL_STYLE) & ES_READONLY);
+            const std::wstring shown = driver::window_text(box);
+            for (wchar_t c : L"x测\uAC00" + wrepeat(L"7", 300))
+                PostMessageW(box, WM_CHAR, c, 1);
+            for (UINT m : {UINT(WM_PASTE), UINT(WM_CUT), UINT(WM_CLEAR)})
+                PostMessageW(box, m, 0, 0);
+            ASSERT_TRUE(driver::responding(box));
+            EXPECT_EQ(driver::window_text(box), shown);
+        }
+    }
+}
+
 // The records after the runs above: two machines stored under names typed as a user types,
 // both files written in their formats, a restart that reloads them, a delete that keeps
 // machine 2 on its machine, and the machine-information dialog hidden by Enter.
@@ -812,13 +828,6 @@ constexpr int kStore = 1031, kDelete = 1034, kInfo = 1040, kMachine1 = 1037, kMa
 const std::wstring kFirst = L"Wine测试机", kSecond = L"Wine测试机二";
 const char kBaseName[] = "基本系统: 联想奔月4000 PIII650E";
 
-std::vector<std::string> entries(HWND combo) {
-    std::vector<std::string> out;
-    const LRESULT n = SendMessageW(combo, CB_GETCOUNT, 0, 0);
-    for (int i = 0; i < n; ++i)
-        out.push_back(ui::combo_item_text(combo, i));
-    return out;
-}
 int selected(HWND combo) {
     return static_cast<int>(SendMessageW(combo, CB_GETCURSEL, 0, 0));
 }
@@ -856,8 +865,8 @@ TEST_F(FirstStart, StoredMachinesJoinBothSelectorsAndBothFilesAndSurviveARestart
     ASSERT_NE(page, nullptr);
     HWND one = GetDlgItem(page, kMachine1), two = GetDlgItem(page, kMachine2);
     const std::vector<std::string> fresh = {kBaseName, "当前系统"};
-    EXPECT_EQ(entries(one), fresh);
-    EXPECT_EQ(entries(two), fresh);
+    EXPECT_EQ(driver::combo_items(one), fresh);
+    EXPECT_EQ(driver::combo_items(two), fresh);
     EXPECT_TRUE(driver::wait_until([&] { return IsWindowEnabled(GetDlgItem(page, kStore)); },
                                    driver::kStepTimeoutMs));
     const std::wstring dat = driver::join_path(p_->inst->dir, L"kalvit.dat");
@@ -871,9 +880,9 @@ TEST_F(FirstStart, StoredMachinesJoinBothSelectorsAndBothFilesAndSurviveARestart
                                    driver::kStepTimeoutMs));
     PostMessageW(GetDlgItem(page, kStore), BM_CLICK, 0, 0);
     const std::vector<std::string> stored = {kBaseName, to_gbk(kFirst)};
-    ASSERT_TRUE(driver::wait_until([&] { return entries(one) == stored; }, driver::kStepTimeoutMs))
+    ASSERT_TRUE(driver::wait_until([&] { return driver::combo_items(one) == stored; }, driver::kStepTimeoutMs))
         << to_gbk(driver::describe_state(*p_->process));
-    EXPECT_EQ(entries(two), stored) << "the current system is no longer offered";
+    EXPECT_EQ(driver::combo_items(two), stored) << "the current system is no longer offered";
     EXPECT_EQ(selected(one), 1);
     EXPECT_EQ(selected(two), 0);
 
@@ -910,8 +919,59 @@ TEST_F(FirstStart, StoredMachinesJoinBothSelectorsAndBothFilesAndSurviveARestart
     ASSERT_TRUE(driver::wait_until([&] { return driver::window_text(one) == kSecond; },
                                    driver::kStepTimeoutMs));
     PostMessageW(GetDlgItem(page, kStore), BM_CLICK, 0, 0);
-    const std::vector<std::string> both = {kBaseName, to_gbk(kFirst), to_gbk(kSecond)};
-    ASSERT_TRUE(driver::wait_until([&] { return entries(one) == both; }, driver::kStepTimeoutMs));
+    std::vector<std::string> both = {kBaseName, to_gbk(kFirst), to_gbk(kSecond)};
+    ASSERT_TRUE(driver::wait_until([&] { return driver::combo_items(one) == both; }, driver::kStepTimeoutMs));
+
+    // Names set in machine 1's field: at most their first 99 bytes, cut on a whole character,
+    // then without leading blanks; characters outside GBK become "?". Refusals change no file.
+    const std::string kNoName = "机器名不能叫做'当前系统'\n请重新输入有效的机器名！";
+    const auto exists = [](const std::string& name) {
+        return "机器名\"" + name + "\"已经存在，是否更新记录？";
+    };
+    const struct {
+        const char* what;
+        std::wstring typed;
+        std::string stored, message;
+    } names[] = {
+        {"200 bytes of GBK", wrepeat(L"测", 100), repeat("测", 49), ""},
+        {"99 bytes", to_wide(repeat("b", 99)), repeat("b", 99), ""},
+        {"100 bytes", to_wide(repeat("c", 100)), repeat("c", 99), ""},
+        {"a character across byte 99", to_wide(repeat("d", 98) + "测"), repeat("d", 98), ""},
+        {"a character ending at byte 99", to_wide(repeat("e", 97) + "测"), repeat("e", 97) + "测",
+         ""},
+        {"cut before the blanks go", to_wide("   " + repeat("x", 99)), repeat("x", 96), ""},
+        {"trailing blanks", L"尾随空格  ", "尾随空格  ", ""},
+        {"Hangul", L"韩\uAC00文", "韩?文", ""},
+        {"an emoji", L"笑\U0001F600", "笑??", ""},
+        {"the euro sign", L"欧\u20AC", "欧\x80", ""},
+        {"empty", L"", "", kNoName},
+        {"blanks only", L"     ", "", kNoName},
+        {"the current system after blanks", L"  当前系统", "", kNoName},
+        {"the base system", to_wide(kBaseName), "", "不能修改'基本系统'\n请重新输入有效的机器名！"},
+        {"another Hangul giving the same bytes", L"韩\uAC01文", "", exists("韩?文")},
+        {"a stored name", kFirst, "", exists(to_gbk(kFirst))},
+    };
+    HWND edit = GetWindow(one, GW_CHILD);
+    for (const auto& n : names) {
+        SCOPED_TRACE(n.what);
+        const std::string records_then = driver::read_file(dat).value_or("");
+        const std::string texts_then = driver::read_file(inf).value_or("");
+        SendMessageW(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(n.typed.c_str()));
+        PostMessageW(GetDlgItem(page, kStore), BM_CLICK, 0, 0);
+        if (!n.message.empty()) {
+            EXPECT_EQ(answer_box(), n.message);
+            EXPECT_EQ(driver::read_file(dat).value_or(""), records_then);
+            EXPECT_EQ(driver::read_file(inf).value_or(""), texts_then);
+            continue;
+        }
+        both.push_back(n.stored);
+        EXPECT_TRUE(driver::wait_until([&] { return driver::combo_items(one) == both; },
+                                       driver::kStepTimeoutMs));
+        const std::string now = driver::read_file(dat).value_or("");
+        EXPECT_EQ(now.compare(0, records_then.size(), records_then), 0);
+        EXPECT_EQ(now.compare(records_then.size(), n.stored.size() + 3, "<" + n.stored + "\r\n"), 0)
+            << now.substr(records_then.size());
+    }
 
     // A restart reloads both.
     driver::close_window(p_->frame);
@@ -936,8 +996,14 @@ TEST_F(FirstStart, StoredMachinesJoinBothSelectorsAndBothFilesAndSurviveARestart
         << to_gbk(driver::describe_state(*p_->process));
     std::vector<std::string> offered = both;
     offered.push_back("当前系统");
-    EXPECT_EQ(entries(GetDlgItem(page, kMachine1)), offered);
-    EXPECT_EQ(entries(GetDlgItem(page, kMachine2)), offered);
+    EXPECT_EQ(driver::combo_items(GetDlgItem(page, kMachine1)), offered);
+    EXPECT_EQ(driver::combo_items(GetDlgItem(page, kMachine2)), offered);
+    // Every start begins with the standard options, whatever the last one left; the pre-test
+    // box follows the profile.
+    HWND options = driver::select_page(p_->sheet, 2, kUseSse);
+    ASSERT_NE(options, nullptr);
+    for (int id : {kUse3dnow, kUseSse, 1060})
+        EXPECT_EQ(driver::check_state(GetDlgItem(options, id)), BST_UNCHECKED) << id;
 }
 
 TEST_F(FirstStart, DeletingBeforeMachineTwoKeepsIt) {
@@ -946,7 +1012,13 @@ TEST_F(FirstStart, DeletingBeforeMachineTwoKeepsIt) {
     HWND page = driver::select_page(p_->sheet, 1, kStore);
     ASSERT_NE(page, nullptr);
     HWND one = GetDlgItem(page, kMachine1), two = GetDlgItem(page, kMachine2);
-    ASSERT_EQ(SendMessageW(one, CB_GETCOUNT, 0, 0), 4);
+    // After the delete: the list without the first name, and without the current system.
+    std::vector<std::string> left = driver::combo_items(one);
+    ASSERT_GE(left.size(), 4u);
+    ASSERT_EQ(left[1], to_gbk(kFirst));
+    ASSERT_EQ(left[2], to_gbk(kSecond));
+    left.erase(left.begin() + 1);
+    left.pop_back();
     choose(page, two, 2);
     choose(page, one, 1);
     ASSERT_TRUE(driver::wait_until([&] { return IsWindowEnabled(GetDlgItem(page, kDelete)); },
@@ -958,8 +1030,7 @@ TEST_F(FirstStart, DeletingBeforeMachineTwoKeepsIt) {
     EXPECT_EQ(to_gbk(ask->text), "确认要删除记录：\n\" " + to_gbk(kFirst) + " \" ?");
     PostMessageW(ask->box, WM_COMMAND, MAKEWPARAM(IDYES, BN_CLICKED),
                  reinterpret_cast<LPARAM>(GetDlgItem(ask->box, IDYES)));
-    const std::vector<std::string> left = {kBaseName, to_gbk(kSecond)};
-    ASSERT_TRUE(driver::wait_until([&] { return entries(one) == left; }, driver::kStepTimeoutMs));
+    ASSERT_TRUE(driver::wait_until([&] { return driver::combo_items(one) == left; }, driver::kStepTimeoutMs));
     EXPECT_EQ(selected(two), 1);
     EXPECT_EQ(ui::combo_item_text(two, selected(two)), to_gbk(kSecond));
     const std::string records =

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cctype>
+#include <cstring>
 #include <cstdio>
 #include <functional>
 #include <optional>
@@ -8,7 +9,7 @@
 #include <vector>
 
 #include "tests/wine/chm_open_recorder.h"
-#include "tests/wine/switch_refusal.h"
+#include "tests/wine/program_run.h"
 #include "tests/wine/ui_fixture.h"
 #include "ui/gbk.h"
 
@@ -55,21 +56,6 @@ private:
     bool had_ = false;
 };
 
-// The text the system keeps for a window of another process, read without a message: start-up
-// keeps the program busy for a second at a time, and a message would wait for it.
-std::wstring kept_text(HWND hwnd) {
-    wchar_t text[256] = {};
-    GetWindowTextW(hwnd, text, 256);
-    return text;
-}
-
-HWND visible_window_titled(DWORD pid, const wchar_t* title) {
-    for (HWND w : driver::top_windows(pid, true))
-        if (kept_text(w) == title)
-            return w;
-    return nullptr;
-}
-
 // The index of the first line from `from` on that starts with the text, or -1.
 int line_starting(const std::vector<std::string>& lines, const std::string& text, int from = 0) {
     for (int i = from; i < static_cast<int>(lines.size()); ++i)
@@ -89,6 +75,24 @@ std::string option_states(HWND page) {
 // The standard options: small blocks, unbuffered, the 1024 × 768 mode, the even weighting,
 // no SIMD kernels, the single amount and the chart's automatic scale; then the pre-test box.
 const std::string kStandardOptions = "10101001000001";
+
+struct Profile {
+    DWORD pre_test_flag;
+    std::wstring install_dir, up_mail, up_pass;
+};
+
+// Closes the frame, waits for the program's end and compares the profile it leaves.
+void close_and_expect_profile(const driver::Process& kalvit, HWND frame, const Profile& expected) {
+    driver::close_window(frame);
+    ASSERT_EQ(kalvit.wait_exit(driver::kStepTimeoutMs), std::optional<DWORD>(0));
+    EXPECT_EQ(driver::profile_dword(L"pre_test_flag"), expected.pre_test_flag);
+    EXPECT_EQ(driver::profile_string(L"install_dir"), expected.install_dir);
+    EXPECT_EQ(driver::profile_string(L"up_mail"), expected.up_mail);
+    EXPECT_EQ(driver::profile_string(L"up_pass"), expected.up_pass);
+}
+
+// Window texts are read as the system keeps them (driver::caption, find_dialog): start-up keeps
+// the program busy for a second at a time, and a message would wait for it.
 
 // Start-up in its order, seen in the log and on the screen: the welcome window comes first, the
 // configuration is read before the sheet's height is checked, this machine's information is
@@ -113,10 +117,10 @@ TEST_F(StartUp, StepsRunInOrderAndEveryStartBeginsWithTheStandardOptions) {
     std::vector<std::string> log_at_frame;
     ASSERT_TRUE(driver::wait_until(
         [&] {
-            if (HWND w = visible_window_titled(kalvit->id(), kWelcomeTitle)) {
+            if (HWND w = driver::find_dialog(kalvit->id(), kWelcomeTitle)) {
                 welcome = w;
                 welcome_text = welcome_text ||
-                               kept_text(GetDlgItem(w, kWelcomeText)) == L"正在初始化，请稍候......";
+                               driver::caption(GetDlgItem(w, kWelcomeText)) == L"正在初始化，请稍候......";
             }
             for (HWND w : driver::top_windows(kalvit->id(), true))
                 if (driver::class_name(w) == L"CMainFrame")
@@ -154,29 +158,34 @@ TEST_F(StartUp, StepsRunInOrderAndEveryStartBeginsWithTheStandardOptions) {
     for (int id : {1046, 1048, 1054, 1052, 1055, 1058, 1061, kOptionsPreTest})
         EXPECT_TRUE(driver::click_button(GetDlgItem(options, id)));
     EXPECT_EQ(option_states(options), "010101000110101");
-    driver::close_window(frame);
-    ASSERT_EQ(kalvit->wait_exit(driver::kStepTimeoutMs), std::optional<DWORD>(0));
-    EXPECT_EQ(driver::profile_dword(L"pre_test_flag"), std::optional<DWORD>(1));
+    // The profile changed behind the program's back: only what the close writes comes back.
+    // Started without an account, it leaves the one that appeared meanwhile.
+    ASSERT_TRUE(driver::delete_profile_value(L"install_dir"));
+    ASSERT_TRUE(driver::set_profile_string(L"up_mail", L"older@example.cn"));
+    ASSERT_TRUE(driver::set_profile_string(L"up_pass", L"older-secret"));
+    close_and_expect_profile(*kalvit, frame, {1, inst->dir, L"older@example.cn", L"older-secret"});
 
-    // The next start runs the pre-test and still begins with the standard options.
-    const std::wstring second_log = inst->dir + L"\\second.log";
-    kalvit = driver::Process::start(inst->exe(), L"", inst->dir, second_log);
+    // The next start (without its pre-test, which the run test sees) begins with the standard
+    // options again.
+    ASSERT_TRUE(driver::set_profile_dword(L"pre_test_flag", 0));
+    ASSERT_TRUE(driver::set_profile_string(L"up_mail", L"user@example.cn"));
+    ASSERT_TRUE(driver::set_profile_string(L"up_pass", L"secret"));
+    kalvit = uitest::start(*inst);
     ASSERT_TRUE(kalvit.has_value());
-    SwitchRefusalAnswerer answerer(kalvit->id());
     frame = uitest::wait_for_frame(*kalvit);
     ASSERT_NE(frame, nullptr);
     ASSERT_TRUE(driver::wait_until(
         [&] {
-            return line_starting(driver::read_log_lines(second_log), "End No.1 test at ") >= 0 &&
-                   visible_window_titled(kalvit->id(), kWelcomeTitle) == nullptr;
+            return (options = driver::select_page(driver::find_sheet(frame), 2, kOptionsPreTest,
+                                                  1000)) != nullptr;
         },
-        driver::kStartTimeoutMs * 2))
-        << to_gbk(driver::describe_state(*kalvit));
-    options = driver::select_page(driver::find_sheet(frame), 2, kOptionsPreTest);
-    ASSERT_NE(options, nullptr);
-    EXPECT_EQ(option_states(options), kStandardOptions + "1");
-    driver::close_window(frame);
-    EXPECT_EQ(kalvit->wait_exit(driver::kStepTimeoutMs), std::optional<DWORD>(0));
+        driver::kStartTimeoutMs));
+    EXPECT_EQ(option_states(options), kStandardOptions + "0");
+    // Its account, read at the start, is written back; the unchecked pre-test box stores 0.
+    ASSERT_TRUE(driver::set_profile_dword(L"pre_test_flag", 1));
+    ASSERT_TRUE(driver::set_profile_string(L"up_mail", L"other@example.cn"));
+    ASSERT_TRUE(driver::set_profile_string(L"up_pass", L"other"));
+    close_and_expect_profile(*kalvit, frame, {0, inst->dir, L"user@example.cn", L"secret"});
 }
 
 // With large system fonts the test page's last line sits more than 395 pixels below the
@@ -210,33 +219,45 @@ TEST_F(StartUp, LargeFontsMakeTheFrame470HighAndCentred) {
     EXPECT_EQ(kalvit->wait_exit(driver::kStepTimeoutMs), std::optional<DWORD>(0));
 }
 
-// The failure rows of start-up that show messages: each message in turn, with the welcome
-// window hidden while it is up; then the program either ends without showing its frame or
-// goes on to a working frame.
+// Damaged installations and a system without DirectDraw: each message in turn (the program
+// waiting for it, the welcome window hidden while it is up), what the log notes, and then an end
+// without the frame or a working frame. "$config" and "$picture" stand for the row's paths.
 TEST_F(StartUp, DamagedInstallationsAndAMissingDirectDrawGetTheirMessages) {
     const std::string no_ddraw =
         "*****Error: 不能创建 DirectDraw对象! code=887600DE , error= DDERR_NODIRECTDRAWSUPPORT";
+    const auto remove = [](const wchar_t* name) {
+        return [name](driver::Installation& i) {
+            return DeleteFileW(driver::join_path(i.dir, name).c_str()) != 0;
+        };
+    };
+    enum End { kGoesOn, kEnds, kEndsWithCode1 };
     struct Row {
         const wchar_t* folder;
-        std::function<bool(const driver::Installation&)> damage;
+        std::function<bool(driver::Installation&)> damage;
         std::vector<std::string> messages;
-        bool goes_on;
+        End end;
+        std::string log_line;
     };
     const Row rows[] = {
-        {L"no-records",
-         [](const driver::Installation& i) {
-             return DeleteFileW(driver::join_path(i.dir, L"kalvit.dat").c_str()) != 0;
-         },
-         {"Can't open kalvit.dat for read!"}, false},
-        {L"no-information",
-         [](const driver::Installation& i) {
-             return DeleteFileW(driver::join_path(i.dir, L"kalvitif.dat").c_str()) != 0;
-         },
-         {"Can't open kalvitif.dat for read!"}, true},
-        // Wine's own switch for a library: disabled for kalvit.exe alone. The information
+        {L"no-records", remove(L"kalvit.dat"), {"Can't open kalvit.dat for read!"}, kEnds, ""},
+        {L"no-information", remove(L"kalvitif.dat"), {"Can't open kalvitif.dat for read!"},
+         kGoesOn, ""},
+        // Wine's own switch for a library, disabled for kalvit.exe alone: the information
         // collection and the display-mode list each report it.
-        {L"no-directdraw", [](const driver::Installation&) { return true; },
-         {no_ddraw, no_ddraw, "请保证DirectX版本高于7.0"}, true},
+        {L"no-directdraw", [](driver::Installation&) { return true; },
+         {no_ddraw, no_ddraw, "请保证DirectX版本高于7.0"}, kGoesOn, ""},
+        // A folder name outside ASCII: the path goes through the registry, the program's GBK
+        // texts and the message box.
+        {L"缺少配置文件", remove(L"kalvtetc.inf"), {"无法打开文件\"$config\"!"}, kEndsWithCode1, ""},
+        {L"no-identification",
+         [](driver::Installation& i) {
+             std::string config = driver::read_file(i.config()).value_or("");
+             const size_t at = config.find("[KALVIT ETC CONFIG FILE]");
+             return at != std::string::npos && driver::write_file(i.config(), config.erase(at, 24));
+         },
+         {}, kEndsWithCode1, "*****Error:\tCan't find etc.inf"},
+        {L"no-background", remove(L"pdata\\dlgback.bmp"), {}, kGoesOn,
+         "MainFrm: Can't LoadImage: $picture"},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(to_gbk(row.folder));
@@ -249,6 +270,13 @@ TEST_F(StartUp, DamagedInstallationsAndAMissingDirectDrawGetTheirMessages) {
         std::optional<driver::Installation> inst = uitest::prepare(row.folder);
         ASSERT_TRUE(inst.has_value());
         ASSERT_TRUE(row.damage(*inst));
+        const auto paths = [&](std::string text) {
+            for (auto [name, path] : {std::pair{"$config", inst->config()},
+                                      std::pair{"$picture", inst->pdata(L"dlgback.bmp")}})
+                if (const size_t at = text.find(name); at != std::string::npos)
+                    text.replace(at, std::strlen(name), to_gbk(path));
+            return text;
+        };
         std::optional<driver::Process> kalvit = uitest::start(*inst);
         ASSERT_TRUE(kalvit.has_value());
 
@@ -257,110 +285,46 @@ TEST_F(StartUp, DamagedInstallationsAndAMissingDirectDrawGetTheirMessages) {
                 driver::wait_for_message_box(kalvit->id(), driver::kStartTimeoutMs);
             ASSERT_TRUE(box.has_value()) << "no box for \"" << message << "\"; "
                                          << to_gbk(driver::describe_state(*kalvit));
-            EXPECT_EQ(to_gbk(box->text), message);
+            EXPECT_EQ(to_gbk(box->text), paths(message));
             EXPECT_EQ(to_gbk(box->caption), "kalvit");
-            EXPECT_EQ(visible_window_titled(kalvit->id(), kWelcomeTitle), nullptr)
+            EXPECT_EQ(driver::find_dialog(kalvit->id(), kWelcomeTitle), nullptr)
                 << "the welcome window stays over the message";
+            EXPECT_TRUE(kalvit->running()) << "the program must wait for the user";
             ASSERT_TRUE(driver::press_ok(box->box));
             ASSERT_TRUE(driver::wait_until([&] { return !IsWindow(box->box); },
                                            driver::kStepTimeoutMs));
         }
-        if (!row.goes_on) {
-            driver::ExitWatch watch = driver::watch_until_exit(*kalvit, driver::kStepTimeoutMs);
+        if (row.end != kGoesOn) {
+            driver::ExitWatch watch = driver::watch_until_exit(*kalvit, driver::kStartTimeoutMs);
             ASSERT_TRUE(watch.exit_code.has_value())
                 << "still running:" << to_gbk(driver::describe(watch.windows));
-            for (const auto& seen : watch.windows)
+            if (row.end == kEndsWithCode1) {
+                EXPECT_EQ(*watch.exit_code, 1u);
+            }
+            for (const auto& seen : watch.windows) {
                 EXPECT_NE(seen.window_class, L"CMainFrame") << "the main frame was shown";
-            continue;
+                EXPECT_NE(to_gbk(seen.text), "kalvit") << "a message box was shown";
+            }
+        } else {
+            HWND frame = uitest::wait_for_frame(*kalvit);
+            ASSERT_NE(frame, nullptr);
+            EXPECT_FALSE(driver::find_message_box(kalvit->id()).has_value())
+                << to_gbk(driver::describe_state(*kalvit));
+            EXPECT_TRUE(driver::wait_until(
+                [&] { return driver::find_dialog(kalvit->id(), kWelcomeTitle) == nullptr; },
+                driver::kStepTimeoutMs));
+            // Without DirectDraw the options page lists no display modes.
+            HWND options = driver::select_page(driver::find_sheet(frame), 2, kOptionsPreTest);
+            ASSERT_NE(options, nullptr);
+            const LRESULT modes = SendMessageW(GetDlgItem(options, 1072), CB_GETCOUNT, 0, 0);
+            EXPECT_EQ(modes > 0, !ddraw.has_value()) << modes;
+            driver::close_window(frame);
+            EXPECT_EQ(kalvit->wait_exit(driver::kStepTimeoutMs), std::optional<DWORD>(0));
         }
-        HWND frame = uitest::wait_for_frame(*kalvit);
-        ASSERT_NE(frame, nullptr);
-        EXPECT_FALSE(driver::find_message_box(kalvit->id()).has_value())
-            << to_gbk(driver::describe_state(*kalvit));
-        EXPECT_TRUE(driver::wait_until(
-            [&] { return visible_window_titled(kalvit->id(), kWelcomeTitle) == nullptr; },
-            driver::kStepTimeoutMs));
-        // Without DirectDraw the options page lists no display modes.
-        HWND options = driver::select_page(driver::find_sheet(frame), 2, kOptionsPreTest);
-        ASSERT_NE(options, nullptr);
-        const LRESULT modes = SendMessageW(GetDlgItem(options, 1072), CB_GETCOUNT, 0, 0);
-        if (ddraw)
-            EXPECT_EQ(modes, 0);
-        else
-            EXPECT_GT(modes, 0);
-        driver::close_window(frame);
-        EXPECT_EQ(kalvit->wait_exit(driver::kStepTimeoutMs), std::optional<DWORD>(0));
+        if (!row.log_line.empty()) {
+            EXPECT_TRUE(driver::has_line(driver::read_log_lines(inst->log()), paths(row.log_line)));
+        }
     }
-}
-
-// A folder name outside ASCII: the path travels through the registry, the program's GBK texts
-// and the message box.
-TEST_F(StartUp, MissingConfigurationFileIsReportedWithItsPathAndEndsWithCode1) {
-    std::optional<driver::Installation> inst = uitest::prepare(L"缺少配置文件");
-    ASSERT_TRUE(inst.has_value());
-    ASSERT_TRUE(DeleteFileW(inst->config().c_str()));
-    std::optional<driver::Process> kalvit = uitest::start(*inst);
-    ASSERT_TRUE(kalvit.has_value());
-
-    std::optional<driver::MessageBoxInfo> box =
-        driver::wait_for_message_box(kalvit->id(), driver::kStartTimeoutMs);
-    ASSERT_TRUE(box.has_value()) << "no message box";
-    EXPECT_EQ(to_gbk(box->caption), "kalvit");
-    EXPECT_EQ(to_gbk(box->text), "无法打开文件\"" + to_gbk(inst->config()) + "\"!");
-    EXPECT_TRUE(kalvit->running()) << "the program must wait for the user";
-    ASSERT_TRUE(driver::press_ok(box->box));
-
-    driver::ExitWatch watch = driver::watch_until_exit(*kalvit, driver::kStepTimeoutMs);
-    ASSERT_TRUE(watch.exit_code.has_value()) << "still running after the message";
-    EXPECT_EQ(*watch.exit_code, 1u);
-    for (const auto& seen : watch.windows)
-        EXPECT_NE(seen.window_class, L"CMainFrame") << "the main frame was shown";
-}
-
-TEST_F(StartUp, ConfigurationWithoutIdentificationLineEndsWithCode1AndNoMessage) {
-    std::optional<driver::Installation> inst = uitest::prepare(L"no-identification");
-    ASSERT_TRUE(inst.has_value());
-    std::optional<std::string> config = driver::read_file(inst->config());
-    ASSERT_TRUE(config.has_value());
-    const std::string id_line = "[KALVIT ETC CONFIG FILE]";
-    const size_t at = config->find(id_line);
-    ASSERT_NE(at, std::string::npos);
-    config->erase(at, id_line.size());
-    ASSERT_TRUE(driver::write_file(inst->config(), *config));
-
-    std::optional<driver::Process> kalvit = uitest::start(*inst);
-    ASSERT_TRUE(kalvit.has_value());
-    driver::ExitWatch watch = driver::watch_until_exit(*kalvit, driver::kStartTimeoutMs);
-    ASSERT_TRUE(watch.exit_code.has_value())
-        << "still running:" << to_gbk(driver::describe(watch.windows));
-    EXPECT_EQ(*watch.exit_code, 1u);
-    for (const auto& seen : watch.windows) {
-        EXPECT_NE(seen.window_class, L"CMainFrame") << "the main frame was shown";
-        EXPECT_NE(to_gbk(seen.text), "kalvit") << "a message box was shown";
-    }
-    EXPECT_TRUE(
-        driver::has_line(driver::read_log_lines(inst->log()), "*****Error:\tCan't find etc.inf"));
-}
-
-TEST_F(StartUp, MissingBackgroundPictureIsLoggedAndTheProgramRuns) {
-    std::optional<driver::Installation> inst = uitest::prepare(L"no-background");
-    ASSERT_TRUE(inst.has_value());
-    const std::wstring picture = inst->pdata(L"dlgback.bmp");
-    ASSERT_TRUE(DeleteFileW(picture.c_str()));
-    std::optional<driver::Process> kalvit = uitest::start(*inst);
-    ASSERT_TRUE(kalvit.has_value());
-
-    HWND frame = uitest::wait_for_frame(*kalvit);
-    ASSERT_NE(frame, nullptr);
-    EXPECT_FALSE(driver::find_message_box(kalvit->id()).has_value());
-    HWND sheet = driver::find_sheet(frame);
-    ASSERT_NE(sheet, nullptr);
-    EXPECT_NE(driver::select_page(sheet, 1, 1031), nullptr);
-    EXPECT_TRUE(driver::has_line(driver::read_log_lines(inst->log()),
-                                 "MainFrm: Can't LoadImage: " + to_gbk(picture)));
-
-    driver::close_window(frame);
-    EXPECT_EQ(kalvit->wait_exit(driver::kStepTimeoutMs), std::optional<DWORD>(0));
 }
 
 // The installation call in its three spellings, from folders whose GBK names end in the byte
