@@ -4,8 +4,6 @@ kalvit_test(ui_layer_tests
     ${CMAKE_CURRENT_LIST_DIR}/ui_layer_test.rc
 )
 target_link_libraries(ui_layer_tests PRIVATE kalvit_ui_driver kalvit_ui)
-# The driver's window helpers (driver_window.cpp) deliver messages the way the program's loop does.
-target_link_libraries(kalvit_ui_driver PUBLIC kalvit_ui)
 
 # The real frame, sheet and pages in the test process, with the program's templates.
 if(TARGET kalvit_app)

@@ -4,7 +4,7 @@
 #include <string>
 
 #include "tests/wine/driver.h"
-#include "tests/wine/window_test_support.h"
+#include "tests/wine/driver_window.h"
 
 // A display that refuses the switch to 1024 × 768 at 16 bits (as a 32-bit prefix's does) makes
 // the program report it and ask whether to go on. The user says Yes, and the test continues in
@@ -40,5 +40,5 @@ private:
         }
     }
     volatile LONG stop_ = 0;
-    TestThread thread_;
+    driver::TestThread thread_;
 };

@@ -1,13 +1,14 @@
-# kalvit.exe driven from outside: the driver library (which bench/'s console tools also use) and
-# the user-interface tests.
+# The one driver library of the Wine tests (which bench/'s console tools also use): kalvit.exe
+# driven from outside (driver, program_run, install) and the real frame and pages driven inside
+# the test process (driver_window, whose pump delivers messages the way the program's loop does);
+# then the user-interface tests.
 add_library(kalvit_ui_driver STATIC
     ${CMAKE_CURRENT_LIST_DIR}/driver.cpp ${CMAKE_CURRENT_LIST_DIR}/driver_window.cpp
     ${CMAKE_CURRENT_LIST_DIR}/install.cpp
     ${CMAKE_CURRENT_LIST_DIR}/program_run.cpp
 )
-target_link_libraries(kalvit_ui_driver PUBLIC kalvit_shell kalvit_options comctl32 advapi32 shlwapi
-                      user32 gdi32)
-
+target_link_libraries(kalvit_ui_driver PUBLIC kalvit_ui kalvit_shell kalvit_options comctl32 advapi32
+                      shlwapi user32 gdi32)
 
 # kalvit_ui_test(name SOURCES...): tests of the real kalvit.exe with an installation laid out
 # from the build.
