@@ -120,6 +120,8 @@ std::optional<BenchResult> bench_run(const BenchSettings& settings) {
     PassCounter counter{settings.test == BenchTest::disk};
     TestHooks hooks;
     hooks.progress = [&counter](double fraction) { counter.count(fraction); };
+    MeasureRecord record;
+    hooks.record = &record;
 
     std::optional<float> speed;
     switch (settings.test) {
@@ -143,5 +145,5 @@ std::optional<BenchResult> bench_run(const BenchSettings& settings) {
     std::optional<uint32_t> dtgt = log.logged_dtgt();
     if (!dtgt)
         return std::nullopt;
-    return BenchResult{*dtgt, counter.passes, *speed};
+    return BenchResult{*dtgt, counter.passes, *speed, record};
 }

@@ -19,6 +19,7 @@ struct BenchResult {
     uint32_t dtgt;    // as the test logged it
     long long passes; // passes of the loop the speed counts
     float speed;
+    MeasureRecord measurements; // every measurement of the run and the one kept
 };
 
 // Whether this build and this processor can run the settings; otherwise why not.

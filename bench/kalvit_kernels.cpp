@@ -127,6 +127,26 @@ const char* describe(const BenchSettings& s) {
 const char* unit(BenchTest test) {
     return test == BenchTest::integer || test == BenchTest::floating ? "M ops/s" : "MB/s";
 }
+// Under a run's line: each disturbed measurement and its passes, and which one was kept.
+void report_measurements(BenchTest test, const MeasureRecord& record, int& repeated_runs,
+                         size_t& disturbed_passes) {
+    static const char* const kWorkAndEmptyNames[2] = {"work", "empty"};
+    static const char* const kDiskNames[2] = {"writing", "reading"};
+    const char* const* names = test == BenchTest::disk ? kDiskNames : kWorkAndEmptyNames;
+    repeated_runs += record.made.size() > 1 ? 1 : 0;
+    for (size_t i = 0; i < record.made.size(); ++i) {
+        const Measurement& m = record.made[i];
+        disturbed_passes += m.loops[0].passes.size() + m.loops[1].passes.size();
+        if (!m.disturbed() && record.made.size() == 1)
+            continue;
+        char text[1024];
+        describe_disturbance(m, names, text, sizeof text);
+        std::printf("  measurement %zu: dtgt=%u ms  speed=%.2f%s%s%s\n", i + 1,
+                    static_cast<unsigned>(m.dtgt), static_cast<double>(m.speed),
+                    m.disturbed() ? "  disturbed: " : "", text,
+                    i == record.kept ? "  (kept)" : "");
+    }
+}
 } // namespace
 
 int main(int argc, char** argv) {
@@ -147,6 +167,8 @@ int main(int argc, char** argv) {
                 args->runs, before, x87_control_word());
 
     double sum = 0.0, lowest = 0.0, highest = 0.0;
+    int repeated_runs = 0;
+    size_t disturbed_passes = 0;
     for (int run = 1; run <= args->runs; ++run) {
         std::optional<BenchResult> r = bench_run(s);
         if (!r) {
@@ -156,6 +178,7 @@ int main(int argc, char** argv) {
         double speed = r->speed;
         std::printf("run %d: dtgt=%u ms  passes=%lld  speed=%.2f %s\n", run,
                     static_cast<unsigned>(r->dtgt), r->passes, speed, unit(s.test));
+        report_measurements(s.test, r->measurements, repeated_runs, disturbed_passes);
         std::fflush(stdout);
         sum += speed;
         lowest = run == 1 || speed < lowest ? speed : lowest;
@@ -163,5 +186,7 @@ int main(int argc, char** argv) {
     }
     std::printf("mean %.2f %s (min %.2f, max %.2f)\n", sum / args->runs, unit(s.test), lowest,
                 highest);
+    std::printf("measured again in %d of %d run(s); %zu disturbed pass(es) in all\n",
+                repeated_runs, args->runs, disturbed_passes);
     return 0;
 }

@@ -209,6 +209,15 @@ std::optional<float> run_test(int k, const RunDrawing& drawing) {
         drawing.fill(bar, k, false);
         QMsgPump(property_sheet.hwnd());
     };
+    // A disturbed test is measured again: its bar empties and fills anew.
+    hooks.restart = [&] {
+        bar.right = bar.left;
+        RECT in_sheet = full;
+        MapWindowPoints(test_page.hwnd(), property_sheet.hwnd(),
+                        reinterpret_cast<POINT*>(&in_sheet), 2);
+        RedrawWindow(property_sheet.hwnd(), &in_sheet, nullptr,
+                     RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+    };
     const int m = m_times[k];
     std::optional<float> speed;
     switch (k) {

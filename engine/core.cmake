@@ -2,6 +2,7 @@
 target_sources(kalvit_engine PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/model.cpp
     ${CMAKE_CURRENT_LIST_DIR}/run_rules.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/disturbance.cpp
     ${CMAKE_CURRENT_LIST_DIR}/measure_integer.cpp
     ${CMAKE_CURRENT_LIST_DIR}/memory_blocks.cpp
     ${CMAKE_CURRENT_LIST_DIR}/measure_memory.cpp

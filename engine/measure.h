@@ -1,6 +1,9 @@
 #pragma once
 #include <cstdint>
 #include <functional>
+#include <optional>
+
+#include "engine/disturbance.h"
 // What every measuring test shares: how it is stopped, how it reports progress, and how net
 // time becomes a speed.
 
@@ -9,6 +12,10 @@ struct TestHooks {
     const volatile int* stop = nullptr;
     // Called after every outer pass of the work and the empty loop with the fraction done.
     std::function<void(double fraction)> progress;
+    // Called before a disturbed test is measured again: its progress starts from nothing.
+    std::function<void()> restart;
+    // When set, receives every measurement the test made and which one it kept.
+    MeasureRecord* record = nullptr;
 
     bool stopped() const { return stop != nullptr && *stop != 0; }
     void report(double fraction) const {
@@ -40,3 +47,36 @@ inline float speed_from(uint32_t passes, double factor, uint32_t dtgt) {
     long double speed = static_cast<long double>(passes) * factor / static_cast<long double>(dtgt);
     return static_cast<float>(speed);
 }
+
+// Measures a test up to three times: `measure` makes one whole measurement (both loops) and
+// returns it, or nothing when the test failed. The first undisturbed measurement is kept; a
+// stopped one ends the test as it is. When every one was disturbed, the least disturbed is kept
+// and the log says so.
+template <class Measure>
+std::optional<Measurement> measure_undisturbed(const char* test, const char* const loop_names[2],
+                                               const TestHooks& hooks, Measure&& measure) {
+    std::vector<Measurement> made;
+    for (int attempt = 1; attempt <= kMostMeasurements; ++attempt) {
+        std::optional<Measurement> m = measure();
+        if (!m)
+            return std::nullopt;
+        made.push_back(*m);
+        if (!m->disturbed() || hooks.stopped())
+            break;
+        if (attempt < kMostMeasurements) {
+            log_measured_again(test, *m, loop_names);
+            if (hooks.restart)
+                hooks.restart();
+        }
+    }
+    // A stopped test reports what its last measurement counted.
+    const size_t kept = hooks.stopped() ? made.size() - 1 : kept_measurement(made);
+    if (made[kept].disturbed() && !hooks.stopped())
+        log_disturbed_every_time(test, made[kept], loop_names);
+    if (hooks.record != nullptr)
+        *hooks.record = {made, kept};
+    return made[kept];
+}
+
+// The loop names of the tests with a work and an empty loop.
+inline const char* const kWorkAndEmpty[2] = {"work", "empty"};

@@ -9,6 +9,7 @@
 #include "engine/clock.h"
 #include "engine/directx.h"
 #include "engine/measure.h"
+#include "engine/pass_clock.h"
 #include "engine/model.h"
 #include "engine/run_flags.h"
 #include "engine/run_rules.h"
@@ -86,6 +87,7 @@ private:
 struct Tile {
     HDC picture;
     HFONT font;
+    PassClock* clock; // of the loop that is running
 };
 
 bool real_blit(void*, const BlitRect& d, const BlitRect& s) {
@@ -121,8 +123,10 @@ void draw_label(const Tile& tile, int frame) {
 // answers and the stop button works while the frames are drawn, which takes a minute when the
 // blits are done in software. The empty loop drains as often, so the time cancels out.
 void relabel(void* context, int frame) {
-    draw_label(*static_cast<const Tile*>(context), frame);
+    const Tile& tile = *static_cast<const Tile*>(context);
+    draw_label(tile, frame);
     drain_page_and_sheet();
+    tile.clock->pass();
 }
 
 // The captured picture onto the source surface, through the surface's drawing context.
@@ -228,35 +232,51 @@ std::optional<float> blit_test(int m, int ddraw_mode, HDC memory_dc) {
         return give_up(frame);
     drain_page_and_sheet();
 
-    Tile tile{memory, font.get()};
     const int frames = blit_frames(m);
-    uint32_t start = ms_timer();
-    const BlitLoopResult work = run_blit_frames(frames, &stop_requested, x, y, mode.width,
-                                                mode.height, {real_blit, relabel, &tile});
-    if (work.failed) {
-        GetDxError("*****Error: main_surface->Blt() failed!", directx.dx_result);
-        QMsgLog("src_rt=(%d,%d,%d,%d), des_rt=(%d,%d,%d,%d)", work.source.left, work.source.top,
-                work.source.right, work.source.bottom, work.destination.left,
-                work.destination.top, work.destination.right, work.destination.bottom);
-        return give_up(frame);
-    }
-    const uint32_t work_time = clamp_dtgt(ms_timer() - start);
-    QMsgLog("Blt Test: dtgt0=%d", static_cast<int>(work_time));
+    PassClock work_clock(frames), empty_clock(frames);
+    Tile tile{memory, font.get(), &work_clock};
+    TestHooks hooks;
+    hooks.stop = &stop_requested;
+    const std::optional<Measurement> kept =
+        measure_undisturbed("Blt Test", kWorkAndEmpty, hooks, [&]() -> std::optional<Measurement> {
+            tile.clock = &work_clock;
+            work_clock.start();
+            const BlitLoopResult work = run_blit_frames(frames, &stop_requested, x, y, mode.width,
+                                                        mode.height, {real_blit, relabel, &tile});
+            if (work.failed) {
+                GetDxError("*****Error: main_surface->Blt() failed!", directx.dx_result);
+                QMsgLog("src_rt=(%d,%d,%d,%d), des_rt=(%d,%d,%d,%d)", work.source.left,
+                        work.source.top, work.source.right, work.source.bottom,
+                        work.destination.left, work.destination.top, work.destination.right,
+                        work.destination.bottom);
+                return std::nullopt;
+            }
+            const uint32_t work_time = clamp_dtgt(work_clock.elapsed());
+            QMsgLog("Blt Test: dtgt0=%d", static_cast<int>(work_time));
 
-    start = ms_timer();
-    const BlitLoopResult empty = run_blit_frames(frames, &stop_requested, x, y, mode.width,
-                                                 mode.height, {no_blit, relabel, &tile});
-    const uint32_t empty_time = ms_timer() - start;
+            tile.clock = &empty_clock;
+            empty_clock.start();
+            const BlitLoopResult empty = run_blit_frames(frames, &stop_requested, x, y,
+                                                         mode.width, mode.height,
+                                                         {no_blit, relabel, &tile});
+            Measurement r;
+            r.dtgt = net_time(work_time, empty_clock.elapsed());
+            r.speed = blit_speed(empty.frames, r.dtgt, mode.bits);
+            r.loops[0] = find_disturbed_passes(work_clock.durations());
+            r.loops[1] = find_disturbed_passes(empty_clock.durations());
+            return r;
+        });
+    if (!kept)
+        return give_up(frame);
 
     CleanDirectX();
     ddraw_active = 0;
     frame.restore();
     frame.move_back();
 
-    const uint32_t dtgt = net_time(work_time, empty_time);
     const float ratio = effect_ratio(mode.width, mode.height);
-    const float speed = blit_speed(empty.frames, dtgt, mode.bits);
-    QMsgLog("Blt Test: dtgt=%d , speed=%7.1f M , effect ratio=%4.2f", static_cast<int>(dtgt),
-            static_cast<double>(speed), static_cast<double>(ratio));
-    return clamp_blit_speed(speed);
+    QMsgLog("Blt Test: dtgt=%d , speed=%7.1f M , effect ratio=%4.2f",
+            static_cast<int>(kept->dtgt), static_cast<double>(kept->speed),
+            static_cast<double>(ratio));
+    return clamp_blit_speed(kept->speed);
 }

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "engine/clock.h"
+#include "engine/pass_clock.h"
 #include "shell/log.h"
 #include "shell/msgbox.h"
 #include "ui/gbk.h"
@@ -105,7 +106,7 @@ uint64_t plan_megabytes(int m) {
 // Up to n passes of 32 whole-buffer requests; progress runs from `base` to base + 0.5. The byte
 // counts are not examined: the time covers whatever the system did. Returns the passes made.
 uint64_t transfer(HANDLE file, void* buffer, uint64_t n, bool writing, double base,
-                  const TestHooks& hooks) {
+                  const TestHooks& hooks, PassClock& clock) {
     uint64_t pass = 0;
     for (; pass < n && !hooks.stopped(); ++pass) {
         for (int r = 0; r < kRequestsPerPass; ++r) {
@@ -116,6 +117,7 @@ uint64_t transfer(HANDLE file, void* buffer, uint64_t n, bool writing, double ba
                 ReadFile(file, buffer, kBufferBytes, &done, nullptr);
         }
         hooks.report(base + static_cast<double>(pass + 1) * 0.5 / static_cast<double>(n));
+        clock.pass();
     }
     return pass;
 }
@@ -133,43 +135,60 @@ DiskOps disk_ops = default_disk_ops();
 
 std::optional<float> disk_test(int m, int disk_cached, const TestHooks& hooks) {
     remove_gbk(kTempPath);
-    uint64_t n = plan_megabytes(m);
-    DWORD flags = disk_cached != 0 ? kFlagsCached : kFlagsUncached;
-    std::wstring path = to_wide(kTempPath);
+    const uint64_t n = plan_megabytes(m);
+    const DWORD flags = disk_cached != 0 ? kFlagsCached : kFlagsUncached;
+    const std::wstring path = to_wide(kTempPath);
+    const long long planned = static_cast<long long>(std::min<uint64_t>(n, 1u << 30));
+    PassClock writing(planned), reading(planned);
+    // Writing and reading are timed as one, but each has its own pace: their passes are judged
+    // against their own median.
+    static const char* const kLoopNames[2] = {"writing", "reading"};
 
-    TempFileRemover remover;
-    FileHandle writer = open_temp(path, GENERIC_WRITE, CREATE_NEW, flags);
-    if (!writer) {
-        plain_message_box("CreateFile c:\\kalvit.tmp for write failed!");
+    const std::optional<Measurement> kept =
+        measure_undisturbed("Disk Test", kLoopNames, hooks, [&]() -> std::optional<Measurement> {
+            TempFileRemover remover;
+            FileHandle writer = open_temp(path, GENERIC_WRITE, CREATE_NEW, flags);
+            if (!writer) {
+                plain_message_box("CreateFile c:\\kalvit.tmp for write failed!");
+                return std::nullopt;
+            }
+            PageBuffer buffer(disk_ops.alloc_buffer(kBufferBytes));
+            if (!buffer) {
+                QMsgBox("Can't locate memory for disk test!");
+                return std::nullopt;
+            }
+
+            writing.start();
+            transfer(writer.get(), buffer.get(), n, true, 0.0, hooks, writing);
+            FlushFileBuffers(writer.get());
+            writer.reset();
+
+            FileHandle reader = open_temp(path, GENERIC_READ, OPEN_EXISTING, flags);
+            if (!reader) {
+                plain_message_box("CreateFile c:\\kalvit.tmp for read failed!");
+                return std::nullopt;
+            }
+            reading.start();
+            const uint64_t passes =
+                transfer(reader.get(), buffer.get(), n, false, 0.5, hooks, reading);
+            FlushFileBuffers(reader.get());
+            reader.reset();
+            const uint32_t end = ms_timer();
+            remover.remove();
+            buffer.reset();
+
+            Measurement r;
+            r.dtgt = clamp_dtgt(end - writing.started());
+            const uint64_t counted =
+                std::min<uint64_t>(passes, std::numeric_limits<uint32_t>::max());
+            r.speed = speed_from(static_cast<uint32_t>(counted), kSpeedFactor, r.dtgt);
+            r.loops[0] = find_disturbed_passes(writing.durations());
+            r.loops[1] = find_disturbed_passes(reading.durations());
+            return r;
+        });
+    if (!kept)
         return std::nullopt;
-    }
-    PageBuffer buffer(disk_ops.alloc_buffer(kBufferBytes));
-    if (!buffer) {
-        QMsgBox("Can't locate memory for disk test!");
-        return std::nullopt;
-    }
-
-    uint32_t start = ms_timer();
-    transfer(writer.get(), buffer.get(), n, true, 0.0, hooks);
-    FlushFileBuffers(writer.get());
-    writer.reset();
-
-    FileHandle reader = open_temp(path, GENERIC_READ, OPEN_EXISTING, flags);
-    if (!reader) {
-        plain_message_box("CreateFile c:\\kalvit.tmp for read failed!");
-        return std::nullopt;
-    }
-    uint64_t passes = transfer(reader.get(), buffer.get(), n, false, 0.5, hooks);
-    FlushFileBuffers(reader.get());
-    reader.reset();
-    uint32_t end = ms_timer();
-    remover.remove();
-    buffer.reset();
-
-    uint32_t dtgt = clamp_dtgt(end - start);
-    uint64_t counted = std::min<uint64_t>(passes, std::numeric_limits<uint32_t>::max());
-    float speed = speed_from(static_cast<uint32_t>(counted), kSpeedFactor, dtgt);
-    QMsgLog("Disk Test: dtgt=%d , speed=%6.2f M", static_cast<int>(dtgt),
-            static_cast<double>(speed));
-    return speed;
+    QMsgLog("Disk Test: dtgt=%d , speed=%6.2f M", static_cast<int>(kept->dtgt),
+            static_cast<double>(kept->speed));
+    return kept->speed;
 }

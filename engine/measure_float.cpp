@@ -2,6 +2,7 @@
 
 #include "engine/clock.h"
 #include "engine/float_loops.h"
+#include "engine/pass_clock.h"
 #include "shell/log.h"
 
 FloatState float_state;
@@ -9,14 +10,16 @@ FloatState float_state;
 namespace {
 // Runs passes of one body, each from the start values, while the stop flag is clear.
 uint32_t run_passes(int passes, int m, double fraction, FloatPass pass, const TestHooks& hooks,
-                    FloatState& state) {
+                    FloatState& state, PassClock& clock) {
     uint32_t done = 0;
+    clock.start();
     for (int j = 0; j < passes && !hooks.stopped(); ++j) {
         state.x = kFloatStartX;
         state.y = kFloatStartY;
         pass(state);
         ++done;
         hooks.report((j + 1) * fraction / m);
+        clock.pass();
     }
     return done;
 }
@@ -24,21 +27,23 @@ uint32_t run_passes(int passes, int m, double fraction, FloatPass pass, const Te
 
 float measure_float(int m, const FloatLoops& loops, const TestHooks& hooks, FloatState& state) {
     const int passes = loops.passes_per_amount * m;
-
-    uint32_t start = ms_timer();
-    run_passes(passes, m, loops.fraction_per_pass, loops.work_pass, hooks, state);
-    const uint32_t work = ms_timer() - start;
-
-    start = ms_timer();
-    const uint32_t done =
-        run_passes(passes, m, loops.fraction_per_pass, loops.empty_pass, hooks, state);
-    const uint32_t empty = ms_timer() - start;
-
-    const uint32_t dtgt = net_time(work, empty);
-    const float speed = speed_from(done, kFloatSpeedFactor, dtgt);
-    QMsgLog("Float Test: dtgt=%d , speed=%6.2f M", static_cast<int>(dtgt),
-            static_cast<double>(speed));
-    return speed;
+    PassClock work_clock(passes), empty_clock(passes);
+    const std::optional<Measurement> kept =
+        measure_undisturbed("Float Test", kWorkAndEmpty, hooks, [&] {
+            run_passes(passes, m, loops.fraction_per_pass, loops.work_pass, hooks, state,
+                       work_clock);
+            const uint32_t done = run_passes(passes, m, loops.fraction_per_pass,
+                                             loops.empty_pass, hooks, state, empty_clock);
+            Measurement r;
+            r.dtgt = net_time(work_clock.elapsed(), empty_clock.elapsed());
+            r.speed = speed_from(done, kFloatSpeedFactor, r.dtgt);
+            r.loops[0] = find_disturbed_passes(work_clock.durations());
+            r.loops[1] = find_disturbed_passes(empty_clock.durations());
+            return std::optional<Measurement>(r);
+        });
+    QMsgLog("Float Test: dtgt=%d , speed=%6.2f M", static_cast<int>(kept->dtgt),
+            static_cast<double>(kept->speed));
+    return kept->speed;
 }
 
 FloatPath float_path(int amd_3dnow, int intel_sse) {

@@ -2,6 +2,7 @@
 
 #include "engine/clock.h"
 #include "engine/integer_kernel.h"
+#include "engine/pass_clock.h"
 #include "shell/log.h"
 
 namespace {
@@ -15,32 +16,39 @@ constexpr float kQuickHighest = 999.0f;
 } // namespace
 
 float integer_test(int m, const TestHooks& hooks) {
-    reset_integer_kernel();
     const long long passes = m > 0 ? static_cast<long long>(m) * kPassesPerAmount : 0;
+    PassClock work_clock(passes), empty_clock(passes);
+    const std::optional<Measurement> kept =
+        measure_undisturbed("Integer Test", kWorkAndEmpty, hooks, [&] {
+            reset_integer_kernel();
+            work_clock.start();
+            for (long long j = 1; j <= passes && !hooks.stopped(); ++j) {
+                integer_work_pass(kIterationsPerPass);
+                hooks.report(static_cast<double>(j) * 0.25 / m);
+                work_clock.pass();
+            }
+            const uint32_t work_time = clamp_dtgt(work_clock.elapsed());
 
-    uint32_t start = ms_timer();
-    for (long long j = 1; j <= passes && !hooks.stopped(); ++j) {
-        integer_work_pass(kIterationsPerPass);
-        hooks.report(static_cast<double>(j) * 0.25 / m);
-    }
-    uint32_t work_time = clamp_dtgt(ms_timer() - start);
-
-    start = ms_timer();
-    long long empty_passes = 0;
-    while (empty_passes < passes && !hooks.stopped()) {
-        integer_empty_iterations(kIterationsPerPass);
-        ++empty_passes;
-        hooks.report(static_cast<double>(empty_passes) * 0.25 / m);
-    }
-    uint32_t empty_time = ms_timer() - start;
-
-    uint32_t dtgt = work_time - empty_time;
-    // Equal times would divide by zero: the smallest measurable difference stands in.
-    float speed =
-        speed_from(static_cast<uint32_t>(empty_passes), kSpeedFactor, dtgt != 0 ? dtgt : 1);
-    QMsgLog("Integer Test: dtgt=%d , speed=%6.2f M", static_cast<int>(dtgt),
-            static_cast<double>(speed));
-    return speed;
+            empty_clock.start();
+            long long empty_passes = 0;
+            while (empty_passes < passes && !hooks.stopped()) {
+                integer_empty_iterations(kIterationsPerPass);
+                ++empty_passes;
+                hooks.report(static_cast<double>(empty_passes) * 0.25 / m);
+                empty_clock.pass();
+            }
+            Measurement r;
+            r.dtgt = work_time - empty_clock.elapsed();
+            // Equal times would divide by zero: the smallest measurable difference stands in.
+            r.speed = speed_from(static_cast<uint32_t>(empty_passes), kSpeedFactor,
+                                 r.dtgt != 0 ? r.dtgt : 1);
+            r.loops[0] = find_disturbed_passes(work_clock.durations());
+            r.loops[1] = find_disturbed_passes(empty_clock.durations());
+            return std::optional<Measurement>(r);
+        });
+    QMsgLog("Integer Test: dtgt=%d , speed=%6.2f M", static_cast<int>(kept->dtgt),
+            static_cast<double>(kept->speed));
+    return kept->speed;
 }
 
 float quick_integer_speed(int passes) {

@@ -3,6 +3,7 @@
 #include "engine/clock.h"
 #include "engine/memory_blocks.h"
 #include "engine/memory_kernels.h"
+#include "engine/pass_clock.h"
 #include "shell/log.h"
 #include "shell/msgbox.h"
 
@@ -31,29 +32,37 @@ std::optional<float> memory_test(int m, int mem_block, const TestHooks& hooks) {
     const MemoryLoops loops = memory_loops[mem_block ? 1 : 0];
 
     const long long passes = m > 0 ? static_cast<long long>(m) * kPassesPerAmount : 0;
-    uint32_t start = ms_timer();
-    for (long long j = 1; j <= passes && !hooks.stopped(); ++j) {
-        for (int r = 0; r < kRepetitions; ++r)
-            loops.copy(destination.data(), source.data());
-        hooks.report(static_cast<double>(j - 1) * 0.5 / m);
-    }
-    uint32_t work_time = ms_timer() - start;
+    PassClock work_clock(passes), empty_clock(passes);
+    const std::optional<Measurement> kept =
+        measure_undisturbed("Memory Test", kWorkAndEmpty, hooks, [&] {
+            work_clock.start();
+            for (long long j = 1; j <= passes && !hooks.stopped(); ++j) {
+                for (int r = 0; r < kRepetitions; ++r)
+                    loops.copy(destination.data(), source.data());
+                hooks.report(static_cast<double>(j - 1) * 0.5 / m);
+                work_clock.pass();
+            }
 
-    start = ms_timer();
-    long long empty_passes = 0;
-    while (empty_passes < passes && !hooks.stopped()) {
-        for (int r = 0; r < kRepetitions; ++r)
-            loops.empty();
-        ++empty_passes;
-        // The 4 KB mode shows the same fractions as its work loop, the word mode one pass ahead.
-        long long shown = mem_block ? empty_passes - 1 : empty_passes;
-        hooks.report(static_cast<double>(shown) * 0.5 / m);
-    }
-    uint32_t empty_time = ms_timer() - start;
-
-    uint32_t dtgt = net_time(work_time, empty_time);
-    float speed = speed_from(static_cast<uint32_t>(empty_passes), kSpeedFactor, dtgt);
-    QMsgLog("Memory Test: dtgt=%d , speed=%7.1f M", static_cast<int>(dtgt),
-            static_cast<double>(speed));
-    return speed;
+            empty_clock.start();
+            long long empty_passes = 0;
+            while (empty_passes < passes && !hooks.stopped()) {
+                for (int r = 0; r < kRepetitions; ++r)
+                    loops.empty();
+                ++empty_passes;
+                // The 4 KB mode shows the same fractions as its work loop, the word mode one
+                // pass ahead.
+                long long shown = mem_block ? empty_passes - 1 : empty_passes;
+                hooks.report(static_cast<double>(shown) * 0.5 / m);
+                empty_clock.pass();
+            }
+            Measurement r;
+            r.dtgt = net_time(work_clock.elapsed(), empty_clock.elapsed());
+            r.speed = speed_from(static_cast<uint32_t>(empty_passes), kSpeedFactor, r.dtgt);
+            r.loops[0] = find_disturbed_passes(work_clock.durations());
+            r.loops[1] = find_disturbed_passes(empty_clock.durations());
+            return std::optional<Measurement>(r);
+        });
+    QMsgLog("Memory Test: dtgt=%d , speed=%7.1f M", static_cast<int>(kept->dtgt),
+            static_cast<double>(kept->speed));
+    return kept->speed;
 }

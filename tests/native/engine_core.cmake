@@ -4,6 +4,7 @@ kalvit_test(engine_core_tests
     ${CMAKE_CURRENT_LIST_DIR}/engine_model_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/engine_integer_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/engine_memory_test.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/disturbance_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/run_rules_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/directx_rules_test.cpp
 )

@@ -25,8 +25,8 @@ struct IntegerRun {
 };
 
 // Runs the integer test with scripted times; stop_after stops it once that many passes reported.
-IntegerRun run_integer(int m, std::initializer_list<uint32_t> times, int stop_after = -1) {
-    ScriptedTimer timer(times);
+IntegerRun run_integer(int m, std::vector<uint32_t> times, int stop_after = -1) {
+    ScriptedTimer timer(std::move(times));
     IntegerRun run;
     volatile int stop = 0;
     TestHooks hooks;
@@ -38,7 +38,8 @@ IntegerRun run_integer(int m, std::initializer_list<uint32_t> times, int stop_af
             stop = 1;
     };
     run.speed = integer_test(m, hooks);
-    EXPECT_EQ(ScriptedTimer::reads(), 4u);
+    // The start of each loop and the end of every pass.
+    EXPECT_EQ(ScriptedTimer::reads(), 2 + run.fractions.size());
     return run;
 }
 } // namespace
@@ -47,7 +48,7 @@ TEST(IntegerTest, AmountOneRunsFourMillionIterationsOfTheSequence) {
     FILE* f = std::tmpfile();
     ASSERT_NE(f, nullptr);
     log_attach(f);
-    IntegerRun run = run_integer(1, {1000, 3000, 5000, 5400});
+    IntegerRun run = run_integer(1, joined({loop_reads(1000, 4, 2000), loop_reads(5000, 4, 400)}));
     log_close();
     EXPECT_EQ(read_all(f), "\nInteger Test: dtgt=1600 , speed= 10.00 M"); // 16000 ÷ (2000 − 400)
     std::fclose(f);
@@ -68,7 +69,7 @@ TEST(IntegerTest, AmountOneRunsFourMillionIterationsOfTheSequence) {
     EXPECT_EQ(s.quot2, wrapped(last_alpha * last_beta) / last_gamma);
 
     // At amount 2 each of the 8 passes of either loop is a million steps of delta.
-    run = run_integer(2, {0, 4000, 0, 800});
+    run = run_integer(2, joined({loop_reads(0, 8, 4000), loop_reads(0, 8, 800)}));
     ASSERT_EQ(run.after_pass.size(), 16u);
     for (int j = 1; j <= 8; ++j) {
         EXPECT_EQ(run.after_pass[j - 1].beta, 12314 + j * kIterations) << j;
@@ -91,15 +92,15 @@ TEST(IntegerTest, TimesBecomeSpeedsAndStopsGiveZero) {
                  {100, 150, static_cast<float>(16000.0L / 4294967246.0L)},
                  {500, 500, 16000.0f}};
     for (const Case& c : cases)
-        EXPECT_FLOAT_EQ(run_integer(1, {0, c.work, 0, c.empty}).speed, c.speed) << c.work;
+        EXPECT_FLOAT_EQ(run_integer(1, joined({loop_reads(0, 4, c.work), loop_reads(0, 4, c.empty)})).speed, c.speed) << c.work;
 
-    IntegerRun stopped = run_integer(1, {0, 700, 700, 700}, 2);
+    IntegerRun stopped = run_integer(1, loop_reads(0, 2, 700), 2);
     EXPECT_EQ(stopped.speed, 0.0f);
     EXPECT_EQ(stopped.fractions.size(), 2u);
     EXPECT_EQ(integer_kernel_state().beta, 12314 + 2 * kIterations);
     // Stopped in the empty loop: the speed comes from the empty passes completed.
-    EXPECT_FLOAT_EQ(run_integer(1, {0, 1000, 0, 200}, 6).speed, 2 * 4000.0f / 800);
-    EXPECT_EQ(run_integer(0, {0, 50, 0, 0}).speed, 0.0f);
+    EXPECT_FLOAT_EQ(run_integer(1, joined({loop_reads(0, 4, 1000), loop_reads(0, 2, 200)}), 6).speed, 2 * 4000.0f / 800);
+    EXPECT_EQ(run_integer(0, {0, 0}).speed, 0.0f);
 }
 
 TEST(IntegerTest, QuickCalibration) {

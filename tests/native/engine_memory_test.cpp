@@ -56,12 +56,13 @@ struct Outcome {
 };
 
 // Runs the memory test over guarded buffers and copies out what it left in the destination.
-Outcome run_guarded(int m, int mem_block, std::initializer_list<uint32_t> times) {
+// Both loops run 2 × m passes over `work` and `empty` ms.
+Outcome run_guarded(int m, int mem_block, uint32_t work, uint32_t empty) {
     const size_t guard = mem_block ? kMegabyte : kMegabyte + kPage;
     Guarded::guard_from = guard;
     Guarded::order.clear();
     CountingAllocator counting(0, {Guarded::allocate, Guarded::release});
-    ScriptedTimer timer(times);
+    ScriptedTimer timer(joined({loop_reads(0, 2 * m, work), loop_reads(0, 2 * m, empty)}));
     Outcome out;
     TestHooks hooks;
     hooks.progress = [&out, guard](double fraction) {
@@ -73,32 +74,33 @@ Outcome run_guarded(int m, int mem_block, std::initializer_list<uint32_t> times)
     out.speed = memory_test(m, mem_block, hooks);
     EXPECT_EQ(CountingAllocator::outstanding(), 0);
     EXPECT_EQ(CountingAllocator::sizes(), (std::vector<size_t>{0x12C000, 0x113000}));
-    EXPECT_EQ(ScriptedTimer::reads(), 4u);
+    // The start of each loop and the end of every pass.
+    EXPECT_EQ(ScriptedTimer::reads(), 2 + out.fractions.size());
     return out;
 }
 } // namespace
 
 TEST(MemoryTest, WordModeCopiesWordsZeroToOneMegabyteAndNothingBeyond) {
-    Outcome out = run_guarded(1, 0, {0, 1000, 0, 200});
+    Outcome out = run_guarded(1, 0, 1000, 200);
     EXPECT_FLOAT_EQ(out.speed.value(), 2 * 40000.0f / 800);
     EXPECT_EQ(out.fractions, (std::vector<double>{0.0, 0.5, 0.5, 1.0}));
     ASSERT_EQ(out.destination.size(), (kMegabyte + kPage) / 4);
     for (size_t i = 0; i < out.destination.size(); ++i)
         ASSERT_EQ(out.destination[i], i <= 262144 ? source_word(i) : kUntouched) << i;
 
-    Outcome two = run_guarded(2, 0, {0, 3, 0, 0});
+    Outcome two = run_guarded(2, 0, 3, 0);
     EXPECT_EQ(two.fractions, (std::vector<double>{0.0, 0.25, 0.5, 0.75, 0.25, 0.5, 0.75, 1.0}));
     EXPECT_FLOAT_EQ(two.speed.value(), 4 * 40000.0f / 10);
-    EXPECT_FLOAT_EQ(run_guarded(1, 0, {0, 2000000, 0, 0}).speed.value(), 0.08f);
+    EXPECT_FLOAT_EQ(run_guarded(1, 0, 2000000, 0).speed.value(), 0.08f);
     // An empty loop slower than the work loop wraps, and the clamp takes the result.
-    EXPECT_FLOAT_EQ(run_guarded(1, 0, {0, 100, 0, 150}).speed.value(), 0.08f);
+    EXPECT_FLOAT_EQ(run_guarded(1, 0, 100, 150).speed.value(), 0.08f);
 }
 
 TEST(MemoryTest, BlockModeCopiesTheFirstMegabyteOnlyAndLogs) {
     FILE* f = std::tmpfile();
     ASSERT_NE(f, nullptr);
     log_attach(f);
-    Outcome out = run_guarded(2, 1, {0, 5000, 0, 1000});
+    Outcome out = run_guarded(2, 1, 5000, 1000);
     log_close();
     EXPECT_EQ(read_all(f), "\nMemory Test: dtgt=4000 , speed=   40.0 M");
     std::fclose(f);
@@ -192,7 +194,7 @@ TEST(MemoryTest, EveryPassMakesTenRepetitionsInBothLoopsOfBothModes) {
         block_calls.clear();
         std::vector<std::vector<size_t>> at_pass;
         CountingAllocator counting(0);
-        ScriptedTimer timer({0, 1000, 0, 200});
+        ScriptedTimer timer(joined({loop_reads(0, 4, 1000), loop_reads(0, 4, 200)}));
         TestHooks hooks;
         hooks.progress = [&](double) {
             at_pass.push_back({size_t(copies), size_t(empties), block_calls.size()});

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <initializer_list>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "engine/clock.h"
@@ -17,8 +18,10 @@
 // used up) and is counted.
 class ScriptedTimer {
 public:
-    ScriptedTimer(std::initializer_list<uint32_t> times) : previous_(ms_timer) {
-        times_.assign(times);
+    ScriptedTimer(std::initializer_list<uint32_t> times)
+        : ScriptedTimer(std::vector<uint32_t>(times)) {}
+    explicit ScriptedTimer(std::vector<uint32_t> times) : previous_(ms_timer) {
+        times_ = std::move(times);
         reads_ = 0;
         ms_timer = read;
     }
@@ -37,6 +40,24 @@ private:
     static inline std::vector<uint32_t> times_;
     static inline size_t reads_ = 0;
 };
+
+// The reads of one timed loop: its start, then the end of each of `passes` passes, spread evenly
+// over `ms`; a disturbed pass takes `extra` ms more.
+inline std::vector<uint32_t> loop_reads(uint32_t start, int passes, uint32_t ms,
+                                        int disturbed_pass = 0, uint32_t extra = 0) {
+    std::vector<uint32_t> reads{start};
+    for (int j = 1; j <= passes; ++j)
+        reads.push_back(start + static_cast<uint32_t>(uint64_t{ms} * j / passes) +
+                        (disturbed_pass != 0 && j >= disturbed_pass ? extra : 0));
+    return reads;
+}
+
+inline std::vector<uint32_t> joined(std::initializer_list<std::vector<uint32_t>> parts) {
+    std::vector<uint32_t> all;
+    for (const std::vector<uint32_t>& part : parts)
+        all.insert(all.end(), part.begin(), part.end());
+    return all;
+}
 
 // Collects the texts of QMsgBox and of the plain box apart instead of showing them; on_message
 // may look at the state of things while a box would be open.

@@ -14,6 +14,7 @@ if(KALVIT_QEMU_X86_64)
         float_3dnow_test.cpp
         $<TARGET_OBJECTS:kalvit_timed_loops>
         ${PROJECT_SOURCE_DIR}/engine/measure_float.cpp
+        ${PROJECT_SOURCE_DIR}/engine/disturbance.cpp
         ${PROJECT_SOURCE_DIR}/engine/float_cpu.cpp
         ${PROJECT_SOURCE_DIR}/sysinfo/cpu_id.cpp
         ${PROJECT_SOURCE_DIR}/engine/clock.cpp
@@ -55,6 +56,7 @@ if(KALVIT_QEMU_I386 AND KALVIT_HAS_M32)
         ${engine}/float_plain.cpp
         ${engine}/float_sse.cpp
         ${engine}/measure_float.cpp
+        ${engine}/disturbance.cpp
         ${engine}/float_cpu.cpp
         ${PROJECT_SOURCE_DIR}/sysinfo/cpu_id.cpp
         ${engine}/clock.cpp

@@ -81,7 +81,7 @@ TEST(FloatLoops, TenPassesOf600000CallsAtAmountTwo) {
     CountingSse::counts = {};
     ProgressRecorder rec;
     FloatState state;
-    ScriptedTimer timer{0, 2000, 0, 500};
+    ScriptedTimer timer(joined({loop_reads(0, 10, 2000), loop_reads(0, 10, 500)}));
     measure_float(2, {5, 0.2, sse_work_pass<SseCounting<CountingSse>>, sse_empty_pass},
                   rec.hooks(), state);
     expect_loop_calls(CountingSse::counts, 10);
@@ -132,7 +132,7 @@ TEST(FloatTest, NetTimeStopAndLogLine) {
     // wraps and counts as 1 000 000 ms; the work time itself is not clamped.
     const uint32_t times[][3] = {{12, 5, 10}, {100, 200, 1000000}, {1500000, 600000, 900000}};
     for (const auto& t : times) {
-        ScriptedTimer timer{0, t[0], 0, t[1]};
+        ScriptedTimer timer(joined({loop_reads(0, 5, t[0]), loop_reads(0, 5, t[1])}));
         EXPECT_FLOAT_EQ(float_test(1, FloatPath::sse, {}), 3000.0f / t[2]) << t[0];
     }
     // Stopped before or during the work loop: 0. During the empty loop: its finished passes
@@ -140,7 +140,7 @@ TEST(FloatTest, NetTimeStopAndLogLine) {
     for (size_t stop_after : {size_t{1}, size_t{3}, size_t{12}}) {
         ProgressRecorder rec;
         rec.stop_after = stop_after;
-        ScriptedTimer timer{0, 1000, 0, 100};
+        ScriptedTimer timer(joined({loop_reads(0, 10, 1000), loop_reads(0, 2, 100)}));
         const float want = stop_after == 12 ? 1200.0f / 900 : 0.0f;
         EXPECT_FLOAT_EQ(float_test(2, stop_after == 1 ? FloatPath::plain : FloatPath::sse,
                                    rec.hooks()),
@@ -158,7 +158,7 @@ TEST(FloatTest, NetTimeStopAndLogLine) {
     ASSERT_NE(f, nullptr);
     log_attach(f);
     {
-        ScriptedTimer logged{0, 1234, 0, 34};
+        ScriptedTimer logged(joined({loop_reads(0, 5, 1234), loop_reads(0, 5, 34)}));
         float_test(1, FloatPath::sse, {});
     }
     log_close();

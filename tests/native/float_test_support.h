@@ -208,7 +208,7 @@ template <class C> void expect_scalar_loop_at_amount_two() {
     C::counts = {};
     ProgressRecorder rec;
     FloatState state;
-    ScriptedTimer timer{0, 2000, 0, 500};
+    ScriptedTimer timer(joined({loop_reads(0, 10, 2000), loop_reads(0, 10, 500)}));
     measure_float(2, {5, 0.2, scalar_work_pass<C>, scalar_empty_pass}, rec.hooks(), state);
     expect_loop_calls(C::counts, 10);
     ASSERT_EQ(rec.fractions.size(), 20u);
@@ -219,13 +219,14 @@ template <class C> void expect_scalar_loop_at_amount_two() {
 }
 
 // float_test on a path with 1100 ms of work against 100 ms empty: passes_per_amount × m passes
-// in each loop, progress j × step ÷ m, four timer reads, 600 M calls a pass.
+// in each loop, progress j × step ÷ m, a timer read at the start of each loop and after every
+// pass, 600 M calls a pass.
 inline void expect_float_test_passes(FloatPath path, int m, int passes_per_amount, double step) {
     ProgressRecorder rec;
-    ScriptedTimer timer{0, 1100, 0, 100};
-    const float speed = float_test(m, path, rec.hooks());
     const int passes = passes_per_amount * m;
-    EXPECT_EQ(ScriptedTimer::reads(), 4u);
+    ScriptedTimer timer(joined({loop_reads(0, passes, 1100), loop_reads(0, passes, 100)}));
+    const float speed = float_test(m, path, rec.hooks());
+    EXPECT_EQ(ScriptedTimer::reads(), 2u + 2u * passes);
     ASSERT_EQ(rec.fractions.size(), 2u * passes);
     EXPECT_DOUBLE_EQ(rec.fractions[0], step / m);
     EXPECT_DOUBLE_EQ(rec.fractions[2 * passes - 1], passes * step / m);
