@@ -59,6 +59,27 @@ inline std::vector<uint32_t> joined(std::initializer_list<std::vector<uint32_t>>
     return all;
 }
 
+// The reads of two loops that take turns, as the memory test's do: chunks of work passes until
+// `chunk_ms` have passed, then as many empty passes; `passes` of each in all, the work passes
+// spread evenly over `work` ms and the empty ones over `empty` ms.
+inline std::vector<uint32_t> turn_reads(int passes, uint32_t work, uint32_t empty,
+                                        uint32_t chunk_ms = 25) {
+    auto at = [&](int w, int e) {
+        return static_cast<uint32_t>(uint64_t{work} * w / passes + uint64_t{empty} * e / passes);
+    };
+    std::vector<uint32_t> reads{0};
+    int w = 0, e = 0;
+    while (w < passes) {
+        const uint32_t chunk_start = at(w, e);
+        do
+            reads.push_back(at(++w, e));
+        while (reads.back() - chunk_start < chunk_ms && w < passes);
+        while (e < w)
+            reads.push_back(at(w, ++e));
+    }
+    return reads;
+}
+
 // Collects the texts of QMsgBox and of the plain box apart instead of showing them; on_message
 // may look at the state of things while a box would be open.
 class MessageRecorder {
