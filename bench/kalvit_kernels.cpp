@@ -127,12 +127,16 @@ const char* describe(const BenchSettings& s) {
 const char* unit(BenchTest test) {
     return test == BenchTest::integer || test == BenchTest::floating ? "M ops/s" : "MB/s";
 }
+const char* const* loop_names(BenchTest test) {
+    static const char* const kWorkAndEmptyNames[2] = {"work", "empty"};
+    static const char* const kDiskNames[2] = {"writing", "reading"};
+    return test == BenchTest::disk ? kDiskNames : kWorkAndEmptyNames;
+}
+
 // Under a run's line: each disturbed measurement and its passes, and which one was kept.
 void report_measurements(BenchTest test, const MeasureRecord& record, int& repeated_runs,
                          size_t& disturbed_passes) {
-    static const char* const kWorkAndEmptyNames[2] = {"work", "empty"};
-    static const char* const kDiskNames[2] = {"writing", "reading"};
-    const char* const* names = test == BenchTest::disk ? kDiskNames : kWorkAndEmptyNames;
+    const char* const* names = loop_names(test);
     repeated_runs += record.made.size() > 1 ? 1 : 0;
     for (size_t i = 0; i < record.made.size(); ++i) {
         const Measurement& m = record.made[i];
@@ -176,8 +180,13 @@ int main(int argc, char** argv) {
             return 1;
         }
         double speed = r->speed;
-        std::printf("run %d: dtgt=%u ms  passes=%lld  speed=%.2f %s\n", run,
-                    static_cast<unsigned>(r->dtgt), r->passes, speed, unit(s.test));
+        const Measurement kept = r->measurements.made.empty()
+                                     ? Measurement{}
+                                     : r->measurements.made[r->measurements.kept];
+        std::printf("run %d: dtgt=%u ms  passes=%lld  speed=%.2f %s  (%s %u ms, %s %u ms)\n", run,
+                    static_cast<unsigned>(r->dtgt), r->passes, speed, unit(s.test),
+                    loop_names(s.test)[0], static_cast<unsigned>(kept.loop_ms[0]),
+                    loop_names(s.test)[1], static_cast<unsigned>(kept.loop_ms[1]));
         report_measurements(s.test, r->measurements, repeated_runs, disturbed_passes);
         std::fflush(stdout);
         sum += speed;

@@ -30,6 +30,7 @@ LoopDisturbance find_disturbed_passes(const std::vector<uint32_t>& durations);
 struct Measurement {
     float speed = 0.0f;
     uint32_t dtgt = 0;
+    uint32_t loop_ms[2] = {}; // the time of each loop
     LoopDisturbance loops[2];
 
     bool disturbed() const { return !loops[0].passes.empty() || !loops[1].passes.empty(); }

@@ -262,6 +262,8 @@ std::optional<float> blit_test(int m, int ddraw_mode, HDC memory_dc) {
             Measurement r;
             r.dtgt = net_time(work_time, empty_clock.elapsed());
             r.speed = blit_speed(empty.frames, r.dtgt, mode.bits);
+            r.loop_ms[0] = work_clock.elapsed();
+            r.loop_ms[1] = empty_clock.elapsed();
             r.loops[0] = find_disturbed_passes(work_clock.durations());
             r.loops[1] = find_disturbed_passes(empty_clock.durations());
             return r;

@@ -182,6 +182,8 @@ std::optional<float> disk_test(int m, int disk_cached, const TestHooks& hooks) {
             const uint64_t counted =
                 std::min<uint64_t>(passes, std::numeric_limits<uint32_t>::max());
             r.speed = speed_from(static_cast<uint32_t>(counted), kSpeedFactor, r.dtgt);
+            r.loop_ms[0] = writing.elapsed();
+            r.loop_ms[1] = reading.elapsed();
             r.loops[0] = find_disturbed_passes(writing.durations());
             r.loops[1] = find_disturbed_passes(reading.durations());
             return r;

@@ -37,6 +37,8 @@ float measure_float(int m, const FloatLoops& loops, const TestHooks& hooks, Floa
             Measurement r;
             r.dtgt = net_time(work_clock.elapsed(), empty_clock.elapsed());
             r.speed = speed_from(done, kFloatSpeedFactor, r.dtgt);
+            r.loop_ms[0] = work_clock.elapsed();
+            r.loop_ms[1] = empty_clock.elapsed();
             r.loops[0] = find_disturbed_passes(work_clock.durations());
             r.loops[1] = find_disturbed_passes(empty_clock.durations());
             return std::optional<Measurement>(r);
