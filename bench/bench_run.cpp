@@ -6,6 +6,7 @@
 #include <string>
 #include <system_error>
 
+#include "engine/clock.h"
 #include "engine/measure_integer.h"
 #include "engine/measure.h"
 #include "engine/measure_memory.h"
@@ -117,6 +118,7 @@ std::optional<BenchResult> bench_run(const BenchSettings& settings) {
         std::fprintf(stderr, "kalvit-kernels: cannot open a scratch log file\n");
         return std::nullopt;
     }
+    const FinestTimerPeriod finest_timer;
     PassCounter counter{settings.test == BenchTest::disk};
     TestHooks hooks;
     hooks.progress = [&counter](double fraction) { counter.count(fraction); };

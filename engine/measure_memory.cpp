@@ -13,8 +13,8 @@ constexpr int kRepetitions = 10;
 constexpr double kSpeedFactor = 40000.0;
 // The word copy's empty loop takes about two thirds of the copy's time, so the net time is only
 // a third of the work loop's, and a change in the processor's pace between the two loops would
-// show three times over in the speed. The loops therefore take turns in chunks of this length,
-// and both see the same pace.
+// show three times over in the speed. The loops therefore take turns of about this length, and
+// both see the same pace.
 constexpr uint32_t kChunkMs = 25;
 } // namespace
 
@@ -44,21 +44,27 @@ std::optional<float> memory_test(int m, int mem_block, const TestHooks& hooks) {
     PassClock work_clock(passes), empty_clock(passes);
     const std::optional<Measurement> kept =
         measure_undisturbed("Memory Test", kWorkAndEmpty, hooks, [&] {
-            // The loops take turns: at least kChunkMs of work passes, then as many empty passes.
+            // The loops take turns: work passes, then as many empty passes. The first turn lasts
+            // at least kChunkMs and fixes how many passes every turn has: a turn that ended on
+            // the timer's tick would shift the tick's rounding from one loop to the other.
             uint32_t now = work_clock.start();
             empty_clock.restart_at(now);
-            long long work_passes = 0, empty_passes = 0;
+            long long work_passes = 0, empty_passes = 0, turn = 0;
             while (work_passes < passes && !hooks.stopped()) {
-                const uint32_t chunk_start = now;
+                const uint32_t turn_start = now;
+                long long in_turn = 0;
                 work_clock.resume_at(now);
                 do {
                     for (int r = 0; r < kRepetitions; ++r)
                         loops.copy(destination.data(), source.data());
                     ++work_passes;
+                    ++in_turn;
                     hooks.report(static_cast<double>(work_passes - 1) * 0.5 / m);
                     now = work_clock.pass();
-                } while (now - chunk_start < kChunkMs && work_passes < passes &&
-                         !hooks.stopped());
+                } while ((turn == 0 ? now - turn_start < kChunkMs : in_turn < turn) &&
+                         work_passes < passes && !hooks.stopped());
+                if (turn == 0)
+                    turn = in_turn;
 
                 empty_clock.resume_at(now);
                 while (empty_passes < work_passes && !hooks.stopped()) {

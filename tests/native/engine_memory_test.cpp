@@ -109,6 +109,13 @@ TEST(MemoryTest, BlockModeCopiesTheFirstMegabyteOnlyAndLogs) {
     ASSERT_EQ(out.destination.size(), kMegabyte / 4);
     for (size_t i = 0; i < out.destination.size(); ++i)
         ASSERT_EQ(out.destination[i], source_word(i)) << i;
+
+    // Passes of 10 ms: the first turn takes three work passes, and so does every later one.
+    Outcome turns = run_guarded(4, 1, 80, 40);
+    EXPECT_EQ(turns.fractions, (std::vector<double>{0.0, 0.125, 0.25, 0.0, 0.125, 0.25, 0.375, 0.5,
+                                                    0.625, 0.375, 0.5, 0.625, 0.75, 0.875, 0.75,
+                                                    0.875}));
+    EXPECT_FLOAT_EQ(turns.speed.value(), 8 * 40000.0f / 40);
 }
 
 TEST(MemoryKernels, WordCopyMakes262144StepsFromBothEndsInStepOrder) {

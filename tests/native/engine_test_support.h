@@ -59,21 +59,25 @@ inline std::vector<uint32_t> joined(std::initializer_list<std::vector<uint32_t>>
     return all;
 }
 
-// The reads of two loops that take turns, as the memory test's do: chunks of work passes until
-// `chunk_ms` have passed, then as many empty passes; `passes` of each in all, the work passes
-// spread evenly over `work` ms and the empty ones over `empty` ms.
+// The reads of two loops that take turns, as the memory test's do: work passes until
+// `turn_ms` have passed, then as many empty passes, and so on with turns of as many passes as
+// the first; `passes` of each in all, the work passes spread evenly over `work` ms and the empty
+// ones over `empty` ms.
 inline std::vector<uint32_t> turn_reads(int passes, uint32_t work, uint32_t empty,
-                                        uint32_t chunk_ms = 25) {
+                                        uint32_t turn_ms = 25) {
     auto at = [&](int w, int e) {
         return static_cast<uint32_t>(uint64_t{work} * w / passes + uint64_t{empty} * e / passes);
     };
     std::vector<uint32_t> reads{0};
-    int w = 0, e = 0;
+    int w = 0, e = 0, turn = 0;
     while (w < passes) {
-        const uint32_t chunk_start = at(w, e);
-        do
+        const uint32_t turn_start = at(w, e);
+        int in_turn = 0;
+        do {
             reads.push_back(at(++w, e));
-        while (reads.back() - chunk_start < chunk_ms && w < passes);
+            ++in_turn;
+        } while ((turn == 0 ? reads.back() - turn_start < turn_ms : in_turn < turn) && w < passes);
+        turn = turn == 0 ? in_turn : turn;
         while (e < w)
             reads.push_back(at(w, ++e));
     }
