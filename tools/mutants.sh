@@ -74,6 +74,14 @@ mutants=(
   'verdict-middle-band-to-1.6|analysis/analysis_rows.cpp|s/\{1.0f, 1.5f, "中等"\},(\s*)\{1.5f, 2.5f,/{1.0f, 1.6f, "中等"},$1\{1.6f, 2.5f,/'
   'use-office-wins-a-tie|analysis/analysis_rows.cpp|s/office_index > mark && office_index > game_index/office_index > mark \&\& office_index >= game_index/'
   'bottleneck-disk-named-memory|analysis/analysis_rows.cpp|s/"内存", "显卡", "硬盘"\}/"内存", "显卡", "内存"}/'
+  # disturbed measurements: the pass reads, the rule, the repeats and the memory test's turns
+  'loop-ignores-disturbed-pass|engine/measure_integer.cpp|s/\n                work_clock.pass\(\);//'
+  'disturbed-factor-2|engine/disturbance.h|s/kDisturbedFactor = 3;/kDisturbedFactor = 2;/'
+  'disturbed-excess-10|engine/disturbance.h|s/kDisturbedExcessMs = 20;/kDisturbedExcessMs = 10;/'
+  'disturbed-test-not-measured-again|engine/measure.h|s/if \(!m->disturbed\(\) \|\| hooks.stopped\(\)\)/if (true)/'
+  'disturbed-keeps-the-last|engine/disturbance.cpp|s/if \(made\[i\].excess_ms\(\) < made\[kept\].excess_ms\(\)\)/if (true)/'
+  'memory-loops-one-after-the-other|engine/measure_memory.cpp|s/now - turn_start < kChunkMs/true/'
+  'memory-blocks-untouched-before-timing|engine/measure_memory.cpp|s/\n    loops.copy\(destination.data\(\), source.data\(\)\);\n/\n/'
 )
 
 selected=("$@")
