@@ -1,16 +1,15 @@
-#include <cmath>
-
 #include "engine/float_loops.h"
+#include "engine/x87_math.h"
 
 namespace {
-// The run-time library in double precision, rounded back to float32.
+// The x87 functions in double precision (engine/x87_math.h), rounded back to float32.
 struct PlainKernels {
     static float power(float x, float y) {
-        return static_cast<float>(std::pow(static_cast<double>(x), static_cast<double>(y)));
+        return static_cast<float>(x87_pow(static_cast<double>(x), static_cast<double>(y)));
     }
-    static float log(float x) { return static_cast<float>(std::log(static_cast<double>(x))); }
-    static float sin(float x) { return static_cast<float>(std::sin(static_cast<double>(x))); }
-    static float cos(float x) { return static_cast<float>(std::cos(static_cast<double>(x))); }
+    static float log(float x) { return static_cast<float>(x87_log(static_cast<double>(x))); }
+    static float sin(float x) { return static_cast<float>(x87_sin(static_cast<double>(x))); }
+    static float cos(float x) { return static_cast<float>(x87_cos(static_cast<double>(x))); }
     static void leave() {}
 };
 

@@ -66,6 +66,10 @@ mutants=(
   'float-step-y-doubled|engine/float_loops.h|s/kFloatStepY = 0.000001f;/kFloatStepY = 0.000002f;/'
   'sse-loop-step-y-doubled|engine/float_sse.h|s/kSseStepY = 0.000001;/kSseStepY = 0.000002;/'
   'float-plain-step-a-third|engine/float_plain.cpp|s/kPlainFraction = 0.33333f;/kPlainFraction = 1.0f \/ 3;/'
+  # the plain float path on the x87 unit: the library again in the loop, a step of a kernel lost
+  'plain-calls-library|engine/float_plain.cpp|s/x87_(pow|log|sin|cos)\(/std::$1(/g; s/\A/#include <cmath>\n/'
+  'x87-pow-without-one|engine/x87_math.cpp|s/"fld1\\n\\t"\s*"faddp\\n\\t"/""/'
+  'x87-sine-unreduced|engine/x87_math.cpp|s/"jz      2f\\n\\t"/"jmp     2f\\n\\t"/'
   # Wine tests of the frame, pages and run in the test process: what their restated checks guarded
   'pre-test-amount-ratio-21|engine/model.cpp|s/ratio : 0.0\) \* 20 \+ 1;/ratio : 0.0) * 21 + 1;/'
   'mode-text-refresh-hz|engine/blit_rules.cpp|s/"%dX%d %dbit %dHZ"/"%dX%d %dbit %dHz"/'

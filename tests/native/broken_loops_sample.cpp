@@ -101,6 +101,16 @@ void scalar_empty_pass(FloatState& s) {
     }
 }
 
+// The plain path's x87 functions: the library's pow, and the sine with the cosine's instruction.
+double x87_pow(double x, double y) {
+    return std::pow(x, y);
+}
+double x87_sin(double x) {
+    double r;
+    asm("fldl %1\n\tfcos\n\tfstpl %0" : "=m"(r) : "m"(x) : "st");
+    return r;
+}
+
 // The SSE kernels with true divisions in place of the reciprocal estimate.
 __attribute__((noipa)) __m128 sse_log(__m128 x) {
     const __m128 one = _mm_set_ss(1.0f);

@@ -8,7 +8,8 @@ stores of variables that its test describes (constants read from read-only data 
 make exactly the calls it describes, in order, and contain the instructions it names. A loop that
 the optimiser folded, removed (a bare ret) or rewrote with vector moves, string moves or an
 inlined library copy fails. The SSE logarithm and power must divide with the reciprocal estimate
-RCPSS only, and every 3DNow! reciprocal estimate must be refined by PFRCPIT1 and PFRCPIT2.
+RCPSS only, and every 3DNow! reciprocal estimate must be refined by PFRCPIT1 and PFRCPIT2. The
+plain path's x87 functions must contain the unit's instructions they are built on.
 
 Prints a verdict per function and exits 1 when any fails. With --reject the objects hold broken
 samples instead: it prints "rejected: N of M found" and the test reads that line.
@@ -18,7 +19,7 @@ import subprocess
 import sys
 from dataclasses import dataclass, field
 
-PLAIN_CALLS = ["pow", "pow", "log", "log", "sin", "cos"]
+PLAIN_CALLS = ["x87_pow", "x87_pow", "x87_log", "x87_log", "x87_sin", "x87_cos"]
 SSE_CALLS = ["sse_power", "sse_power", "sse_log", "sse_log", "sse_sin", "sse_cos"]
 AMD_CALLS = ["k3dn_pow", "k3dn_pow", "k3dn_log", "k3dn_log", "k3dn_sin", "k3dn_cos"]
 
@@ -44,6 +45,13 @@ class Divides:
     function: str
     estimate: str  # rcpss or pfrcp
     at_least: int
+
+
+@dataclass
+class Instructions:
+    """A kernel that must contain the named instructions."""
+    function: str
+    mnemonics: list
 
 
 # Loads and stores count accesses to variables: the kernel state, the buffers, the loop's own
@@ -88,6 +96,13 @@ DIVIDES = [
     Divides("k3dn_pow_positive", "pfrcp", 1),
     Divides("k3dn_log", "pfrcp", 1),
     Divides("k3dn_pow", "pfrcp", 1),
+]
+
+INSTRUCTIONS = [
+    Instructions("x87_sin(double)", ["fsin"]),
+    Instructions("x87_cos(double)", ["fcos"]),
+    Instructions("x87_log(double)", ["fyl2x"]),
+    Instructions("x87_pow(double, double)", ["fyl2x", "f2xm1", "fscale"]),
 ]
 
 STORE_ONLY = re.compile(r"^(mov[a-z]*|cvt[a-z0-9]*|fsts?p?[lst]?|fistt?p?[lsq]?|fnst(cw|sw|env)|"
@@ -468,6 +483,14 @@ def check_divides(objects, spec):
     return problems
 
 
+def check_instructions(objects, spec):
+    _, fn = find_function(objects, spec.function)
+    if fn is None:
+        return None
+    have = {x.mnemonic for x in fn.insns}
+    return ["no %s" % m for m in spec.mnemonics if m not in have]
+
+
 def main():
     args = sys.argv[1:]
     reject = args[:1] == ["--reject"]
@@ -487,6 +510,8 @@ def main():
         verdicts.append((name, check_sequence(objects, name, steps)))
     for spec in DIVIDES:
         verdicts.append((spec.function, check_divides(objects, spec)))
+    for spec in INSTRUCTIONS:
+        verdicts.append((spec.function, check_instructions(objects, spec)))
 
     found = [(name, problems) for name, problems in verdicts if problems is not None]
     failed = [(name, problems) for name, problems in found if problems]

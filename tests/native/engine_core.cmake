@@ -20,3 +20,7 @@ if(EXISTS ${kalvit_ddraw_h})
              COMMAND ${Python3_EXECUTABLE} -B ${PROJECT_SOURCE_DIR}/tools/make-dderr.py --check
                      ${kalvit_ddraw_h} ${PROJECT_SOURCE_DIR}/data/dderr.txt)
 endif()
+
+# The timed loops in the host's object code.
+find_program(KALVIT_OBJDUMP objdump REQUIRED)
+kalvit_timed_code_tests(${KALVIT_OBJDUMP})

@@ -1,5 +1,6 @@
-# Floating-point test: the loops, the SSE kernels and the processor checks, with the sanitizers.
-kalvit_test(float_tests float_loop_test.cpp float_sse_kernel_test.cpp)
+# Floating-point test: the loops, the x87 and SSE kernels and the processor checks, with the
+# sanitizers.
+kalvit_test(float_tests float_loop_test.cpp float_sse_kernel_test.cpp x87_math_test.cpp)
 target_link_libraries(float_tests PRIVATE kalvit_engine)
 # The SSE logarithm is compared bit for bit with its steps written out: no contraction.
 target_compile_options(float_tests PRIVATE -ffp-contract=off ${kalvit_sse_flag})
@@ -54,6 +55,7 @@ if(KALVIT_QEMU_I386 AND KALVIT_HAS_M32)
         float_3dnow_test.cpp
         ${engine}/float_3dnow.cpp
         ${engine}/float_plain.cpp
+        ${engine}/x87_math.cpp
         ${engine}/float_sse.cpp
         ${engine}/measure_float.cpp
         ${engine}/disturbance.cpp
