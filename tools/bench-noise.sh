@@ -64,7 +64,7 @@ row() {
             if (NR == 0) { printf "%-7s %-6s %-5s %-20s no figures\n", label, kind, cond, test; exit }
             median = NR % 2 ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2
             printf "%-7s %-6s %-5s %-20s %12.2f %12.2f %12.2f %8.3f\n", label, kind, cond, test,
-                   median, v[1], v[NR], v[1] > 0 ? v[NR] / v[1] : 0
+                   median, v[1], v[NR], (v[1] > 0 ? v[NR] / v[1] : 0)
         }'
 }
 
