@@ -35,10 +35,6 @@ std::optional<float> memory_test(int m, int mem_block, const TestHooks& hooks) {
         return std::nullopt;
     }
     const MemoryLoops loops = memory_loops[mem_block ? 1 : 0];
-    // New blocks are given their pages when first touched. One repetition before the timer
-    // starts touches what the loops touch, so that the first pass measures the copy and not the
-    // system handing out some 500 pages.
-    loops.copy(destination.data(), source.data());
 
     const long long passes = m > 0 ? static_cast<long long>(m) * kPassesPerAmount : 0;
     PassClock work_clock(passes), empty_clock(passes);

@@ -3,20 +3,23 @@
 # and memory (32-bit words and 4 KB blocks) N times each, natively and under Wine, once on the
 # machine as it is and once beside a process that keeps one core busy, and prints the median,
 # min, max and max/min of each row. Figures, not a test: run it on an otherwise quiet machine.
-#   tools/bench-noise.sh [--runs N] [--only native|wine] [--before NATIVE_EXE WIN64_EXE]
-# --before also runs two other builds of kalvit-kernels (for example those of an older commit)
+#   tools/bench-noise.sh [--runs N] [--only native|wine] [--test "memory --block"]...
+#                        [--before NATIVE_EXE WIN64_EXE]
+# --test keeps only the rows named (as in the table); --before also runs two other builds of kalvit-kernels (for example those of an older commit)
 # and prints their rows beside these.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-usage() { echo "usage: $0 [--runs N] [--only native|wine] [--before NATIVE_EXE WIN64_EXE]" >&2; exit 2; }
+usage() { echo "usage: $0 [--runs N] [--only native|wine] [--test TEST]... [--before NATIVE_EXE WIN64_EXE]" >&2; exit 2; }
 runs=15
 only=""
 before_native=""
 before_win64=""
+chosen=()
 while [ $# -gt 0 ]; do
     case "$1" in
         --runs) [ $# -ge 2 ] && [[ "$2" =~ ^[1-9][0-9]*$ ]] || usage; runs="$2"; shift 2 ;;
         --only) [ $# -ge 2 ] && [[ "$2" =~ ^(native|wine)$ ]] || usage; only="$2"; shift 2 ;;
+        --test) [ $# -ge 2 ] || usage; chosen+=("$2"); shift 2 ;;
         --before) [ $# -ge 3 ] || usage; before_native="$2"; before_win64="$3"; shift 3 ;;
         *) usage ;;
     esac
@@ -32,6 +35,7 @@ if [ "$only" != native ]; then
 fi
 
 tests=("integer" "float --path plain" "float --path sse" "memory" "memory --block")
+[ ${#chosen[@]} -eq 0 ] || tests=("${chosen[@]}")
 
 busy_pid=""
 stop_busy() {

@@ -85,7 +85,6 @@ mutants=(
   'disturbed-test-not-measured-again|engine/measure.h|s/if \(!m->disturbed\(\) \|\| hooks.stopped\(\)\)/if (true)/'
   'disturbed-keeps-the-last|engine/disturbance.cpp|s/if \(made\[i\].excess_ms\(\) < made\[kept\].excess_ms\(\)\)/if (true)/'
   'memory-loops-one-after-the-other|engine/measure_memory.cpp|s/now - turn_start < kChunkMs/true/'
-  'memory-blocks-untouched-before-timing|engine/measure_memory.cpp|s/\n    loops.copy\(destination.data\(\), source.data\(\)\);\n/\n/'
 )
 
 selected=("$@")
