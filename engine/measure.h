@@ -4,6 +4,7 @@
 #include <optional>
 
 #include "engine/disturbance.h"
+#include "engine/pass_clock.h"
 // What every measuring test shares: how it is stopped, how it reports progress, and how net
 // time becomes a speed.
 
@@ -46,6 +47,16 @@ constexpr uint32_t net_time(uint32_t work_time, uint32_t empty_time) {
 inline float speed_from(uint32_t passes, double factor, uint32_t dtgt) {
     long double speed = static_cast<long double>(passes) * factor / static_cast<long double>(dtgt);
     return static_cast<float>(speed);
+}
+
+// A measurement's two loops as their clocks saw them: the time of each and its disturbed passes.
+inline Measurement timed_loops(const PassClock& first, const PassClock& second) {
+    Measurement m;
+    m.loop_ms[0] = first.elapsed();
+    m.loop_ms[1] = second.elapsed();
+    m.loops[0] = find_disturbed_passes(first.durations());
+    m.loops[1] = find_disturbed_passes(second.durations());
+    return m;
 }
 
 // Measures a test up to three times: `measure` makes one whole measurement (both loops) and

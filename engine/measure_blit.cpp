@@ -259,13 +259,9 @@ std::optional<float> blit_test(int m, int ddraw_mode, HDC memory_dc) {
             const BlitLoopResult empty = run_blit_frames(frames, &stop_requested, x, y,
                                                          mode.width, mode.height,
                                                          {no_blit, relabel, &tile});
-            Measurement r;
+            Measurement r = timed_loops(work_clock, empty_clock);
             r.dtgt = net_time(work_time, empty_clock.elapsed());
             r.speed = blit_speed(empty.frames, r.dtgt, mode.bits);
-            r.loop_ms[0] = work_clock.elapsed();
-            r.loop_ms[1] = empty_clock.elapsed();
-            r.loops[0] = find_disturbed_passes(work_clock.durations());
-            r.loops[1] = find_disturbed_passes(empty_clock.durations());
             return r;
         });
     if (!kept)

@@ -177,15 +177,11 @@ std::optional<float> disk_test(int m, int disk_cached, const TestHooks& hooks) {
             remover.remove();
             buffer.reset();
 
-            Measurement r;
+            Measurement r = timed_loops(writing, reading);
             r.dtgt = clamp_dtgt(end - writing.started());
             const uint64_t counted =
                 std::min<uint64_t>(passes, std::numeric_limits<uint32_t>::max());
             r.speed = speed_from(static_cast<uint32_t>(counted), kSpeedFactor, r.dtgt);
-            r.loop_ms[0] = writing.elapsed();
-            r.loop_ms[1] = reading.elapsed();
-            r.loops[0] = find_disturbed_passes(writing.durations());
-            r.loops[1] = find_disturbed_passes(reading.durations());
             return r;
         });
     if (!kept)

@@ -34,13 +34,9 @@ float measure_float(int m, const FloatLoops& loops, const TestHooks& hooks, Floa
                        work_clock);
             const uint32_t done = run_passes(passes, m, loops.fraction_per_pass,
                                              loops.empty_pass, hooks, state, empty_clock);
-            Measurement r;
+            Measurement r = timed_loops(work_clock, empty_clock);
             r.dtgt = net_time(work_clock.elapsed(), empty_clock.elapsed());
             r.speed = speed_from(done, kFloatSpeedFactor, r.dtgt);
-            r.loop_ms[0] = work_clock.elapsed();
-            r.loop_ms[1] = empty_clock.elapsed();
-            r.loops[0] = find_disturbed_passes(work_clock.durations());
-            r.loops[1] = find_disturbed_passes(empty_clock.durations());
             return std::optional<Measurement>(r);
         });
     QMsgLog("Float Test: dtgt=%d , speed=%6.2f M", static_cast<int>(kept->dtgt),

@@ -37,15 +37,11 @@ float integer_test(int m, const TestHooks& hooks) {
                 hooks.report(static_cast<double>(empty_passes) * 0.25 / m);
                 empty_clock.pass();
             }
-            Measurement r;
+            Measurement r = timed_loops(work_clock, empty_clock);
             r.dtgt = work_time - empty_clock.elapsed();
             // Equal times would divide by zero: the smallest measurable difference stands in.
             r.speed = speed_from(static_cast<uint32_t>(empty_passes), kSpeedFactor,
                                  r.dtgt != 0 ? r.dtgt : 1);
-            r.loop_ms[0] = work_clock.elapsed();
-            r.loop_ms[1] = empty_clock.elapsed();
-            r.loops[0] = find_disturbed_passes(work_clock.durations());
-            r.loops[1] = find_disturbed_passes(empty_clock.durations());
             return std::optional<Measurement>(r);
         });
     QMsgLog("Integer Test: dtgt=%d , speed=%6.2f M", static_cast<int>(kept->dtgt),

@@ -74,13 +74,9 @@ std::optional<float> memory_test(int m, int mem_block, const TestHooks& hooks) {
                     now = empty_clock.pass();
                 }
             }
-            Measurement r;
+            Measurement r = timed_loops(work_clock, empty_clock);
             r.dtgt = net_time(work_clock.elapsed(), empty_clock.elapsed());
             r.speed = speed_from(static_cast<uint32_t>(empty_passes), kSpeedFactor, r.dtgt);
-            r.loop_ms[0] = work_clock.elapsed();
-            r.loop_ms[1] = empty_clock.elapsed();
-            r.loops[0] = find_disturbed_passes(work_clock.durations());
-            r.loops[1] = find_disturbed_passes(empty_clock.durations());
             return std::optional<Measurement>(r);
         });
     QMsgLog("Memory Test: dtgt=%d , speed=%7.1f M", static_cast<int>(kept->dtgt),
