@@ -42,7 +42,14 @@ if [ ${#missing[@]} -gt 0 ] || [ "$added_arch" -eq 1 ]; then
     # One index mid-sync on a mirror fails the update as a whole, while the others are fresh and
     # usually serve every package: go on, and let the install say whether something is missing.
     if ! $sudo apt-get update -q; then
-        echo "setup: apt-get update failed in part; installing from the indexes it fetched"
+        # A mirror mid-sync can leave an index list that disagrees with its release file
+        # ("File has unexpected size"): kept, it fails every later update too. Fetch all the
+        # lists anew once.
+        echo "setup: apt-get update failed in part; fetching the package lists anew"
+        $sudo find /var/lib/apt/lists -maxdepth 1 -type f -name '*_dists_*' -delete
+        if ! $sudo apt-get update -q; then
+            echo "setup: apt-get update failed in part again; installing from the indexes it fetched"
+        fi
     fi
     install() { DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q --no-install-recommends "$@"; }
     if ! install "${missing[@]}"; then
