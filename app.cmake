@@ -22,12 +22,12 @@ add_library(kalvit_app STATIC
 )
 target_link_libraries(kalvit_app PUBLIC kalvit_pages kalvit_infopage kalvit_ui kalvit_profile
                       kalvit_sysinfo kalvit_engine kalvit_shell kalvit_options dxguid
-                      shlwapi shell32 gdi32 user32 winmm advapi32)
+                      shell32 gdi32 user32 winmm advapi32)
 
 add_executable(kalvit WIN32 shell/main.cpp)
 target_link_libraries(kalvit PRIVATE kalvit_app kalvit_resources kalvit_options)
 # The linker's map tells the instruction check the program's own code from the runtime's.
-target_link_options(kalvit PRIVATE -municode LINKER:-Map=${CMAKE_BINARY_DIR}/kalvit.exe.map)
+target_link_options(kalvit PRIVATE LINKER:-Map=${CMAKE_BINARY_DIR}/kalvit.exe.map)
 set_target_properties(kalvit PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
 
 # The DirectDraw error names, delivered beside the program (made by tools/make-dderr.py).

@@ -17,6 +17,7 @@
 #include "sysinfo/machine_info_win.h"
 #include "ui/app.h"
 #include "ui/gbk.h"
+#include "ui/text_api.h"
 
 namespace {
 constexpr int kIconId = 128;
@@ -27,14 +28,7 @@ constexpr int kButtons[] = {QAnalyseDlg::kReportButton, QAnalyseDlg::kHelpButton
                             QAnalyseDlg::kUploadButton};
 
 void insert_column(HWND list, int index, int format, int width) {
-    LVCOLUMNW column{};
-    column.mask = LVCF_FMT | LVCF_WIDTH | LVCF_TEXT | LVCF_SUBITEM;
-    column.fmt = format;
-    column.cx = width;
-    column.pszText = const_cast<wchar_t*>(L"");
-    column.iSubItem = index;
-    SendMessageW(list, LVM_INSERTCOLUMNW, static_cast<WPARAM>(index),
-                 reinterpret_cast<LPARAM>(&column));
+    ui::list_insert_column(list, index, "", width, format);
 }
 } // namespace
 
@@ -48,10 +42,10 @@ void open_analysis(HWND owner) {
 
 bool QAnalyseDlg::on_init() {
     analysis_ready_ = false;
-    SendMessageW(
+    ui::send(
         hwnd(), WM_SETICON, ICON_BIG,
         reinterpret_cast<LPARAM>(LoadIconW(ui::App::instance(), MAKEINTRESOURCEW(kIconId))));
-    SendMessageW(list(), LVM_SETEXTENDEDLISTVIEWSTYLE, 0, LVS_EX_GRIDLINES | LVS_EX_FULLROWSELECT);
+    ui::send(list(), LVM_SETEXTENDEDLISTVIEWSTYLE, 0, LVS_EX_GRIDLINES | LVS_EX_FULLROWSELECT);
     for (int id : kButtons)
         enable_item(id, false);
 
@@ -84,31 +78,21 @@ void QAnalyseDlg::show_welcome() {
 }
 
 void QAnalyseDlg::set_cell(int row, int column, const char* gbk) {
-    const std::wstring text = to_wide(gbk);
-    LVITEMW item{};
-    item.iSubItem = column;
-    item.pszText = const_cast<wchar_t*>(text.c_str());
-    SendMessageW(list(), LVM_SETITEMTEXTW, static_cast<WPARAM>(row),
-                 reinterpret_cast<LPARAM>(&item));
+    ui::list_set_item_text(list(), row, column, gbk);
 }
 
 void QAnalyseDlg::fill_list() {
     HWND l = list();
     insert_column(l, 0, LVCFMT_CENTER, kLabelColumnWidth);
     insert_column(l, 1, LVCFMT_LEFT, kTextColumnWidth);
-    SendMessageW(l, LVM_DELETEALLITEMS, 0, 0);
+    ui::send(l, LVM_DELETEALLITEMS, 0, 0);
 
     const AnalysisInputs in{
         &current_system_entry(), mark, static_cast<uint32_t>(os_version.dwMajorVersion),
         static_cast<uint32_t>(os_version.dwMinorVersion), memory_status().total_physical};
     fill_analysis_rows(in, rows_);
     for (int row = 0; row < kAnalysisRows; ++row) {
-        const std::wstring label = to_wide(rows_.label[row]);
-        LVITEMW item{};
-        item.mask = LVIF_TEXT;
-        item.iItem = row;
-        item.pszText = const_cast<wchar_t*>(label.c_str());
-        SendMessageW(l, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item));
+        ui::list_insert_item(l, row, rows_.label[row]);
     }
     for (int row = 0; row < kAnalysisRows; ++row)
         if (rows_.text[row][0] != '\0')

@@ -11,19 +11,14 @@
 #include "shell/app_globals.h"
 #include "shell/msgbox.h"
 #include "ui/gbk.h"
+#include "ui/text_api.h"
 
 namespace {
 // A cell as the list gives it back into a 255-byte buffer.
 constexpr size_t kCellBytes = 254;
 
 std::string cell_text(HWND list, int row, int column) {
-    wchar_t text[kAnalysisCellSize] = {};
-    LVITEMW item{};
-    item.iSubItem = column;
-    item.pszText = text;
-    item.cchTextMax = kAnalysisCellSize;
-    SendMessageW(list, LVM_GETITEMTEXTW, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
-    std::string gbk = to_gbk(text);
+    std::string gbk = ui::list_item_text(list, row, column);
     gbk.resize(gbk_fit_length(gbk, kCellBytes));
     return gbk;
 }
@@ -32,12 +27,12 @@ std::string cell_text(HWND list, int row, int column) {
 void write_report(HWND list) {
     char path[kPathSize + 32];
     std::snprintf(path, sizeof path, "%s\\klvreport.txt", install_dir);
-    std::FILE* file = _wfopen(to_wide(path).c_str(), L"wt");
+    std::FILE* file = open_gbk(path, "wt");
     if (file == nullptr) {
         QMsgBox("Can't open file '%s' for write!", path);
         return;
     }
-    const int count = static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));
+    const int count = static_cast<int>(ui::send(list, LVM_GETITEMCOUNT, 0, 0));
     std::vector<std::string> texts;
     texts.reserve(static_cast<size_t>(count) * 2);
     for (int row = 0; row < count; ++row) {
@@ -52,5 +47,5 @@ void write_report(HWND list) {
         return;
     }
     // Without a program for text files the shell fails quietly; the report is written.
-    ShellExecuteW(nullptr, L"open", to_wide(path).c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+    ui::shell_open(nullptr, path);
 }

@@ -4,16 +4,15 @@
 #include "engine/model.h"
 #include "ui/app.h"
 #include "ui/gbk.h"
+#include "ui/text_api.h"
 
 namespace {
 constexpr int kIconId = 128;
 }
 
 bool QScoreDlg::on_init() {
-    font_.reset(CreateFontW(36, 0, 0, 0, FW_BOLD, FALSE, FALSE, FALSE, GB2312_CHARSET,
-                            OUT_TT_PRECIS, CLIP_TT_ALWAYS, DEFAULT_QUALITY,
-                            DEFAULT_PITCH | FF_DONTCARE, L"宋体"));
-    SendMessageW(hwnd(), WM_SETICON, ICON_BIG,
+    font_.reset(ui::create_font(36, 0, FW_BOLD, false, GB2312_CHARSET, OUT_TT_PRECIS, CLIP_TT_ALWAYS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, "宋体"));
+    ui::send(hwnd(), WM_SETICON, ICON_BIG,
                  reinterpret_cast<LPARAM>(LoadIconW(ui::App::instance(), MAKEINTRESOURCEW(kIconId))));
     return true;
 }
@@ -29,13 +28,10 @@ void QScoreDlg::paint() {
     SetTextColor(dc, RGB(0, 0, 255));
     SetBkMode(dc, TRANSPARENT);
     ScoreText score = layout_score(mark, client.right, client.bottom, [dc](const char* text, int n) {
-        SIZE size{};
-        const std::wstring wide = to_wide(std::string(text, static_cast<size_t>(n)));
-        GetTextExtentPoint32W(dc, wide.c_str(), static_cast<int>(wide.size()), &size);
+        const SIZE size = ui::text_extent(dc, std::string_view(text, static_cast<size_t>(n)));
         return TextSize{static_cast<int>(size.cx), static_cast<int>(size.cy)};
     });
-    const std::wstring text = to_wide(score.text);
-    TextOutW(dc, score.x, score.y, text.c_str(), static_cast<int>(text.size()));
+    ui::text_out(dc, score.x, score.y, score.text);
     SelectObject(dc, old_font);
     EndPaint(hwnd(), &ps);
 }

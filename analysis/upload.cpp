@@ -9,6 +9,7 @@
 #include "shell/profile.h"
 #include "sysinfo/machine_info_win.h"
 #include "ui/gbk.h"
+#include "ui/text_api.h"
 
 namespace {
 class ShellUpload : public UploadPlatform {
@@ -20,9 +21,7 @@ public:
     }
     std::tm local_time() override { return local_time_now(); }
     bool open_address(const std::string& address) override {
-        const HINSTANCE result = ShellExecuteW(owner_, L"open", to_wide(address.c_str()).c_str(),
-                                               nullptr, nullptr, SW_SHOWNORMAL);
-        return reinterpret_cast<INT_PTR>(result) > 32;
+        return ui::shell_open(owner_, address.c_str());
     }
 
 private:

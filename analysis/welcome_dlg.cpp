@@ -4,6 +4,7 @@
 #include "shell/msg_pump.h"
 #include "shell/msgbox.h"
 #include "ui/app.h"
+#include "ui/text_api.h"
 
 QWelcomeDlg welcome_dlg;
 
@@ -13,7 +14,7 @@ constexpr int kLogoTop = 15;
 } // namespace
 
 bool QWelcomeDlg::on_init() {
-    SendMessageW(hwnd(), WM_SETICON, ICON_BIG,
+    ui::send(hwnd(), WM_SETICON, ICON_BIG,
                  reinterpret_cast<LPARAM>(LoadIconW(ui::App::instance(), MAKEINTRESOURCEW(kIconId))));
     char path[kPathSize + 32];
     logo_path(path, sizeof path);

@@ -26,7 +26,7 @@
 #include "shell/sheet.h"
 #include "shell/text_buffer.h"
 #include "ui/handles.h"
-#include "ui/text.h"
+#include "ui/text_api.h"
 
 int run_number = 0;
 TestOptions run_options;

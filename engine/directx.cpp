@@ -14,6 +14,7 @@
 #include "shell/msgbox.h"
 #include "shell/sheet.h"
 #include "ui/gbk.h"
+#include "ui/text_api.h"
 
 DirectDrawState directx;
 
@@ -21,7 +22,7 @@ HRESULT create_direct_draw(IDirectDraw7** dd) {
     using Create = HRESULT(WINAPI*)(GUID*, void**, REFIID, IUnknown*);
     // Loaded once and kept for the life of the process, as a linked import would be.
     static const Create create = [] {
-        HMODULE ddraw = LoadLibraryW(L"ddraw.dll");
+        HMODULE ddraw = ui::load_library("ddraw.dll");
         return ddraw == nullptr ? nullptr
                                 : reinterpret_cast<Create>(reinterpret_cast<void (*)()>(
                                       GetProcAddress(ddraw, "DirectDrawCreateEx")));
@@ -52,8 +53,7 @@ HRESULT WINAPI list_mode(LPDDSURFACEDESC2 desc, LPVOID combo) {
         return DDENUMRET_OK;
     char text[64];
     mode_list_text(width, height, bits, static_cast<int>(desc->dwRefreshRate), text, sizeof text);
-    SendMessageW(static_cast<HWND>(combo), CB_ADDSTRING, 0,
-                 reinterpret_cast<LPARAM>(to_wide(text).c_str()));
+    ui::combo_add(static_cast<HWND>(combo), text);
     return DDENUMRET_OK;
 }
 
@@ -141,7 +141,7 @@ int open_connection(int width, int height, int bits, bool may_switch) {
 
     if (directx.list_modes) {
         HWND combo = setup_page.item(QSetupPage::kModeList);
-        SendMessageW(combo, CB_RESETCONTENT, 0, 0);
+        ui::send(combo, CB_RESETCONTENT, 0, 0);
         directx.dd->EnumDisplayModes(DDEDM_REFRESHRATES, nullptr, combo, list_mode);
     }
 
@@ -210,7 +210,7 @@ void GetDxError(const char* message, HRESULT code) {
     } else {
         char path[kPathSize + 16];
         std::snprintf(path, sizeof path, "%s\\dderr.txt", program_dir);
-        std::FILE* file = _wfopen(to_wide(path).c_str(), L"rt");
+        std::FILE* file = open_gbk(path, "rt");
         if (file == nullptr) {
             QMsgBox("GetDxError(): Can't open %s for read!", path);
             QMsgLog("GetDxError(): Can't open dderr.txt for read!");

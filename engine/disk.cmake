@@ -2,5 +2,5 @@
 # metafile.
 if(WIN32)
     target_sources(kalvit_engine PRIVATE measure_disk.cpp run_recording.cpp)
-    target_link_libraries(kalvit_engine PUBLIC gdi32 user32)
+    target_link_libraries(kalvit_engine PUBLIC kalvit_ui gdi32 user32)
 endif()

@@ -19,7 +19,7 @@
 #include "shell/msg_pump.h"
 #include "shell/sheet.h"
 #include "ui/handles.h"
-#include "ui/text.h"
+#include "ui/text_api.h"
 
 int ddraw_active = 0;
 
@@ -36,7 +36,7 @@ Mode choose_mode(int ddraw_mode, int screen_width, int screen_height) {
     if (ddraw_mode != 2)
         return mode;
     HWND list = setup_page.item(QSetupPage::kModeList);
-    const LRESULT chosen = SendMessageW(list, CB_GETCURSEL, 0, 0);
+    const LRESULT chosen = ui::send(list, CB_GETCURSEL, 0, 0);
     if (chosen == CB_ERR)
         return mode;
     const std::string text = ui::combo_item_text(list, static_cast<int>(chosen));
@@ -111,10 +111,10 @@ void draw_label(const Tile& tile, int frame) {
     SetBkMode(dc, TRANSPARENT);
     StretchBlt(dc, 0, 0, kTileSize, kTileSize, tile.picture, 0, 0, kTileSize, kTileSize,
                SRCCOPY);
-    wchar_t label[16];
-    std::swprintf(label, 16, L" Test %02d ", frame);
+    char label[16];
+    std::snprintf(label, sizeof label, " Test %02d ", frame);
     SetTextColor(dc, RGB(255, 0, 0));
-    TextOutW(dc, 15, 45, label, 9);
+    ui::text_out(dc, 15, 45, std::string_view(label, 9));
     SelectObject(dc, old_font);
     directx.src_surface->ReleaseDC(dc);
 }
@@ -174,9 +174,7 @@ std::nullopt_t give_up(const FramePlace& frame) {
 } // namespace
 
 std::optional<float> blit_test(int m, int ddraw_mode, HDC memory_dc) {
-    ui::Font font(CreateFontW(20, 0, 0, 0, FW_BOLD, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
-                              OUT_TT_PRECIS, CLIP_TT_ALWAYS, DEFAULT_QUALITY, DEFAULT_PITCH,
-                              L"宋体"));
+    ui::Font font(ui::create_font(20, 0, FW_BOLD, false, DEFAULT_CHARSET, OUT_TT_PRECIS, CLIP_TT_ALWAYS, DEFAULT_QUALITY, DEFAULT_PITCH, "宋体"));
     const int screen_width = GetSystemMetrics(SM_CXSCREEN);
     const int screen_height = GetSystemMetrics(SM_CYSCREEN);
     Mode mode = choose_mode(ddraw_mode, screen_width, screen_height);

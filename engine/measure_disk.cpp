@@ -12,10 +12,12 @@
 #include "shell/msgbox.h"
 #include "ui/gbk.h"
 #include "ui/handles.h"
+#include "ui/late_bound.h"
+#include "ui/text_api.h"
 
 namespace {
 constexpr char kTempPath[] = "c:\\kalvit.tmp";
-constexpr wchar_t kDriveRoot[] = L"c:\\";
+constexpr char kDriveRoot[] = "c:\\";
 constexpr DWORD kBufferBytes = 0x8000;
 constexpr int kRequestsPerPass = 32; // 32 × 32 KB = 1 MB per pass
 constexpr uint64_t kMegabyte = 1048576;
@@ -54,20 +56,14 @@ private:
     bool armed_ = true;
 };
 
-bool query_free_space(const wchar_t* root, uint64_t& caller_free, uint64_t& total,
+bool query_free_space(const char* root, uint64_t& caller_free, uint64_t& total,
                       uint64_t& total_free) {
-    ULARGE_INTEGER available{}, bytes{}, free_bytes{};
-    if (!GetDiskFreeSpaceExW(root, &available, &bytes, &free_bytes))
-        return false;
-    caller_free = available.QuadPart;
-    total = bytes.QuadPart;
-    total_free = free_bytes.QuadPart;
-    return true;
+    return ui::disk_free_space(root, caller_free, total, total_free);
 }
 
-void* create_file(const wchar_t* path, uint32_t access, uint32_t share, uint32_t disposition,
+void* create_file(const char* path, uint32_t access, uint32_t share, uint32_t disposition,
                   uint32_t flags) {
-    return CreateFileW(path, access, share, nullptr, disposition, flags, nullptr);
+    return ui::create_file(path, access, share, disposition, flags);
 }
 
 void* alloc_pages(size_t bytes) {
@@ -122,8 +118,8 @@ uint64_t transfer(HANDLE file, void* buffer, uint64_t n, bool writing, double ba
     return pass;
 }
 
-FileHandle open_temp(const std::wstring& path, DWORD access, DWORD disposition, DWORD flags) {
-    return FileHandle(disk_ops.open_file(path.c_str(), access, 0, disposition, flags));
+FileHandle open_temp(const char* path, DWORD access, DWORD disposition, DWORD flags) {
+    return FileHandle(disk_ops.open_file(path, access, 0, disposition, flags));
 }
 } // namespace
 
@@ -137,7 +133,7 @@ std::optional<float> disk_test(int m, int disk_cached, const TestHooks& hooks) {
     remove_gbk(kTempPath);
     const uint64_t n = plan_megabytes(m);
     const DWORD flags = disk_cached != 0 ? kFlagsCached : kFlagsUncached;
-    const std::wstring path = to_wide(kTempPath);
+    const char* path = kTempPath;
     const long long planned = static_cast<long long>(std::min<uint64_t>(n, 1u << 30));
     PassClock writing(planned), reading(planned);
     // Writing and reading are timed as one, but each has its own pace: their passes are judged

@@ -13,11 +13,11 @@ std::optional<float> disk_test(int m, int disk_cached, const TestHooks& hooks);
 // whether the file opens and whether the transfer buffer is granted. Tests replace them.
 struct DiskOps {
     // Bytes free to the caller, total bytes and total free bytes of a root path; false on failure.
-    bool (*free_space)(const wchar_t* root, uint64_t& caller_free, uint64_t& total,
+    bool (*free_space)(const char* root, uint64_t& caller_free, uint64_t& total,
                        uint64_t& total_free);
-    // CreateFileW without security attributes or template; returns INVALID_HANDLE_VALUE on
-    // failure.
-    void* (*open_file)(const wchar_t* path, uint32_t access, uint32_t share, uint32_t disposition,
+    // CreateFile of a GBK path without security attributes or template; returns
+    // INVALID_HANDLE_VALUE on failure.
+    void* (*open_file)(const char* path, uint32_t access, uint32_t share, uint32_t disposition,
                        uint32_t flags);
     // Page-aligned memory committed read/write, released with VirtualFree(MEM_RELEASE); null on
     // failure.

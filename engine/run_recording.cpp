@@ -1,4 +1,5 @@
 #include "engine/run_recording.h"
+#include "ui/text_api.h"
 
 RunRecording run_recording;
 
@@ -14,7 +15,7 @@ bool RunRecording::begin(HWND window) {
     const int mm_x = GetDeviceCaps(reference, HORZSIZE), px_x = GetDeviceCaps(reference, HORZRES);
     const int mm_y = GetDeviceCaps(reference, VERTSIZE), px_y = GetDeviceCaps(reference, VERTRES);
     RECT frame{0, 0, MulDiv(client.right, mm_x * 100, px_x), MulDiv(client.bottom, mm_y * 100, px_y)};
-    dc_ = CreateEnhMetaFileW(reference, nullptr, px_x > 0 && px_y > 0 ? &frame : nullptr, nullptr);
+    dc_ = ui::create_enh_metafile(reference, px_x > 0 && px_y > 0 ? &frame : nullptr);
     ReleaseDC(window, reference);
     return dc_ != nullptr;
 }

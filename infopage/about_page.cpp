@@ -22,6 +22,7 @@
 #include "shell/sheet.h"
 #include "ui/app.h"
 #include "ui/gbk.h"
+#include "ui/text_api.h"
 
 long about_paused_time = 0;
 long about_minimize_time = 0;
@@ -35,14 +36,11 @@ constexpr int kInfoLineHeight = 24;
 constexpr int kTitleLines = 2;
 
 HFONT make_font(int height, bool underline) {
-    return CreateFontW(height, 0, 0, 0, FW_BOLD, FALSE, underline ? TRUE : FALSE, FALSE,
-                       GB2312_CHARSET, OUT_TT_PRECIS, CLIP_TT_ALWAYS, DEFAULT_QUALITY,
-                       DEFAULT_PITCH, L"宋体");
+    return ui::create_font(height, 0, FW_BOLD, underline, GB2312_CHARSET, OUT_TT_PRECIS, CLIP_TT_ALWAYS, DEFAULT_QUALITY, DEFAULT_PITCH, "宋体");
 }
 
 void text_out(HDC dc, int x, int y, const std::string& gbk) {
-    const std::wstring wide = to_wide(gbk);
-    TextOutW(dc, x, y, wide.c_str(), static_cast<int>(wide.size()));
+    ui::text_out(dc, x, y, gbk);
 }
 
 HRESULT fill_black(IDirectDrawSurface7* surface) {
@@ -77,7 +75,7 @@ bool key_down(int key) { return (GetAsyncKeyState(key) & 0x8000) != 0; }
 
 bool QAboutDlg::on_init() {
     HICON icon = LoadIconW(ui::App::instance(), MAKEINTRESOURCEW(kIconId));
-    SendMessageW(hwnd(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
+    ui::send(hwnd(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
     link_font_.reset(make_font(24, true));
     small_font_.reset(make_font(16, false));
     large_font_.reset(make_font(24, false));
@@ -286,7 +284,7 @@ bool QAboutDlg::draw_stripes() {
     if (hr == DDERR_SURFACELOST) {
         if (switch_step == 3) {
             property_sheet.set_active_page(kSetupPageIndex);
-            PostMessageW(hwnd(), kSurfaceLost, 0, 0);
+            ui::post(hwnd(), kSurfaceLost, 0, 0);
             switch_step = 0;
         }
         return false;
@@ -379,7 +377,7 @@ void QAboutDlg::on_mouse_move(int x, int y) {
         site_hot_ = true;
         SetCursor(hand_cursor());
     } else if (site_hot_) {
-        SetCursor(LoadCursorW(nullptr, IDC_ARROW));
+        SetCursor(ui::arrow_cursor());
         site_hot_ = false;
     }
 }
@@ -388,7 +386,7 @@ void QAboutDlg::on_left_button_up() {
     if (!site_hot_)
         return;
     site_hot_ = false;
-    ShellExecuteW(hwnd(), L"open", to_wide(visit_url).c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+    ui::shell_open(hwnd(), visit_url);
 }
 
 bool QAboutDlg::on_command(int id, int code, HWND) {
@@ -396,8 +394,7 @@ bool QAboutDlg::on_command(int id, int code, HWND) {
         return false;
     switch (id) {
     case kSupportButton:
-        ShellExecuteW(hwnd(), L"open", to_wide(contact_mail).c_str(), nullptr, nullptr,
-                      SW_SHOWNORMAL);
+        ui::shell_open(hwnd(), contact_mail);
         return true;
     case kHelpButton:
         show_help_topic(hwnd(), nullptr);

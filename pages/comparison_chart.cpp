@@ -11,7 +11,7 @@
 #include "shell/main_frame.h"
 #include "shell/sheet.h"
 #include "ui/gbk.h"
-#include "ui/text.h"
+#include "ui/text_api.h"
 
 namespace {
 // The value boxes of machine 1 and machine 2, in test order.
@@ -24,7 +24,7 @@ void redraw_control(HWND control) {
 }
 
 void set_font(HWND control) {
-    SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(frame_gdi.text_font.get()), FALSE);
+    ui::send(control, WM_SETFONT, reinterpret_cast<WPARAM>(frame_gdi.text_font.get()), FALSE);
 }
 
 void move_to(HWND control, HWND parent, int x, int y) {
@@ -45,7 +45,7 @@ RECT client_in(HWND control, HWND parent) {
 void fill_solid(HDC dc, int x, int y, int cx, int cy, COLORREF colour) {
     SetBkColor(dc, colour);
     RECT r{x, y, x + cx, y + cy};
-    ExtTextOutW(dc, 0, 0, ETO_OPAQUE, &r, nullptr, 0, nullptr);
+    ui::ext_text_out(dc, 0, 0, ETO_OPAQUE, &r, {});
 }
 
 // A one-pixel border: the light colour on the top and left, the dark one on the bottom and right.
@@ -70,8 +70,7 @@ void paint_bar(HDC dc, RECT r, Rgb colour) {
 }
 
 void draw_text(HDC dc, int x, int y, const char* gbk) {
-    const std::wstring w = to_wide(gbk);
-    TextOutW(dc, x, y, w.c_str(), static_cast<int>(w.size()));
+    ui::text_out(dc, x, y, gbk);
 }
 
 // The weighting chosen on the options page; a later checked button wins, none keeps the last.
@@ -195,9 +194,8 @@ void qcontrast_page::refresh_comparison() {
     const RECT boxes[2] = {{60, bottom - 115, 120, bottom - 55}, {120, bottom - 95, 180, bottom - 55}};
     for (int m = 0; m < 2; ++m) {
         std::snprintf(text, sizeof text, "%5.2f", static_cast<double>(overall[m]));
-        std::wstring w = to_wide(text);
         RECT box = boxes[m];
-        DrawTextW(dc.get(), w.c_str(), static_cast<int>(w.size()), &box, DT_CENTER | DT_TOP);
+        ui::draw_text(dc.get(), text, box, DT_CENTER | DT_TOP);
     }
 
     MoveWindow(item(kStoreButton), 5, 5, 80, 25, TRUE);

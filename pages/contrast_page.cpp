@@ -15,7 +15,7 @@
 #include "sysinfo/machine_info_win.h"
 #include "ui/app.h"
 #include "ui/gbk.h"
-#include "ui/text.h"
+#include "ui/text_api.h"
 
 int contrast_selectors_filled = 0;
 
@@ -28,15 +28,7 @@ constexpr int kAppIcon = 128;
 void refill_info_after_resize() { contrast_page.fill_info_dialog(); }
 
 void insert_column(HWND list, int index, const char* gbk_title, int format, int width) {
-    std::wstring title = to_wide(gbk_title);
-    LVCOLUMNW column{};
-    column.mask = LVCF_FMT | LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM;
-    column.fmt = format;
-    column.cx = width;
-    column.pszText = title.data();
-    column.iSubItem = index;
-    SendMessageW(list, LVM_INSERTCOLUMNW, static_cast<WPARAM>(index),
-                 reinterpret_cast<LPARAM>(&column));
+    ui::list_insert_column(list, index, gbk_title, width, format);
 }
 } // namespace
 
@@ -46,9 +38,7 @@ bool qcontrast_page::on_set_active() {
     if (test_running)
         return false;
     if (!link_font_)
-        link_font_.reset(CreateFontW(20, 0, 0, 0, FW_BOLD, FALSE, TRUE, FALSE, GB2312_CHARSET,
-                                     OUT_TT_PRECIS, 0x20, DEFAULT_QUALITY, DEFAULT_PITCH,
-                                     L"宋体"));
+        link_font_.reset(ui::create_font(20, 0, FW_BOLD, true, GB2312_CHARSET, OUT_TT_PRECIS, 0x20, DEFAULT_QUALITY, DEFAULT_PITCH, "宋体"));
     SetTimer(hwnd(), kLinkTimer, kLinkPeriodMs, nullptr);
     if (!contrast_selectors_filled) {
         fill_selector(kMachine1, machine_list.stored_count + 1);
@@ -75,20 +65,19 @@ void qcontrast_page::on_destroyed() {
 
 void qcontrast_page::fill_selector(int id, int count) {
     HWND combo = item(id);
-    SendMessageW(combo, CB_RESETCONTENT, 0, 0);
+    ui::send(combo, CB_RESETCONTENT, 0, 0);
     for (int i = 0; i < count && i < kMachineSlots; ++i)
-        SendMessageW(combo, CB_ADDSTRING, 0,
-                     reinterpret_cast<LPARAM>(to_wide(machine_list.entries[i].name).c_str()));
-    SendMessageW(combo, WM_SETFONT, reinterpret_cast<WPARAM>(frame_gdi.text_font.get()), TRUE);
+        ui::combo_add(combo, machine_list.entries[i].name);
+    ui::send(combo, WM_SETFONT, reinterpret_cast<WPARAM>(frame_gdi.text_font.get()), TRUE);
 }
 
 int qcontrast_page::selection(int id) const {
-    LRESULT index = SendMessageW(item(id), CB_GETCURSEL, 0, 0);
+    LRESULT index = ui::send(item(id), CB_GETCURSEL, 0, 0);
     return index == CB_ERR ? -1 : static_cast<int>(index);
 }
 
 void qcontrast_page::select(int id, int index) {
-    SendMessageW(item(id), CB_SETCURSEL, static_cast<WPARAM>(index), 0);
+    ui::send(item(id), CB_SETCURSEL, static_cast<WPARAM>(index), 0);
 }
 
 void qcontrast_page::redraw_now() {
@@ -173,11 +162,11 @@ void qcontrast_page::fill_info_dialog() {
         SetWindowPos(info_dlg_.hwnd(), nullptr, GetSystemMetrics(SM_CXSCREEN) - (r.right - r.left),
                      0, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
         HICON icon = LoadIconW(ui::App::instance(), MAKEINTRESOURCEW(kAppIcon));
-        SendMessageW(info_dlg_.hwnd(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
+        ui::send(info_dlg_.hwnd(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
         insert_column(info_dlg_.list(), 0, "  名  称", LVCFMT_CENTER, QMiDlg::kLabelWidth);
     } else {
-        SendMessageW(info_dlg_.list(), LVM_DELETECOLUMN, 2, 0);
-        SendMessageW(info_dlg_.list(), LVM_DELETECOLUMN, 1, 0);
+        ui::send(info_dlg_.list(), LVM_DELETECOLUMN, 2, 0);
+        ui::send(info_dlg_.list(), LVM_DELETECOLUMN, 1, 0);
     }
     HWND list = info_dlg_.list();
     QMsgPump(list);
@@ -197,13 +186,9 @@ void qcontrast_page::fill_info_dialog() {
                                     mi_rows1, mi_rows2);
     info_dlg_.show_current_in(first == count, second == count);
     const int rows = j > visible_rows ? j : visible_rows;
-    SendMessageW(list, LVM_DELETEALLITEMS, 0, 0);
+    ui::send(list, LVM_DELETEALLITEMS, 0, 0);
     for (int i = 0; i <= rows; ++i) {
-        LVITEMW row{};
-        row.mask = LVIF_TEXT;
-        row.iItem = i;
-        row.pszText = const_cast<wchar_t*>(L"");
-        SendMessageW(list, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&row));
+        ui::list_insert_item(list, i, "");
     }
     ShowWindow(info_dlg_.hwnd(), SW_SHOW);
     info_refilling = false;
@@ -217,8 +202,7 @@ void qcontrast_page::draw_link(COLORREF colour) {
                                                : GetStockObject(DEFAULT_GUI_FONT));
     SetBkMode(dc.get(), TRANSPARENT);
     SetTextColor(dc.get(), colour);
-    const std::wstring text = to_wide(kLinkText);
-    TextOutW(dc.get(), kLinkX, kLinkY, text.c_str(), static_cast<int>(text.size()));
+    ui::text_out(dc.get(), kLinkX, kLinkY, kLinkText);
 }
 
 void qcontrast_page::paint() {
@@ -226,7 +210,7 @@ void qcontrast_page::paint() {
     BeginPaint(hwnd(), &ps);
     EndPaint(hwnd(), &ps);
     // The chart goes over what the paint left, once the paint is done.
-    PostMessageW(hwnd(), kRefreshMessage, 0, 0);
+    ui::post(hwnd(), kRefreshMessage, 0, 0);
     draw_link(RGB(0, 0, 255));
 }
 
@@ -237,7 +221,7 @@ void qcontrast_page::on_mouse_move(int x, int y) {
         return;
     }
     if (link_hot_)
-        SetCursor(LoadCursorW(nullptr, IDC_ARROW));
+        SetCursor(ui::arrow_cursor());
     link_hot_ = false;
 }
 
@@ -286,8 +270,7 @@ INT_PTR qcontrast_page::dialog_proc(UINT message, WPARAM wparam, LPARAM lparam) 
         return FALSE;
     case WM_LBUTTONDOWN:
         if (link_hot_)
-            ShellExecuteW(hwnd(), L"open", to_wide(login_url).c_str(), nullptr, nullptr,
-                          SW_SHOWNORMAL);
+            ui::shell_open(hwnd(), login_url);
         return FALSE;
     case WM_SETCURSOR:
         return keep_hand_cursor(hwnd(), link_hot_, wparam, lparam) ? TRUE : FALSE;

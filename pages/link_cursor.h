@@ -2,6 +2,7 @@
 #include <windows.h>
 
 #include "ui/app.h"
+#include "ui/text_api.h"
 // The pages' text and picture links show the application's pointing hand while the pointer is
 // over them.
 
@@ -17,6 +18,6 @@ inline bool keep_hand_cursor(HWND page, bool link_hot, WPARAM wparam, LPARAM lpa
     if (!link_hot || reinterpret_cast<HWND>(wparam) != page || LOWORD(lparam) != HTCLIENT)
         return false;
     SetCursor(hand_cursor());
-    SetWindowLongPtrW(page, DWLP_MSGRESULT, TRUE);
+    ui::set_window_long(page, DWLP_MSGRESULT, TRUE);
     return true;
 }

@@ -6,6 +6,7 @@
 #include "analysis/picture_rules.h"
 #include "shell/app_globals.h"
 #include "ui/gbk.h"
+#include "ui/text_api.h"
 
 void logo_path(char* path, int size) {
     std::snprintf(path, static_cast<size_t>(size), "%s\\pdata\\pnlogog.bmp", install_dir);
@@ -13,13 +14,12 @@ void logo_path(char* path, int size) {
 
 bool LogoPicture::load(const char* gbk_path, HWND window, Keying keying) {
     release();
-    auto* bitmap = static_cast<HBITMAP>(
-        LoadImageW(nullptr, to_wide(gbk_path).c_str(), IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE));
+    HBITMAP bitmap = ui::load_bitmap_file(gbk_path);
     if (bitmap == nullptr)
         return false;
     bitmap_.reset(bitmap);
     BITMAP info{};
-    GetObjectW(bitmap, sizeof info, &info);
+    ui::object_info(bitmap, sizeof info, &info);
     width_ = info.bmWidth;
     height_ = info.bmHeight;
     ui::WindowDc window_dc(window);

@@ -8,7 +8,7 @@
 #include "engine/run_rules.h"
 #include "pages/help_topic.h"
 #include "shell/log.h"
-#include "ui/text.h"
+#include "ui/text_api.h"
 
 int auto_scale = 1;
 
@@ -21,9 +21,9 @@ bool QSetupPage::on_set_active() {
 
 void QSetupPage::preselect_mode() {
     HWND list = item(kModeList);
-    if (SendMessageW(list, CB_GETCURSEL, 0, 0) != CB_ERR)
+    if (ui::send(list, CB_GETCURSEL, 0, 0) != CB_ERR)
         return;
-    const int count = static_cast<int>(SendMessageW(list, CB_GETCOUNT, 0, 0));
+    const int count = static_cast<int>(ui::send(list, CB_GETCOUNT, 0, 0));
     std::vector<std::string> texts;
     for (int i = 0; i < count; ++i)
         texts.push_back(ui::combo_item_text(list, i));
@@ -32,7 +32,7 @@ void QSetupPage::preselect_mode() {
         entries.push_back(t.c_str());
     int choice = preselected_mode(entries.data(), count, directx.refresh_rate);
     if (choice >= 0)
-        SendMessageW(list, CB_SETCURSEL, static_cast<WPARAM>(choice), 0);
+        ui::send(list, CB_SETCURSEL, static_cast<WPARAM>(choice), 0);
 }
 
 void QSetupPage::set_start_options(int pre_test_flag) {

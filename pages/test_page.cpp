@@ -14,6 +14,7 @@
 #include "shell/msgbox.h"
 #include "ui/app.h"
 #include "ui/gbk.h"
+#include "ui/text_api.h"
 
 bool QTestPage::on_init() {
     char path[kPathSize + 32];
@@ -48,7 +49,7 @@ bool QTestPage::on_command(int id, int code, HWND) {
         show_help_topic(hwnd(), "test.htm");
         return true;
     case kAnalysisButton:
-        open_analysis(GetAncestor(hwnd(), GA_ROOT));
+        open_analysis(ui::top_level_window(hwnd()));
         return true;
     default:
         return false;
@@ -76,7 +77,7 @@ void QTestPage::on_mouse_move(int x, int y) {
     place_logo();
     if (test_running || !strictly_inside(logo_rect_, x, y)) {
         if (link_hot_)
-            SetCursor(LoadCursorW(nullptr, IDC_ARROW));
+            SetCursor(ui::arrow_cursor());
         link_hot_ = false;
         return;
     }
@@ -88,7 +89,7 @@ void QTestPage::on_left_button_up() {
     if (!link_hot_ || test_running)
         return;
     link_hot_ = false;
-    ShellExecuteW(hwnd(), L"open", to_wide(visit_url).c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+    ui::shell_open(hwnd(), visit_url);
 }
 
 INT_PTR QTestPage::dialog_proc(UINT message, WPARAM wparam, LPARAM lparam) {

@@ -22,30 +22,26 @@
 #include "shell/sheet.h"
 #include "shell/startup_rules.h"
 #include "sysinfo/machine_info_win.h"
-#include "ui/gbk.h"
+#include "ui/late_bound.h"
+#include "ui/text_api.h"
 
-OSVERSIONINFOW os_version;
+OSVERSIONINFOA os_version;
 
 namespace {
 constexpr int kSloganId = QTestPage::kSlogan;
 
 void find_program_dir() {
-    wchar_t module[kPathSize];
-    DWORD n = GetModuleFileNameW(nullptr, module, kPathSize);
-    module[n < kPathSize ? n : kPathSize - 1] = L'\0';
-    std::snprintf(program_dir, sizeof program_dir, "%s", to_gbk(directory_of(module)).c_str());
+    std::snprintf(program_dir, sizeof program_dir, "%s",
+                  directory_of(ui::module_path()).c_str());
 }
 
 void log_os_version() {
-    os_version = {};
-    // The wide record (276 bytes, not the 148 of the ANSI one): its service-pack text comes as
-    // UTF-16 and is converted like every other text.
-    os_version.dwOSVersionInfoSize = sizeof os_version;
-    GetVersionExW(&os_version);
+    // The 148-byte record of GetVersionExA, read when the text side was chosen.
+    os_version = ui::os_version();
     QMsgLog("The OS is Windows %d.%d build %hu %s", static_cast<int>(os_version.dwMajorVersion),
             static_cast<int>(os_version.dwMinorVersion),
             static_cast<unsigned short>(os_version.dwBuildNumber & 0xFFFF),
-            to_gbk(os_version.szCSDVersion).c_str());
+            os_version.szCSDVersion);
 }
 
 void bring_welcome_forward() {
@@ -76,9 +72,9 @@ void check_frame_height() {
 }
 } // namespace
 
-int BenchApp::init_instance(const wchar_t* command_line) {
+int BenchApp::init_instance(const std::string& command_line) {
     // A second copy ends silently; the handle stays open for the life of the process.
-    CreateMutexW(nullptr, FALSE, L"KALVIT");
+    ui::create_mutex("KALVIT");
     if (GetLastError() == ERROR_ALREADY_EXISTS)
         return 0;
 
@@ -86,9 +82,11 @@ int BenchApp::init_instance(const wchar_t* command_line) {
     read_install_dir();
     if (is_installation_call(command_line)) {
         std::snprintf(install_dir, sizeof install_dir, "%s", program_dir);
-        PathMakeSystemFolderW(to_wide(program_dir).c_str());
+        if (!ui::make_system_folder(program_dir))
+            QMsgLog("-----Warning:\tthe program folder %s is not marked as a system folder",
+                    program_dir);
         write_install_dir();
-        ShellExecuteW(nullptr, L"open", L"kalvit.chm", nullptr, nullptr, SW_SHOWNORMAL);
+        ui::shell_open(nullptr, "kalvit.chm");
         return 0;
     }
 
@@ -107,7 +105,7 @@ int BenchApp::init_instance(const wchar_t* command_line) {
         DestroyWindow(main_frame.hwnd());
         return 1;
     }
-    SetWindowTextW(main_frame.hwnd(), to_wide(version_info).c_str());
+    ui::set_text(main_frame.hwnd(), version_info);
 
     if (!create_property_sheet(main_frame.hwnd())) {
         QMsgBox("创建主窗口失败！");
@@ -149,7 +147,7 @@ int BenchApp::init_instance(const wchar_t* command_line) {
         set_welcome_text("正在进行预备测试……");
         // Over the frame that has just been shown, so that the user sees what runs.
         bring_welcome_forward();
-        PostMessageW(test_page.hwnd(), WM_COMMAND, MAKEWPARAM(CMainFrame::kStartTest, BN_CLICKED),
+        ui::post(test_page.hwnd(), WM_COMMAND, MAKEWPARAM(CMainFrame::kStartTest, BN_CLICKED),
                      0);
     } else {
         close_welcome();

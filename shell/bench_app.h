@@ -1,6 +1,8 @@
 #pragma once
 #include <windows.h>
 
+#include <string>
+
 #include "ui/app.h"
 // The application: start-up in its fixed order, then the message loop with the idle handler.
 
@@ -8,11 +10,11 @@ class BenchApp : public ui::App {
 public:
     // Runs start-up. Returns -1 when the message loop should run, otherwise the exit code of a
     // program that ends here (a second copy, the installation call, a missing configuration).
-    int init_instance(const wchar_t* command_line);
+    int init_instance(const std::string& command_line);
 
 protected:
     bool on_idle(long count) override;
 };
 
 // The platform's version record, read at start-up.
-extern OSVERSIONINFOW os_version;
+extern OSVERSIONINFOA os_version;

@@ -8,6 +8,8 @@
 
 #ifdef _WIN32
 #include <windows.h>
+
+#include "ui/text_api.h"
 #endif
 
 namespace {
@@ -67,9 +69,9 @@ bool log_enabled() { return log_on; }
 
 void log_open_from_environment() {
 #ifdef _WIN32
-    const wchar_t* path = _wgetenv(L"KALVIT_LOG");
-    if (path != nullptr && *path != L'\0')
-        log_open(to_gbk(path).c_str());
+    const std::optional<std::string> path = ui::environment("KALVIT_LOG");
+    if (path && !path->empty())
+        log_open(path->c_str());
 #else
     const char* path = std::getenv("KALVIT_LOG");
     if (path != nullptr && *path != '\0')

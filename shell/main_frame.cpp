@@ -16,6 +16,7 @@
 #include "shell/sheet.h"
 #include "ui/app.h"
 #include "ui/gbk.h"
+#include "ui/text_api.h"
 
 FrameGdi frame_gdi;
 int quit_flag = 0;
@@ -25,7 +26,7 @@ int switch_step = 0;
 CMainFrame main_frame;
 
 namespace {
-constexpr wchar_t kFrameClass[] = L"CMainFrame";
+constexpr char kFrameClass[] = "CMainFrame";
 constexpr int kIconId = 128;
 constexpr int kMarkerBitmapId = 142;
 constexpr UINT kIdleUpdate = 0x0363;
@@ -41,13 +42,13 @@ void FrameGdi::release() {
 bool CMainFrame::create() {
     HINSTANCE instance = ui::App::instance();
     HICON icon = LoadIconW(instance, MAKEINTRESOURCEW(kIconId));
-    if (!register_class(kFrameClass, icon, LoadCursorW(nullptr, IDC_ARROW),
+    if (!register_class(kFrameClass, icon, ui::arrow_cursor(),
                         reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1)))
         return false;
     int left = GetSystemMetrics(SM_CXSCREEN) / 2 - kWidth / 2;
     int top = GetSystemMetrics(SM_CYSCREEN) / 2 - kHeight / 2;
     DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
-    return Window::create(0, kFrameClass, L"kalvit", style, left, top, kWidth, kHeight, nullptr,
+    return Window::create(0, kFrameClass, "kalvit", style, left, top, kWidth, kHeight, nullptr,
                           nullptr);
 }
 
@@ -55,15 +56,12 @@ bool CMainFrame::on_create() {
     HINSTANCE instance = ui::App::instance();
     frame_gdi.marker.reset(static_cast<HBITMAP>(
         LoadImageW(instance, MAKEINTRESOURCEW(kMarkerBitmapId), IMAGE_BITMAP, 0, 0, 0)));
-    frame_gdi.text_font.reset(CreateFontW(14, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE,
-                                          DEFAULT_CHARSET, OUT_TT_PRECIS, CLIP_TT_ALWAYS,
-                                          DEFAULT_QUALITY, DEFAULT_PITCH, L"宋体"));
+    frame_gdi.text_font.reset(ui::create_font(14, 0, FW_NORMAL, false, DEFAULT_CHARSET, OUT_TT_PRECIS, CLIP_TT_ALWAYS, DEFAULT_QUALITY, DEFAULT_PITCH, "宋体"));
     run_recording.begin(nullptr);
 
     char path[kPathSize + 32];
     std::snprintf(path, sizeof path, "%s\\pdata\\dlgback.bmp", install_dir);
-    auto* background = static_cast<HBITMAP>(
-        LoadImageW(nullptr, to_wide(path).c_str(), IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE));
+    HBITMAP background = ui::load_bitmap_file(path);
     if (background == nullptr) {
         QMsgLog("MainFrm: Can't LoadImage: %s", path);
     } else {

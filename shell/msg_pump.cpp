@@ -7,6 +7,7 @@
 #include "ui/dialog.h"
 #include "ui/gbk.h"
 #include "ui/window.h"
+#include "ui/text_api.h"
 
 HWND welcome_window = nullptr;
 HWND main_frame_window = nullptr;
@@ -16,7 +17,7 @@ namespace {
 // loop and ends the pass, so draining never swallows the end of the program.
 void drain(HWND filter, bool log_each) {
     MSG msg{};
-    while (PeekMessageW(&msg, filter, 0, 0, PM_REMOVE)) {
+    while (ui::peek_message(msg, filter, PM_REMOVE)) {
         if (msg.message == WM_QUIT) {
             PostQuitMessage(static_cast<int>(msg.wParam));
             return;
@@ -37,12 +38,12 @@ bool exists(HWND hwnd) { return hwnd != nullptr && IsWindow(hwnd); }
 // The box belongs to the window the user works in, so that it blocks that window: a modal
 // dialog's handlers cannot run again underneath the box.
 void show_box(const char* gbk_text) {
-    MessageBoxW(ui::active_owner(main_frame_window), to_wide(gbk_text).c_str(), L"kalvit", MB_OK);
+    ui::message_box(ui::active_owner(main_frame_window), gbk_text, "kalvit", MB_OK);
 }
 
 bool ask_box(const char* gbk_text) {
-    return MessageBoxW(ui::active_owner(main_frame_window), to_wide(gbk_text).c_str(), L"kalvit",
-                       MB_YESNO) == IDYES;
+    return ui::message_box(ui::active_owner(main_frame_window), gbk_text, "kalvit", MB_YESNO) ==
+           IDYES;
 }
 
 void hide_welcome() {
@@ -57,10 +58,8 @@ void show_welcome_and_drain() {
 }
 
 void log_handler_error(HWND hwnd, UINT message, const char* what) {
-    wchar_t window_class[64] = {};
-    GetClassNameW(hwnd, window_class, 64);
     QMsgLog("*****Error:\t%s: exception in the handler of message %X: %s",
-            to_gbk(window_class).c_str(), message, what);
+            ui::class_name(hwnd).c_str(), message, what);
 }
 } // namespace
 

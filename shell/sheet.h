@@ -13,7 +13,7 @@ constexpr int kAboutPageIndex = 3;
 
 class qPropertySheet : public ui::PropertySheet {
 public:
-    qPropertySheet() : PropertySheet(L"qPropertySheet") {}
+    qPropertySheet() : PropertySheet("qPropertySheet") {}
 
 protected:
     // While a test runs nothing the sheet's controls report is acted on, so the page stays.

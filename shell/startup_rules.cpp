@@ -1,12 +1,19 @@
 #include "shell/startup_rules.h"
 
-bool is_installation_call(std::wstring_view command_line) {
-    return command_line.substr(0, 4) == L"help" || command_line.substr(0, 6) == L"\"help\"";
+bool is_installation_call(std::string_view command_line) {
+    return command_line.substr(0, 4) == "help" || command_line.substr(0, 6) == "\"help\"";
 }
 
-std::wstring directory_of(std::wstring_view module_path) {
-    size_t cut = module_path.rfind(L'\\');
-    return std::wstring(module_path.substr(0, cut));
+std::string directory_of(std::string_view module_path) {
+    size_t cut = std::string_view::npos;
+    for (size_t at = 0; at < module_path.size(); ++at) {
+        const auto c = static_cast<unsigned char>(module_path[at]);
+        if (c >= 0x81 && c <= 0xFE)
+            ++at;
+        else if (c == '\\')
+            cut = at;
+    }
+    return std::string(module_path.substr(0, cut));
 }
 
 FrameBounds fit_frame_height(FrameBounds frame, int slogan_top, int screen_height) {

@@ -5,11 +5,12 @@
 // the frame's height for large system fonts.
 
 // "help" as the first four characters of the command line, or the word between double quotes.
-bool is_installation_call(std::wstring_view command_line);
+bool is_installation_call(std::string_view command_line);
 
-// The directory of the executable: its full path cut at the last backslash. The cut is made in
-// UTF-16, since in GBK the second byte of a character may be a backslash (乗 is 81 5C).
-std::wstring directory_of(std::wstring_view module_path);
+// The directory of the executable: its GBK path cut at the last backslash. The path is walked
+// character by character, since in GBK the second byte of a character may be a backslash (乗 is
+// 81 5C).
+std::string directory_of(std::string_view module_path);
 
 struct FrameBounds {
     int left, top, right, bottom;

@@ -12,6 +12,8 @@
 #include "shell/sheet.h"
 #include "sysinfo/machine_info.h"
 #include "ui/gbk.h"
+#include "ui/late_bound.h"
+#include "ui/text_api.h"
 
 namespace {
 constexpr size_t kRegistryTextLimit = 255;
@@ -24,8 +26,7 @@ std::string cut_gbk(std::string text, size_t limit) {
 class RegistryKey {
 public:
     RegistryKey(HKEY root, const char* path) {
-        if (RegOpenKeyExW(root, to_wide(path).c_str(), 0, KEY_READ, &key_) != ERROR_SUCCESS)
-            key_ = nullptr;
+        key_ = ui::registry_open(root, path, KEY_READ);
     }
     ~RegistryKey() {
         if (key_ != nullptr)
@@ -36,20 +37,14 @@ public:
     explicit operator bool() const { return key_ != nullptr; }
 
     bool number(const char* name, DWORD& value) const {
-        DWORD size = sizeof value, type = 0;
-        return RegQueryValueExW(key_, to_wide(name).c_str(), nullptr, &type,
-                                reinterpret_cast<BYTE*>(&value), &size) == ERROR_SUCCESS &&
-               size == sizeof value;
+        const std::optional<uint32_t> number = ui::registry_dword(key_, name);
+        if (number)
+            value = *number;
+        return number.has_value();
     }
     // A text or a list of texts, its NULs kept; empty when missing.
     std::string text(const char* name) const {
-        wchar_t buffer[kRegistryTextLimit + 1] = {};
-        DWORD size = sizeof buffer - sizeof(wchar_t);
-        if (RegQueryValueExW(key_, to_wide(name).c_str(), nullptr, nullptr,
-                             reinterpret_cast<BYTE*>(buffer), &size) != ERROR_SUCCESS)
-            return {};
-        return cut_gbk(to_gbk(std::wstring_view(buffer, size / sizeof(wchar_t))),
-                       kRegistryTextLimit);
+        return ui::registry_text(key_, name, kRegistryTextLimit).value_or(std::string());
     }
 
 private:
@@ -68,11 +63,7 @@ ClockSample read_clock() {
 class WindowsMachine : public MachinePlatform {
 public:
     std::string computer_name() override {
-        wchar_t name[64] = {};
-        DWORD size = 64;
-        if (!GetComputerNameW(name, &size))
-            return {};
-        return cut_gbk(to_gbk(name), 63);
+        return cut_gbk(ui::computer_name(), 63);
     }
     uint32_t identify(CpuIdentity& record) override { return identify_cpu(&record); }
     ClockSample sample() override { return read_clock(); }
@@ -128,15 +119,11 @@ public:
     }
     uint32_t logical_drives() override { return GetLogicalDrives(); }
     bool fixed_drive(char letter) override {
-        return GetDriveTypeW(root(letter).c_str()) == DRIVE_FIXED;
+        return ui::drive_type(root(letter).c_str()) == DRIVE_FIXED;
     }
     bool disk_space(char letter, uint64_t& total, uint64_t& free) override {
-        ULARGE_INTEGER available{}, all{}, all_free{};
-        if (!GetDiskFreeSpaceExW(root(letter).c_str(), &available, &all, &all_free))
-            return false;
-        total = all.QuadPart;
-        free = all_free.QuadPart;
-        return true;
+        uint64_t available = 0;
+        return ui::disk_free_space(root(letter).c_str(), available, total, free);
     }
     bool registry_pair(const char* path, const char* first, const char* second,
                        std::string& first_value, std::string& second_value) override {
@@ -157,23 +144,21 @@ public:
     std::tm local_time() override { return local_time_now(); }
 
 private:
-    static std::wstring root(char letter) {
-        return std::wstring(1, static_cast<wchar_t>(letter)) + L":\\";
+    static std::string root(char letter) {
+        return std::string(1, letter) + ":\\";
     }
 };
 } // namespace
 
 MemoryFacts memory_status() {
-    // The extended status: the plain one caps physical memory at 2 GB in 32-bit code.
-    MEMORYSTATUSEX status{};
-    status.dwLength = sizeof status;
+    // The extended status where there is one: the plain one caps each amount at 2 GB in 32-bit
+    // code.
+    const ui::MemoryAmounts amounts = ui::memory_amounts();
     MemoryFacts facts;
-    if (GlobalMemoryStatusEx(&status)) {
-        facts.total_physical = status.ullTotalPhys;
-        facts.available_physical = status.ullAvailPhys;
-        facts.total_page_file = status.ullTotalPageFile;
-        facts.available_page_file = status.ullAvailPageFile;
-    }
+    facts.total_physical = amounts.total_physical;
+    facts.available_physical = amounts.available_physical;
+    facts.total_page_file = amounts.total_page_file;
+    facts.available_page_file = amounts.available_page_file;
     return facts;
 }
 

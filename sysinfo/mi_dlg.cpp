@@ -10,6 +10,7 @@
 #include "sysinfo/machine_info_win.h"
 #include "sysinfo/machine_text.h"
 #include "ui/gbk.h"
+#include "ui/text_api.h"
 
 InfoRows mi_rows1, mi_rows2;
 bool info_refilling = false;
@@ -40,25 +41,22 @@ void outline(HDC dc, const RECT& r) {
 void draw_cell_text(HDC dc, const RECT& cell, int indent, const char* gbk) {
     if (gbk == nullptr || gbk[0] == '\0')
         return;
-    const std::wstring text = to_wide(gbk);
-    ExtTextOutW(dc, cell.left + indent, cell.top + 3, ETO_CLIPPED, &cell, text.c_str(),
-                static_cast<UINT>(text.size()), nullptr);
+    ui::ext_text_out(dc, cell.left + indent, cell.top + 3, ETO_CLIPPED, &cell, gbk);
 }
 } // namespace
 
 bool QMiDlg::on_init() {
-    list_ = CreateWindowExW(0, WC_LISTVIEWW, L"",
-                            WS_CHILD | WS_VISIBLE | LVS_REPORT | LVS_OWNERDRAWFIXED | LVS_ALIGNLEFT,
-                            0, 0, 10, 10, hwnd(), reinterpret_cast<HMENU>(kList),
-                            GetModuleHandleW(nullptr), nullptr);
+    list_ = ui::create_window(0, WC_LISTVIEWA, "",
+                              WS_CHILD | WS_VISIBLE | LVS_REPORT | LVS_OWNERDRAWFIXED |
+                                  LVS_ALIGNLEFT,
+                              0, 0, 10, 10, hwnd(), reinterpret_cast<HMENU>(kList), nullptr);
     layout();
     selection_brush_.reset(CreateSolidBrush(kSelectionYellow));
-    font_.reset(CreateFontW(14, 0, 0, 0, 500, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_TT_PRECIS,
-                            CLIP_TT_ALWAYS, DEFAULT_QUALITY, DEFAULT_PITCH, L"宋体"));
+    font_.reset(ui::create_font(14, 0, 500, false, DEFAULT_CHARSET, OUT_TT_PRECIS, CLIP_TT_ALWAYS, DEFAULT_QUALITY, DEFAULT_PITCH, "宋体"));
     border_pen_.reset(CreatePen(PS_SOLID, 1, kBorderOlive));
     // The headings speak Chinese too.
     if (list_ != nullptr && font_)
-        SendMessageW(list_, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
+        ui::send(list_, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
     SetTimer(hwnd(), kClockTimer, kClockPeriodMs, nullptr);
     return true;
 }
@@ -91,7 +89,7 @@ void QMiDlg::draw_row(const DRAWITEMSTRUCT& item) {
     const bool has_text = index >= 0 && index < kInfoRows;
     RECT cell = row;
     for (int column = 0; column < 3; ++column) {
-        const int width = static_cast<int>(SendMessageW(list_, LVM_GETCOLUMNWIDTH, column, 0));
+        const int width = static_cast<int>(ui::send(list_, LVM_GETCOLUMNWIDTH, column, 0));
         if (column == 0) {
             cell.right = cell.left + width;
         } else {

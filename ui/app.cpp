@@ -1,9 +1,10 @@
 #include "ui/app.h"
 
-#include <commctrl.h>
-
 #include <algorithm>
 #include <vector>
+
+#include "ui/late_bound.h"
+#include "ui/text_api.h"
 
 namespace ui {
 
@@ -15,12 +16,24 @@ std::vector<HWND>& dialog_windows() {
 }
 } // namespace
 
+// GetAncestor's GA_PARENT, which Windows 95 and NT 4.0 lack, gives the desktop for a top-level
+// window instead.
+HWND parent_window(HWND hwnd) {
+    return (window_long(hwnd, GWL_STYLE) & WS_CHILD) != 0 ? GetParent(hwnd) : nullptr;
+}
+
+HWND top_level_window(HWND hwnd) {
+    for (HWND parent = parent_window(hwnd); parent != nullptr; parent = parent_window(hwnd))
+        hwnd = parent;
+    return hwnd;
+}
+
 HINSTANCE App::instance() { return app_instance; }
 
 void App::set_instance(HINSTANCE instance) {
     app_instance = instance;
-    INITCOMMONCONTROLSEX icc{sizeof icc, ICC_WIN95_CLASSES | ICC_TAB_CLASSES | ICC_LISTVIEW_CLASSES};
-    InitCommonControlsEx(&icc);
+    choose_text_api();
+    init_common_controls();
 }
 
 void App::add_dialog_window(HWND hwnd) {
@@ -37,7 +50,7 @@ void App::remove_dialog_window(HWND hwnd) {
 HWND App::dialog_window_for(HWND hwnd) {
     const auto& list = dialog_windows();
     HWND desktop = GetDesktopWindow();
-    for (HWND w = hwnd; w != nullptr && w != desktop; w = GetAncestor(w, GA_PARENT)) {
+    for (HWND w = hwnd; w != nullptr && w != desktop; w = parent_window(w)) {
         if (std::find(list.begin(), list.end(), w) != list.end())
             return w;
     }
@@ -46,10 +59,10 @@ HWND App::dialog_window_for(HWND hwnd) {
 
 LRESULT App::process(MSG& msg) {
     HWND dialog = dialog_window_for(msg.hwnd);
-    if (dialog != nullptr && IsDialogMessageW(dialog, &msg))
+    if (dialog != nullptr && is_dialog_message(dialog, msg))
         return 0;
     TranslateMessage(&msg);
-    return DispatchMessageW(&msg);
+    return dispatch_message(msg);
 }
 
 bool App::on_idle(long) { return false; }
@@ -59,11 +72,11 @@ int App::run() {
     long idle_count = 0;
     bool idle = true;
     for (;;) {
-        while (idle && !PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE)) {
+        while (idle && !peek_message(msg, nullptr, PM_NOREMOVE)) {
             if (!on_idle(idle_count++))
                 idle = false;
         }
-        BOOL got = GetMessageW(&msg, nullptr, 0, 0);
+        BOOL got = get_message(msg);
         if (got == 0 || got == -1)
             break;
         process(msg);

@@ -6,6 +6,11 @@
 
 namespace ui {
 
+// A child's parent; null for a top-level window.
+HWND parent_window(HWND hwnd);
+// The top-level window a child belongs to (the window itself when it is one).
+HWND top_level_window(HWND hwnd);
+
 class App {
 public:
     App(const App&) = delete;

@@ -4,7 +4,7 @@
 #include <utility>
 
 #include "ui/app.h"
-#include "ui/text.h"
+#include "ui/text_api.h"
 #include "ui/window.h"
 
 namespace ui {
@@ -24,7 +24,7 @@ INT_PTR neutral_result(HWND hwnd, UINT message) {
     case WM_COMMAND:
     case WM_SYSCOMMAND:
     case WM_NOTIFY:
-        SetWindowLongPtrW(hwnd, DWLP_MSGRESULT, 0);
+        set_window_long(hwnd, DWLP_MSGRESULT, 0);
         return TRUE;
     default:
         return FALSE;
@@ -38,7 +38,7 @@ Dialog::Creating::~Creating() { creating_dialog = previous_; }
 
 Dialog::~Dialog() {
     if (hwnd_ != nullptr && IsWindow(hwnd_)) {
-        SetWindowLongPtrW(hwnd_, DWLP_USER, 0);
+        set_window_long(hwnd_, DWLP_USER, 0);
         DestroyWindow(hwnd_);
     }
 }
@@ -62,7 +62,7 @@ INT_PTR Dialog::dialog_proc(UINT message, WPARAM wparam, LPARAM lparam) {
         LRESULT result = 0;
         if (!on_notify(reinterpret_cast<NMHDR*>(lparam), result))
             return FALSE;
-        SetWindowLongPtrW(hwnd_, DWLP_MSGRESULT, result);
+        set_window_long(hwnd_, DWLP_MSGRESULT, result);
         return TRUE;
     }
     default:
@@ -71,11 +71,11 @@ INT_PTR Dialog::dialog_proc(UINT message, WPARAM wparam, LPARAM lparam) {
 }
 
 INT_PTR CALLBACK Dialog::thunk(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
-    auto* self = reinterpret_cast<Dialog*>(GetWindowLongPtrW(hwnd, DWLP_USER));
+    auto* self = reinterpret_cast<Dialog*>(window_long(hwnd, DWLP_USER));
     if (self == nullptr && creating_dialog != nullptr) {
         self = std::exchange(creating_dialog, nullptr);
         self->hwnd_ = hwnd;
-        SetWindowLongPtrW(hwnd, DWLP_USER, reinterpret_cast<LONG_PTR>(self));
+        set_window_long(hwnd, DWLP_USER, reinterpret_cast<LONG_PTR>(self));
     }
     if (self == nullptr)
         return FALSE;
@@ -90,7 +90,7 @@ INT_PTR CALLBACK Dialog::thunk(HWND hwnd, UINT message, WPARAM wparam, LPARAM lp
         result = neutral_result(hwnd, message);
     }
     if (message == WM_NCDESTROY) {
-        SetWindowLongPtrW(hwnd, DWLP_USER, 0);
+        set_window_long(hwnd, DWLP_USER, 0);
         self->on_destroyed();
         self->hwnd_ = nullptr;
     }
@@ -100,7 +100,7 @@ INT_PTR CALLBACK Dialog::thunk(HWND hwnd, UINT message, WPARAM wparam, LPARAM lp
 INT_PTR ModalDialog::run(HWND owner) {
     outer_ = std::exchange(topmost_modal, this);
     INT_PTR result = create_bound([&] {
-        return DialogBoxParamW(App::instance(), MAKEINTRESOURCEW(template_id()), owner, thunk, 0);
+        return dialog_box(template_id(), owner, thunk);
     });
     topmost_modal = std::exchange(outer_, nullptr);
     return result;
@@ -120,7 +120,7 @@ ModelessDialog::~ModelessDialog() { destroy(); }
 
 bool ModelessDialog::create(HWND owner) {
     HWND hwnd = create_bound([&] {
-        return CreateDialogParamW(App::instance(), MAKEINTRESOURCEW(template_id()), owner, thunk, 0);
+        return create_dialog(template_id(), owner, thunk);
     });
     if (hwnd == nullptr)
         return false;

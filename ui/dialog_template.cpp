@@ -5,6 +5,7 @@
 
 #include "ui/app.h"
 #include "ui/gbk.h"
+#include "ui/text_api.h"
 
 namespace ui {
 
@@ -52,11 +53,26 @@ private:
     bool ok_ = true;
 };
 
+// The class names are ASCII: compared without the system's help (lstrcmpiW is a stub on 9x).
+bool same_ascii_name(const std::wstring& name, const char* ascii) {
+    size_t i = 0;
+    for (; i < name.size() && ascii[i] != '\0'; ++i) {
+        wchar_t a = name[i], b = static_cast<unsigned char>(ascii[i]);
+        if (a >= L'A' && a <= L'Z')
+            a = static_cast<wchar_t>(a - L'A' + L'a');
+        if (b >= L'A' && b <= L'Z')
+            b = static_cast<wchar_t>(b - L'A' + L'a');
+        if (a != b)
+            return false;
+    }
+    return i == name.size() && ascii[i] == '\0';
+}
+
 WORD predefined_atom(const std::wstring& name) {
-    static const wchar_t* const names[] = {L"Button",  L"Edit",      L"Static",
-                                           L"ListBox", L"ScrollBar", L"ComboBox"};
+    static const char* const names[] = {"Button", "Edit", "Static", "ListBox", "ScrollBar",
+                                        "ComboBox"};
     for (WORD i = 0; i < 6; ++i) {
-        if (lstrcmpiW(name.c_str(), names[i]) == 0)
+        if (same_ascii_name(name, names[i]))
             return static_cast<WORD>(0x80 + i);
     }
     return 0;
@@ -65,7 +81,7 @@ WORD predefined_atom(const std::wstring& name) {
 
 DialogTemplate::DialogTemplate(int id) {
     HINSTANCE instance = App::instance();
-    HRSRC res = FindResourceW(instance, MAKEINTRESOURCEW(id), MAKEINTRESOURCEW(5)); // RT_DIALOG
+    HRSRC res = find_dialog_resource(id);
     if (res == nullptr)
         return;
     HGLOBAL loaded = LoadResource(instance, res);

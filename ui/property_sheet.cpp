@@ -4,12 +4,12 @@
 
 #include "ui/app.h"
 #include "ui/dialog_template.h"
-#include "ui/gbk.h"
+#include "ui/text_api.h"
 
 namespace ui {
 
 namespace {
-constexpr wchar_t kSheetClass[] = L"qPropertySheet";
+constexpr char kSheetClass[] = "qPropertySheet";
 }
 
 PropertyPage::PropertyPage(int template_id) : Dialog(template_id) {}
@@ -21,7 +21,7 @@ bool PropertyPage::create_in(PropertySheet* sheet) {
     tmpl.make_child();
     sheet_ = sheet;
     HWND hwnd = create_bound([&] {
-        return CreateDialogIndirectParamW(App::instance(), tmpl.get(), sheet->hwnd(), thunk, 0);
+        return create_dialog_indirect(tmpl.get(), sheet->hwnd(), thunk);
     });
     if (hwnd == nullptr)
         return false;
@@ -38,7 +38,7 @@ INT_PTR PropertyPage::dialog_proc(UINT message, WPARAM wparam, LPARAM lparam) {
         if (on_command(LOWORD(wparam), HIWORD(wparam), reinterpret_cast<HWND>(lparam)))
             return TRUE;
         if (sheet_ != nullptr && sheet_->hwnd() != nullptr)
-            SendMessageW(sheet_->hwnd(), WM_COMMAND, wparam, lparam);
+            send(sheet_->hwnd(), WM_COMMAND, wparam, lparam);
         return TRUE;
     }
     return Dialog::dialog_proc(message, wparam, lparam);
@@ -58,30 +58,25 @@ PropertyPage* PropertySheet::page(int index) const {
 
 bool PropertySheet::create(HWND parent, const char* caption_gbk, DWORD style, DWORD ex_style,
                            int initial) {
-    if (!register_class(class_name_, nullptr, LoadCursorW(nullptr, IDC_ARROW),
+    if (!register_class(class_name_, nullptr, arrow_cursor(),
                         reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1), 0))
         return false;
     // A control parent, so that Tab goes on from the tab control into the shown page's controls.
-    if (!Window::create(ex_style | WS_EX_CONTROLPARENT, class_name_, to_wide(caption_gbk).c_str(),
+    if (!Window::create(ex_style | WS_EX_CONTROLPARENT, class_name_, caption_gbk,
                         style | WS_CLIPCHILDREN, 0, 0, 100, 100, parent, nullptr))
         return false;
-    tab_ = CreateWindowExW(0, WC_TABCONTROLW, L"",
-                           WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_TABSTOP | TCS_TABS, 0, 0,
-                           100, 100, hwnd(), reinterpret_cast<HMENU>(kTabId), App::instance(),
-                           nullptr);
+    tab_ = create_window(0, WC_TABCONTROLA, "",
+                         WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_TABSTOP | TCS_TABS, 0, 0, 100,
+                         100, hwnd(), reinterpret_cast<HMENU>(kTabId), nullptr);
     if (tab_ == nullptr)
         return false;
     // The tabs speak Chinese: the dialog font of the pages, 9 point, GB2312.
-    tab_font_.reset(CreateFontW(-12, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, GB2312_CHARSET,
-                                OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
-                                DEFAULT_PITCH | FF_DONTCARE, L"宋体"));
-    SendMessageW(tab_, WM_SETFONT, reinterpret_cast<WPARAM>(tab_font_.get()), FALSE);
+    tab_font_.reset(create_font(-12, 0, FW_NORMAL, false, GB2312_CHARSET, OUT_DEFAULT_PRECIS,
+                                CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE,
+                                "宋体"));
+    send(tab_, WM_SETFONT, reinterpret_cast<WPARAM>(tab_font_.get()), FALSE);
     for (int i = 0; i < page_count(); ++i) {
-        std::wstring text = to_wide(pages_[static_cast<size_t>(i)]->caption());
-        TCITEMW item{};
-        item.mask = TCIF_TEXT;
-        item.pszText = text.data();
-        SendMessageW(tab_, TCM_INSERTITEMW, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(&item));
+        tab_insert(tab_, i, pages_[static_cast<size_t>(i)]->caption().c_str());
     }
     App::add_dialog_window(hwnd());
     layout();
@@ -93,7 +88,7 @@ bool PropertySheet::create(HWND parent, const char* caption_gbk, DWORD style, DW
 RECT PropertySheet::page_rect() const {
     RECT r{};
     GetClientRect(tab_, &r);
-    SendMessageW(tab_, TCM_ADJUSTRECT, FALSE, reinterpret_cast<LPARAM>(&r));
+    send(tab_, TCM_ADJUSTRECT, FALSE, reinterpret_cast<LPARAM>(&r));
     MapWindowPoints(tab_, hwnd(), reinterpret_cast<POINT*>(&r), 2);
     return r;
 }
@@ -131,7 +126,7 @@ bool PropertySheet::switch_to(int index) {
         return false;
     PropertyPage* previous = active_page();
     active_ = index;
-    SendMessageW(tab_, TCM_SETCURSEL, static_cast<WPARAM>(index), 0);
+    send(tab_, TCM_SETCURSEL, static_cast<WPARAM>(index), 0);
     SetWindowPos(next->hwnd(), HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_SHOWWINDOW);
     EnableWindow(next->hwnd(), TRUE);
     if (previous != nullptr && previous != next)
@@ -150,7 +145,7 @@ bool PropertySheet::set_active_page(int index) {
     if (switch_to(index))
         return true;
     if (current != nullptr)
-        SendMessageW(tab_, TCM_SETCURSEL, static_cast<WPARAM>(active_), 0);
+        send(tab_, TCM_SETCURSEL, static_cast<WPARAM>(active_), 0);
     return false;
 }
 
@@ -163,9 +158,9 @@ bool PropertySheet::on_control_notify(NMHDR* header, LRESULT& result) {
         return true;
     }
     if (header->code == TCN_SELCHANGE) {
-        int index = static_cast<int>(SendMessageW(tab_, TCM_GETCURSEL, 0, 0));
+        int index = static_cast<int>(send(tab_, TCM_GETCURSEL, 0, 0));
         if (!switch_to(index))
-            SendMessageW(tab_, TCM_SETCURSEL, static_cast<WPARAM>(active_), 0);
+            send(tab_, TCM_SETCURSEL, static_cast<WPARAM>(active_), 0);
         result = 0;
         return true;
     }
@@ -184,7 +179,7 @@ LRESULT PropertySheet::window_proc(UINT message, WPARAM wparam, LPARAM lparam) {
     }
     case WM_COMMAND:
         if (!on_command(LOWORD(wparam), HIWORD(wparam), reinterpret_cast<HWND>(lparam)))
-            SendMessageW(GetParent(hwnd()), WM_COMMAND, wparam, lparam);
+            send(GetParent(hwnd()), WM_COMMAND, wparam, lparam);
         return 0;
     case WM_SIZE:
         if (tab_ != nullptr)

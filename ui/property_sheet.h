@@ -45,7 +45,7 @@ public:
     static constexpr int kTabId = 0x3020;
 
     // The sheet's window class is the program's: each sheet names its own.
-    explicit PropertySheet(const wchar_t* class_name) : class_name_(class_name) {}
+    explicit PropertySheet(const char* class_name) : class_name_(class_name) {}
 
     void add_page(PropertyPage* page);
     // Creates the sheet window as a child of `parent` and shows page `initial` (when visible).
@@ -75,7 +75,7 @@ private:
     RECT page_rect() const;
     void layout();
     bool switch_to(int index);
-    const wchar_t* class_name_;
+    const char* class_name_;
     std::vector<PropertyPage*> pages_;
     int active_ = -1;
     HWND tab_ = nullptr;

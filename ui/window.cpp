@@ -3,6 +3,7 @@
 #include <exception>
 
 #include "ui/app.h"
+#include "ui/text_api.h"
 
 namespace ui {
 
@@ -36,30 +37,20 @@ void report_handler_error(HWND hwnd, UINT message, const char* what) {
 
 Window::~Window() {
     if (hwnd_ != nullptr && IsWindow(hwnd_)) {
-        SetWindowLongPtrW(hwnd_, GWLP_USERDATA, 0);
+        set_window_long(hwnd_, GWLP_USERDATA, 0);
         DestroyWindow(hwnd_);
     }
 }
 
-bool Window::register_class(const wchar_t* name, HICON icon, HCURSOR cursor, HBRUSH background,
+bool Window::register_class(const char* name, HICON icon, HCURSOR cursor, HBRUSH background,
                             UINT style) {
-    WNDCLASSEXW wc{};
-    wc.cbSize = sizeof wc;
-    wc.style = style;
-    wc.lpfnWndProc = thunk;
-    wc.hInstance = App::instance();
-    wc.hIcon = icon;
-    wc.hIconSm = icon;
-    wc.hCursor = cursor;
-    wc.hbrBackground = background;
-    wc.lpszClassName = name;
-    return RegisterClassExW(&wc) != 0 || GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
+    return register_window_class(name, thunk, icon, cursor, background, style);
 }
 
-bool Window::create(DWORD ex_style, const wchar_t* class_name, const wchar_t* title, DWORD style,
+bool Window::create(DWORD ex_style, const char* class_name, const char* title, DWORD style,
                     int x, int y, int width, int height, HWND parent, HMENU menu_or_id) {
-    HWND hwnd = CreateWindowExW(ex_style, class_name, title, style, x, y, width, height, parent,
-                                menu_or_id, App::instance(), this);
+    HWND hwnd = create_window(ex_style, class_name, title, style, x, y, width, height, parent,
+                              menu_or_id, this);
     return hwnd != nullptr && hwnd == hwnd_;
 }
 
@@ -68,21 +59,21 @@ LRESULT Window::window_proc(UINT message, WPARAM wparam, LPARAM lparam) {
 }
 
 LRESULT Window::default_proc(UINT message, WPARAM wparam, LPARAM lparam) {
-    return DefWindowProcW(hwnd_, message, wparam, lparam);
+    return default_window_proc(hwnd_, message, wparam, lparam);
 }
 
 LRESULT CALLBACK Window::thunk(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
-    auto* self = reinterpret_cast<Window*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+    auto* self = reinterpret_cast<Window*>(window_long(hwnd, GWLP_USERDATA));
     if (self == nullptr && message == WM_NCCREATE) {
-        auto* cs = reinterpret_cast<CREATESTRUCTW*>(lparam);
+        auto* cs = reinterpret_cast<CREATESTRUCTA*>(lparam);
         self = static_cast<Window*>(cs->lpCreateParams);
         if (self != nullptr) {
             self->hwnd_ = hwnd;
-            SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+            set_window_long(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
         }
     }
     if (self == nullptr)
-        return DefWindowProcW(hwnd, message, wparam, lparam);
+        return default_window_proc(hwnd, message, wparam, lparam);
     LRESULT result = 0;
     try {
         result = self->window_proc(message, wparam, lparam);
@@ -94,7 +85,7 @@ LRESULT CALLBACK Window::thunk(HWND hwnd, UINT message, WPARAM wparam, LPARAM lp
         result = neutral_result(message);
     }
     if (message == WM_NCDESTROY) {
-        SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
+        set_window_long(hwnd, GWLP_USERDATA, 0);
         self->on_destroyed();
         self->hwnd_ = nullptr;
     }
@@ -104,7 +95,7 @@ LRESULT CALLBACK Window::thunk(HWND hwnd, UINT message, WPARAM wparam, LPARAM lp
 LRESULT FrameWindow::window_proc(UINT message, WPARAM wparam, LPARAM lparam) {
     LRESULT result = frame_proc(message, wparam, lparam);
     if ((message == WM_ACTIVATE || message == WM_ENABLE) && hwnd() != nullptr)
-        SendMessageW(hwnd(), kActivateTopLevel, wparam, 0);
+        send(hwnd(), kActivateTopLevel, wparam, 0);
     return result;
 }
 

@@ -23,10 +23,10 @@ public:
 
     // Registers a window class whose procedure is the thunk. Returns false on failure (except
     // when the class already exists).
-    static bool register_class(const wchar_t* name, HICON icon, HCURSOR cursor, HBRUSH background,
+    static bool register_class(const char* name, HICON icon, HCURSOR cursor, HBRUSH background,
                                UINT style = CS_HREDRAW | CS_VREDRAW);
 
-    bool create(DWORD ex_style, const wchar_t* class_name, const wchar_t* title, DWORD style, int x,
+    bool create(DWORD ex_style, const char* class_name, const char* title, DWORD style, int x,
                 int y, int width, int height, HWND parent, HMENU menu_or_id);
 
 protected:

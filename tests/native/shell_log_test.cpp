@@ -82,17 +82,17 @@ TEST(MsgBox, HidesTheWelcomeWindowFormatsAndCutsAndReportsFormattingFailure) {
 
 TEST(StartUpRules, InstallationCallProgramDirectoryAndFrameHeight) {
     struct Call {
-        const wchar_t* command_line;
+        const char* command_line;
         bool installs;
     };
-    for (Call c : {Call{L"\"help\" more", true}, Call{L"helpXYZ", true}, Call{L"hel", false},
-                   Call{L" help", false}, Call{L"\"help", false}, Call{L"HELP", false}})
-        EXPECT_EQ(is_installation_call(c.command_line), c.installs) << to_gbk(c.command_line);
+    for (Call c : {Call{"\"help\" more", true}, Call{"helpXYZ", true}, Call{"hel", false},
+                   Call{" help", false}, Call{"\"help", false}, Call{"HELP", false}})
+        EXPECT_EQ(is_installation_call(c.command_line), c.installs) << c.command_line;
 
-    // 乗 and 淺 end in the byte 5C, a backslash: the cut is made before the conversion.
-    EXPECT_EQ(directory_of(L"c:\\dir\\淺kalvit.exe"), L"c:\\dir");
-    EXPECT_EQ(to_gbk(directory_of(L"d:\\乗\\x.exe")), "d:\\\x81\x5c");
-    EXPECT_EQ(directory_of(L"kalvit.exe"), L"kalvit.exe");
+    // 乗 and 淺 end in the byte 5C, a backslash: only whole characters are cut at.
+    EXPECT_EQ(directory_of("c:\\dir\\淺kalvit.exe"), "c:\\dir");
+    EXPECT_EQ(directory_of("d:\\乗\\x.exe"), "d:\\\x81\x5c");
+    EXPECT_EQ(directory_of("kalvit.exe"), "kalvit.exe");
 
     // 395 pixels keep the created frame; 396 make it 470 high and centred, truncating.
     const FrameBounds created{192, 164, 832, 604};

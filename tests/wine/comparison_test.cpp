@@ -16,7 +16,7 @@
 #include "sysinfo/machine_info_win.h"
 #include "sysinfo/mi_dlg.h"
 #include "tests/wine/frame_fixture.h"
-#include "ui/text.h"
+#include "ui/text_api.h"
 
 namespace {
 

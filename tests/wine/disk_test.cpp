@@ -38,7 +38,7 @@ struct Seam {
 };
 Seam seam;
 
-bool fake_free_space(const wchar_t* root, uint64_t& caller_free, uint64_t& total,
+bool fake_free_space(const char* root, uint64_t& caller_free, uint64_t& total,
                      uint64_t& total_free) {
     if (seam.fail_query)
         return false;
@@ -58,13 +58,13 @@ int64_t file_size(const wchar_t* path) {
                                 data.nFileSizeLow);
 }
 
-void* watched_open(const wchar_t* path, uint32_t access, uint32_t share, uint32_t disposition,
+void* watched_open(const char* path, uint32_t access, uint32_t share, uint32_t disposition,
                    uint32_t flags) {
-    seam.opens.push_back({path, access, share, disposition, flags});
+    seam.opens.push_back({to_wide(path), access, share, disposition, flags});
     if (access == GENERIC_WRITE && seam.fail_write_open)
         return INVALID_HANDLE_VALUE;
     if (access == GENERIC_READ) {
-        seam.size_at_read_open = file_size(path);
+        seam.size_at_read_open = file_size(to_wide(path).c_str());
         if (seam.fail_read_open)
             return INVALID_HANDLE_VALUE;
     }

@@ -6,7 +6,7 @@
 #include <cwchar>
 
 #include "ui/gbk.h"
-#include "ui/text.h"
+#include "ui/text_api.h"
 // Starting the program and working its windows from another process.
 
 namespace driver {

@@ -32,7 +32,7 @@
 #include "sysinfo/machine_info.h"
 #include "sysinfo/machine_info_win.h"
 #include "tests/wine/frame_fixture.h"
-#include "ui/text.h"
+#include "ui/text_api.h"
 
 namespace {
 
@@ -1100,9 +1100,8 @@ TEST_F(Run, WelcomeWindowIsCentredKeyedAndHiddenWhileAMessageIsUp) {
 // This machine's information from the system's own calls: fifteen lines in their shapes, and
 // the boxes the processor cannot use greyed out.
 TEST_F(Run, MachineInformationHasItsLinesAndGreysTheUnusableBoxes) {
-    os_version = {};
-    os_version.dwOSVersionInfoSize = sizeof os_version;
-    GetVersionExW(&os_version);
+    ui::choose_text_api();
+    os_version = ui::os_version();
     mhz_average = mhz_count = mhz_text_offset = 0;
     disk_space_text[0] = '\0';
     current_system_entry() = {}; // as before the first run: no display mode yet

@@ -13,7 +13,7 @@
 #include "shell/profile.h"
 #include "tests/wine/frame_fixture.h"
 #include "ui/dialog.h"
-#include "ui/text.h"
+#include "ui/text_api.h"
 
 namespace {
 

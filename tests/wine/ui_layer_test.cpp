@@ -14,7 +14,8 @@
 #include "ui/dialog_template.h"
 #include "ui/property_sheet.h"
 #include "tests/wine/window_test_support.h"
-#include "ui/text.h"
+#include "ui/gbk.h"
+#include "ui/text_api.h"
 
 namespace {
 
@@ -22,9 +23,9 @@ class Parent : public ui::Window {
 public:
     std::vector<int> commands;
     bool open() {
-        register_class(L"KalvitLayerTestParent", nullptr, LoadCursorW(nullptr, IDC_ARROW),
+        register_class("KalvitLayerTestParent", nullptr, LoadCursorW(nullptr, IDC_ARROW),
                        reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1));
-        return create(0, L"KalvitLayerTestParent", L"parent", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0,
+        return create(0, "KalvitLayerTestParent", "parent", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0,
                       0, 500, 300, nullptr, nullptr);
     }
 
@@ -110,7 +111,7 @@ TEST_F(UiLayer, TextsCrossAsGbkAndTheSheetChangesPagesAndHonoursRefusals) {
     EXPECT_STREQ(wide, L"基本系统: 联想奔月4000 PIII650E");
     EXPECT_EQ(ui::get_text(parent.hwnd()), "基本系统: 联想奔月4000 PIII650E");
     Page first(201), second(202);
-    ui::PropertySheet sheet(L"KalvitLayerTestSheet");
+    ui::PropertySheet sheet("KalvitLayerTestSheet");
     sheet.add_page(&first);
     sheet.add_page(&second);
     ASSERT_TRUE(sheet.create(parent.hwnd(), "Sheet", WS_CHILD | WS_VISIBLE | WS_BORDER, 0, 0));
@@ -159,7 +160,7 @@ TEST_F(UiLayer, CommandsFromClicksAndKeysReachThePageBeforeTheSheetAndItsParent)
     Parent parent;
     ASSERT_TRUE(parent.open());
     Page first(201);
-    ui::PropertySheet sheet(L"KalvitLayerTestSheet");
+    ui::PropertySheet sheet("KalvitLayerTestSheet");
     sheet.add_page(&first);
     ASSERT_TRUE(sheet.create(parent.hwnd(), "Sheet", WS_CHILD | WS_VISIBLE, 0, 0));
     sheet.move_to(RECT{0, 0, 480, 260});
@@ -249,9 +250,9 @@ class Throwing : public ui::Window {
 public:
     bool throw_on_create = false;
     bool open() {
-        register_class(L"KalvitLayerTestThrowing", nullptr, LoadCursorW(nullptr, IDC_ARROW),
+        register_class("KalvitLayerTestThrowing", nullptr, LoadCursorW(nullptr, IDC_ARROW),
                        reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1));
-        return create(0, L"KalvitLayerTestThrowing", L"throwing", WS_OVERLAPPEDWINDOW, 0, 0, 200,
+        return create(0, "KalvitLayerTestThrowing", "throwing", WS_OVERLAPPEDWINDOW, 0, 0, 200,
                       100, nullptr, nullptr);
     }
 

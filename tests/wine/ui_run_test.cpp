@@ -21,7 +21,7 @@
 #include "tests/wine/ui_fixture.h"
 #include "tests/wine/window_test_support.h"
 #include "ui/gbk.h"
-#include "ui/text.h"
+#include "ui/text_api.h"
 // A first start of the real program driven from outside: the pre-test under the welcome
 // window, a run disturbed and stopped, a complete standard run with its score, and a run with
 // both SIMD options. One start serves the suite, in this order.
