@@ -84,8 +84,8 @@ def problems_of(objdump, table, table_name, path):
         problems.append("no imports found (not an executable objdump can read?)")
     want = floor[3]
     for kind in ("OSystem", "Subsystem"):
-        version = tuple(int(header.get("%s%sVersion" % (part, kind), "0"), 16)
-                        for part in ("Major", "Minor"))
+        version = tuple(int(header.get("%s%sVersion" % (half, kind), "0"), 16)
+                        for half in ("Major", "Minor"))
         if version > want:
             problems.append("header: %s version %d.%d, above the floor's %d.%d (%s)"
                             % (kind.replace("OSystem", "OS"), version[0], version[1],
