@@ -103,9 +103,16 @@ void read_info_texts(FILE* file, MachineList& list) {
 // texts are put back; once it was replaced the new pair stands and the old texts can go. The
 // file that holds the texts of "kalvit.dat" is returned: the old texts where they could not be
 // put back, and then the record temp stays, so that a later load tries again.
+// Where a replacement is a removal and a rename (Windows 95, 98 and Me have no MoveFileEx), a
+// save can also be cut off between the two: "kalvit.dat" is gone while the old texts are aside
+// and the record temp, written whole before anything was replaced, stands ready. That save is
+// finished rather than undone.
 const char* recover_interrupted_save(RecordFiles& files) {
     if (files.exists(kInfoBackup)) {
-        if (!files.exists(kRecordTemp))
+        if (!files.exists(kRecordFile) && files.exists(kRecordTemp) &&
+            files.replace(kRecordTemp, kRecordFile))
+            files.remove(kInfoBackup);
+        else if (!files.exists(kRecordTemp))
             files.remove(kInfoBackup);
         else if (!files.replace(kInfoBackup, kInfoFile))
             return kInfoBackup;

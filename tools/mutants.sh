@@ -59,6 +59,7 @@ mutants=(
   'recover-keeps-committed-backup|pages/record_store.cpp|s/if \(!files.exists\(kRecordTemp\)\)\n            files.remove\(kInfoBackup\);/if (false) {}/'
   'recover-never-puts-texts-back|pages/record_store.cpp|s/else if \(!files.replace\(kInfoBackup, kInfoFile\)\)/else if (false)/'
   'recover-leaves-record-temp|pages/record_store.cpp|s/(    \}\n)    files.remove\(kRecordTemp\);\n    files.remove\(kInfoTemp\);\n    return kInfoFile;/$1    files.remove(kInfoTemp);\n    return kInfoFile;/'
+  'recover-no-roll-forward|pages/record_store.cpp|s/if \(!files.exists\(kRecordFile\) && files.exists\(kRecordTemp\) &&\n            files.replace\(kRecordTemp, kRecordFile\)\)/if (false)/'
   'finish-ignores-stream-error|pages/record_store.cpp|s/flush\(file\) && std::ferror\(file\) == 0/flush(file)/'
   'finish-ignores-flush|pages/record_store.cpp|s/const bool written = flush\(file\) && /flush(file);\n    const bool written = /'
   'finish-ignores-close|pages/record_store.cpp|s/return close\(file\) && written;/close(file);\n    return written;/'

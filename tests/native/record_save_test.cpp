@@ -164,3 +164,65 @@ TEST_F(SavingRecords, StoredIsMarkedOnlyWhenWritten) {
 }
 
 } // namespace
+
+// Windows 95, 98 and Me replace a file by removing the old one and renaming the new one. The
+// program may be killed at any of the save's file operations, between a removal and its rename
+// too: the next load finds the old pair or the new one, each machine with its own text.
+TEST_F(SavingRecords, AKillAtAnyStepOfARemoveAndRenameSaveLosesNoPair) {
+    struct Killed {};
+    class KilledFiles : public RecordFiles {
+    public:
+        explicit KilledFiles(int step) : step_(step) {}
+        FILE* open(const char* name, const char* mode) override {
+            kill_here();
+            return RecordFiles::open(name, mode);
+        }
+        bool remove(const char* name) override {
+            kill_here();
+            return RecordFiles::remove(name);
+        }
+        bool replace(const char* from, const char* to) override {
+            kill_here();
+            if (!exists(from) || !RecordFiles::remove(to))
+                return false;
+            kill_here();
+            return RecordFiles::replace(from, to);
+        }
+        bool killed = false;
+
+    private:
+        void kill_here() {
+            if (++calls_ == step_) {
+                killed = true;
+                throw Killed{};
+            }
+        }
+        int step_, calls_ = 0;
+    };
+    const std::map<std::string, std::string> texts = {
+        {kBaseName, "base\n"}, {"Old", "old text"}, {"New1", "new one"}, {"New2", "2"}};
+    bool finished = false;
+    for (int step = 1; !finished; ++step) {
+        const std::string what = "killed at step " + std::to_string(step);
+        make_old_pair(true);
+        KilledFiles files(step);
+        try {
+            ASSERT_TRUE(save(files)) << what;
+        } catch (const Killed&) {
+        }
+        finished = !files.killed;
+        ASSERT_LT(step, 40) << "the save never ends";
+        messages.clear();
+        ASSERT_TRUE(load(real_record_files())) << what;
+        const MachineList& l = list();
+        const std::vector<std::string> names = names_of(l, l.stored_count);
+        EXPECT_TRUE(names == (std::vector<std::string>{kBaseName, "Old"}) ||
+                    names == (std::vector<std::string>{kBaseName, "New1", "New2"}))
+            << what << ": " << names.size() << " machines";
+        for (int i = 0; i < l.stored_count && texts.count(l.entries[i].name); ++i)
+            EXPECT_EQ(l.entries[i].info_text, texts.at(l.entries[i].name)) << what << ", " << i;
+        EXPECT_TRUE(messages.empty()) << what << ": " << messages[0];
+        for (const std::string& name : files_here())
+            EXPECT_TRUE(name == "kalvit.dat" || name == "kalvitif.dat") << what << ": " << name;
+    }
+}
