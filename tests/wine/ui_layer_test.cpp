@@ -15,6 +15,7 @@
 #include "ui/property_sheet.h"
 #include "tests/wine/window_test_support.h"
 #include "ui/gbk.h"
+#include "ui/late_bound.h"
 #include "ui/text_api.h"
 
 namespace {
@@ -301,3 +302,37 @@ TEST_F(UiLayer, AnExceptionInAHandlerIsReportedAndTheMessageHasNoFurtherEffect) 
 }
 
 } // namespace
+
+// Where Windows 95 or NT 4.0 lacks a newer function, its stand-in gives the same facts: the
+// memory amounts (capped at 2 GB each in 32-bit code), the free and total bytes of drive C from
+// its clusters, and the common controls; HTML Help and the system-folder mark report that they
+// are missing rather than calling nothing.
+TEST(LateBound, StandInsGiveTheFactsOfTheNewerFunctions) {
+    const ui::MemoryAmounts newer = ui::memory_amounts();
+    uint64_t caller_free = 0, total = 0, total_free = 0;
+    ASSERT_TRUE(ui::disk_free_space("c:\\", caller_free, total, total_free));
+    ui::pretend_late_bound_missing(true);
+    const ui::MemoryAmounts older = ui::memory_amounts();
+    uint64_t old_caller_free = 0, old_total = 0, old_total_free = 0;
+    const bool old_disk = ui::disk_free_space("c:\\", old_caller_free, old_total, old_total_free);
+    ui::init_common_controls();
+    const bool help = ui::html_help(nullptr, "c:\\none.chm");
+    const bool marked = ui::make_system_folder("c:\\");
+    ui::pretend_late_bound_missing(false);
+
+    constexpr uint64_t kCap = sizeof(void*) == 4 ? 0x7FFFFFFFull : ~0ull;
+    EXPECT_EQ(older.total_physical, std::min(newer.total_physical, kCap));
+    EXPECT_GT(older.available_physical, 0u);
+    EXPECT_LE(older.available_physical, older.total_physical);
+    ASSERT_TRUE(old_disk);
+    // Clusters of 2 GB and more are what the older call cannot count: the total stays in reach.
+    EXPECT_EQ(old_total, total);
+    EXPECT_NEAR(static_cast<double>(old_total_free), static_cast<double>(total_free), 64e6);
+    EXPECT_EQ(old_caller_free, old_total_free);
+    EXPECT_FALSE(help);
+    EXPECT_FALSE(marked);
+    HWND list = CreateWindowExA(0, WC_LISTVIEWA, "", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
+                                nullptr, nullptr);
+    EXPECT_NE(list, nullptr);
+    DestroyWindow(list);
+}
