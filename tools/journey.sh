@@ -29,7 +29,7 @@ mkfifo "$fifo"
 python3 -B "$root/tests/wine/check_trace.py" --filter "$objdump" "$kalvit" "$pose" \
     < "$fifo" > "$trace" &
 filter=$!
-KALVIT_PROGRAM_LOCALE=zh_CN.GBK KALVIT_PROGRAM_WINEDEBUG=+pid,+relay wine "$journey" \
+KALVIT_PROGRAM_LOCALE=zh_CN.GBK KALVIT_PROGRAM_WINEDEBUG=fixme-all,+pid,+relay wine "$journey" \
     2> "$fifo" || status=$?
 # The program's own children (the report's viewer) hold the trace open until their end.
 wineserver -k >/dev/null 2>&1 || true
