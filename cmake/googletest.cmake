@@ -16,10 +16,14 @@ endif()
 # kalvit_test(name SOURCES...): one test executable, registered as a single ctest test (every
 # Wine process start costs a second or more, so cases are not discovered one by one).
 function(kalvit_test name)
-    add_executable(${name} ${ARGN})
+    # NO_TEST: the executable only, which a test of its own runs (a script around it, say).
+    cmake_parse_arguments(PARSE_ARGV 1 arg "NO_TEST" "" "")
+    add_executable(${name} ${arg_UNPARSED_ARGUMENTS})
     target_link_libraries(${name} PRIVATE kalvit_options GTest::gtest_main)
     if(WIN32)
         target_link_options(${name} PRIVATE -mconsole)
     endif()
-    add_test(NAME ${name} COMMAND ${name})
+    if(NOT arg_NO_TEST)
+        add_test(NAME ${name} COMMAND ${name})
+    endif()
 endfunction()

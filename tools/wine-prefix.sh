@@ -38,6 +38,39 @@ Windows Registry Editor Version 5.00
 @="txtfile"
 REG
 )
+# KALVIT_POSE=win98|nt40: the prefix answers GetVersionEx as that Windows, and Wine's relay
+# trace (WINEDEBUG=+relay) notes only the calls that kalvit.exe makes itself (Wine reads the
+# include list only when there is no exclude list, and a new prefix has one). Windows 98 keeps
+# its BIOS's name and date under the root enumerator's system board, where the program's 9x
+# branch reads them. The program itself runs there under LC_ALL=zh_CN.GBK (code page 936).
+case "${KALVIT_POSE:-}" in
+'') ;;
+win98|nt40)
+    settings+=$(printf '\n\n[HKEY_CURRENT_USER\\Software\\Wine]\n"Version"="%s"\n' "$KALVIT_POSE")
+    settings+=$(cat <<'REG'
+
+
+[HKEY_CURRENT_USER\Software\Wine\Debug]
+"RelayFromInclude"="kalvit.exe"
+"RelayFromExclude"=-
+REG
+)
+    if [ "$KALVIT_POSE" = win98 ]; then
+        settings+=$(cat <<'REG'
+
+
+[HKEY_LOCAL_MACHINE\Enum\Root\*PNP0C01\0000]
+"BIOSVersion"="Award Modular BIOS v4.51PG"
+"BIOSDate"="07/15/99"
+REG
+)
+    fi
+    ;;
+*)
+    echo "wine-prefix: KALVIT_POSE is win98 or nt40, not $KALVIT_POSE" >&2
+    exit 2
+    ;;
+esac
 stamp=$(printf '%s' "$settings" | md5sum | cut -d' ' -f1)
 
 if [ ! -f "$WINEPREFIX/system.reg" ]; then

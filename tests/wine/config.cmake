@@ -9,3 +9,4 @@ kalvit_test(config_tests
 )
 target_link_libraries(config_tests PRIVATE kalvit_profile kalvit_analysis shlwapi)
 target_compile_definitions(config_tests PRIVATE KALVIT_SOURCE_DIR="${PROJECT_SOURCE_DIR}")
+set_tests_properties(config_tests PROPERTIES LABELS quick)

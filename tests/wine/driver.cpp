@@ -1,9 +1,11 @@
 #include "tests/wine/driver.h"
 
 #include <commctrl.h>
+#include <tlhelp32.h>
 
 #include <algorithm>
 #include <cwchar>
+#include <set>
 
 #include "ui/gbk.h"
 #include "ui/text_api.h"
@@ -96,6 +98,61 @@ DWORD window_pid(HWND hwnd) {
 
 } // namespace
 
+namespace {
+// The processes running the image `name` (a file name, "kalvit.exe").
+std::set<DWORD> processes_of(const std::wstring& name) {
+    std::set<DWORD> ids;
+    ui::File snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+    PROCESSENTRY32W entry{};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Process32FirstW(snapshot.get(), &entry); more;
+         more = Process32NextW(snapshot.get(), &entry))
+        if (_wcsicmp(entry.szExeFile, name.c_str()) == 0)
+            ids.insert(entry.th32ProcessID);
+    return ids;
+}
+} // namespace
+
+// KALVIT_PROGRAM_LOCALE (zh_CN.GBK, say) starts the program under that Linux locale, which gives
+// it the locale's code pages, while the driver keeps its own. Wine takes the code pages from the
+// Linux environment, which a Windows child inherits from its parent unchanged; a Linux program,
+// however, gets the Windows environment block. So env(1) starts Wine with the locale, and the
+// new process is found by its image name.
+std::optional<Process> start_in_locale(const std::wstring& locale, const std::wstring& exe,
+                                       const std::wstring& args, const std::wstring& workdir,
+                                       std::vector<wchar_t>& env) {
+    const std::wstring name = exe.substr(exe.find_last_of(L"\\/") + 1);
+    const std::set<DWORD> before = processes_of(name);
+    std::wstring command = L"/usr/bin/env LC_ALL=" + locale + L" wine \"" + exe + L"\" " + args;
+    STARTUPINFOW si{};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi{};
+    if (!CreateProcessW(L"Z:\\usr\\bin\\env", command.data(), nullptr, nullptr, FALSE,
+                        CREATE_UNICODE_ENVIRONMENT, env.data(),
+                        workdir.empty() ? nullptr : workdir.c_str(), &si, &pi))
+        return std::nullopt;
+    if (pi.hProcess != nullptr)
+        CloseHandle(pi.hProcess);
+    if (pi.hThread != nullptr)
+        CloseHandle(pi.hThread);
+    DWORD id = 0;
+    wait_until(
+        [&] {
+            for (DWORD pid : processes_of(name))
+                if (!before.contains(pid))
+                    id = pid;
+            return id != 0;
+        },
+        kStartTimeoutMs);
+    HANDLE process = id != 0 ? OpenProcess(PROCESS_TERMINATE | PROCESS_QUERY_INFORMATION |
+                                               PROCESS_VM_READ | SYNCHRONIZE,
+                                           FALSE, id)
+                             : nullptr;
+    if (process == nullptr)
+        return std::nullopt;
+    return Process(ui::Handle(process), id);
+}
+
 std::optional<Process> Process::start(const std::wstring& exe, const std::wstring& args,
                                       const std::wstring& workdir, const std::wstring& log_path) {
     std::wstring command = L"\"" + exe + L"\"";
@@ -104,6 +161,10 @@ std::optional<Process> Process::start(const std::wstring& exe, const std::wstrin
     std::vector<wchar_t> line(command.begin(), command.end());
     line.push_back(L'\0');
     std::vector<wchar_t> env = environment_block(log_path);
+    wchar_t locale[64] = {};
+    const DWORD n = GetEnvironmentVariableW(L"KALVIT_PROGRAM_LOCALE", locale, 64);
+    if (n > 0 && n < 64)
+        return start_in_locale(locale, exe, args, workdir, env);
     STARTUPINFOW si{};
     si.cb = sizeof si;
     PROCESS_INFORMATION pi{};

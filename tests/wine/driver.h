@@ -113,7 +113,8 @@ std::optional<DWORD> profile_dword(const wchar_t* name);
 class Process {
 public:
     // exe is run with the command line "<exe>" args, from workdir; a non-empty log_path is
-    // handed to it as KALVIT_LOG. Empty on failure.
+    // handed to it as KALVIT_LOG. Empty on failure. KALVIT_PROGRAM_LOCALE in the driver's
+    // environment runs it under that Linux locale (driver.cpp).
     static std::optional<Process> start(const std::wstring& exe, const std::wstring& args,
                                         const std::wstring& workdir, const std::wstring& log_path);
     Process(Process&&) = default;
@@ -128,6 +129,9 @@ public:
     void terminate();
 
 private:
+    friend std::optional<Process> start_in_locale(const std::wstring&, const std::wstring&,
+                                                  const std::wstring&, const std::wstring&,
+                                                  std::vector<wchar_t>&);
     Process(ui::Handle process, DWORD id) : process_(std::move(process)), id_(id) {}
     ui::Handle process_;
     DWORD id_ = 0;

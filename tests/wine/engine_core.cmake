@@ -11,3 +11,4 @@ target_link_libraries(engine_core_wine_tests PRIVATE kalvit_engine)
 # The toolchain's own objdump (x86-64 or i686).
 set(KALVIT_MINGW_OBJDUMP ${CMAKE_OBJDUMP})
 kalvit_timed_code_tests(${KALVIT_MINGW_OBJDUMP})
+set_tests_properties(engine_core_wine_tests PROPERTIES LABELS quick)

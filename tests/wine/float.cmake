@@ -7,3 +7,4 @@ kalvit_test(float_wine_tests
 target_link_libraries(float_wine_tests PRIVATE kalvit_engine)
 # The SSE logarithm is compared bit for bit with its steps written out: no contraction.
 target_compile_options(float_wine_tests PRIVATE -ffp-contract=off ${kalvit_sse_flag})
+set_tests_properties(float_wine_tests PROPERTIES LABELS quick)

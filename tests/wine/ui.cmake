@@ -1,7 +1,9 @@
 # The one driver library of the Wine tests (which bench/'s console tools also use): kalvit.exe
 # driven from outside (driver, program_run, install) and the real frame and pages driven inside
 # the test process (driver_window, whose pump delivers messages the way the program's loop does);
-# then the user-interface tests.
+# then the user-interface tests. Labels: no_wine (checks of the executables on Linux), quick (the
+# engine's and the configuration's cases under Wine), installer, journey (journey.cmake); the
+# user-interface suites have none.
 add_library(kalvit_ui_driver STATIC
     ${CMAKE_CURRENT_LIST_DIR}/driver.cpp ${CMAKE_CURRENT_LIST_DIR}/driver_window.cpp
     ${CMAKE_CURRENT_LIST_DIR}/install.cpp
@@ -119,4 +121,5 @@ target_link_options(install_tests PRIVATE -mconsole)
 add_test(NAME install_tests COMMAND ${PROJECT_SOURCE_DIR}/tools/fresh-prefix.sh
          ${kalvit_wine_arch} $<TARGET_FILE:install_tests>)
 target_compile_definitions(install_tests PRIVATE KALVIT_SETUP="${KALVIT_DIST_DIR}/kalvit-setup.exe")
+set_tests_properties(install_tests PROPERTIES LABELS installer)
 
