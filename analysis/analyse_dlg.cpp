@@ -44,7 +44,7 @@ bool QAnalyseDlg::on_init() {
     analysis_ready_ = false;
     ui::send(
         hwnd(), WM_SETICON, ICON_BIG,
-        reinterpret_cast<LPARAM>(LoadIconW(ui::App::instance(), MAKEINTRESOURCEW(kIconId))));
+        reinterpret_cast<LPARAM>(ui::load_icon(kIconId)));
     ui::send(list(), LVM_SETEXTENDEDLISTVIEWSTYLE, 0, LVS_EX_GRIDLINES | LVS_EX_FULLROWSELECT);
     for (int id : kButtons)
         enable_item(id, false);

@@ -15,7 +15,7 @@ constexpr int kLogoTop = 15;
 
 bool QWelcomeDlg::on_init() {
     ui::send(hwnd(), WM_SETICON, ICON_BIG,
-                 reinterpret_cast<LPARAM>(LoadIconW(ui::App::instance(), MAKEINTRESOURCEW(kIconId))));
+                 reinterpret_cast<LPARAM>(ui::load_icon(kIconId)));
     char path[kPathSize + 32];
     logo_path(path, sizeof path);
     if (!logo_.load(path, hwnd())) {

@@ -74,7 +74,7 @@ bool key_down(int key) { return (GetAsyncKeyState(key) & 0x8000) != 0; }
 } // namespace
 
 bool QAboutDlg::on_init() {
-    HICON icon = LoadIconW(ui::App::instance(), MAKEINTRESOURCEW(kIconId));
+    HICON icon = ui::load_icon(kIconId);
     ui::send(hwnd(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
     link_font_.reset(make_font(24, true));
     small_font_.reset(make_font(16, false));

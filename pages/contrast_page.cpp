@@ -161,7 +161,7 @@ void qcontrast_page::fill_info_dialog() {
         GetWindowRect(info_dlg_.hwnd(), &r);
         SetWindowPos(info_dlg_.hwnd(), nullptr, GetSystemMetrics(SM_CXSCREEN) - (r.right - r.left),
                      0, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-        HICON icon = LoadIconW(ui::App::instance(), MAKEINTRESOURCEW(kAppIcon));
+        HICON icon = ui::load_icon(kAppIcon);
         ui::send(info_dlg_.hwnd(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
         insert_column(info_dlg_.list(), 0, "  名  称", LVCFMT_CENTER, QMiDlg::kLabelWidth);
     } else {

@@ -9,7 +9,7 @@
 constexpr int kHandCursorId = 135;
 
 inline HCURSOR hand_cursor() {
-    return LoadCursorW(ui::App::instance(), MAKEINTRESOURCEW(kHandCursorId));
+    return ui::load_cursor(kHandCursorId);
 }
 
 // WM_SETCURSOR of a page with a link: over the link the hand stays, where the class's arrow would

@@ -40,8 +40,7 @@ void FrameGdi::release() {
 }
 
 bool CMainFrame::create() {
-    HINSTANCE instance = ui::App::instance();
-    HICON icon = LoadIconW(instance, MAKEINTRESOURCEW(kIconId));
+    HICON icon = ui::load_icon(kIconId);
     if (!register_class(kFrameClass, icon, ui::arrow_cursor(),
                         reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1)))
         return false;
@@ -53,9 +52,7 @@ bool CMainFrame::create() {
 }
 
 bool CMainFrame::on_create() {
-    HINSTANCE instance = ui::App::instance();
-    frame_gdi.marker.reset(static_cast<HBITMAP>(
-        LoadImageW(instance, MAKEINTRESOURCEW(kMarkerBitmapId), IMAGE_BITMAP, 0, 0, 0)));
+    frame_gdi.marker.reset(ui::load_bitmap_resource(kMarkerBitmapId));
     frame_gdi.text_font.reset(ui::create_font(14, 0, FW_NORMAL, false, DEFAULT_CHARSET, OUT_TT_PRECIS, CLIP_TT_ALWAYS, DEFAULT_QUALITY, DEFAULT_PITCH, "宋体"));
     run_recording.begin(nullptr);
 

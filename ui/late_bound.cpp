@@ -19,7 +19,7 @@ template <class F> F* look_up(const char* library, const char* function) {
     HMODULE module = GetModuleHandleA(library);
     if (module == nullptr)
         module = LoadLibraryA(library);
-    return module != nullptr ? reinterpret_cast<F*>(GetProcAddress(module, function)) : nullptr;
+    return module != nullptr ? reinterpret_cast<F*>(reinterpret_cast<void*>(GetProcAddress(module, function))) : nullptr;
 }
 
 uint64_t product(DWORD a, DWORD b, DWORD c) {

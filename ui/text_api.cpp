@@ -192,13 +192,23 @@ void tab_insert(HWND tab, int index, const char* gbk) {
 void list_insert_column(HWND list, int index, const char* gbk_title, int width, int format) {
     const UINT mask = LVCF_FMT | LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM;
     if (!wide_api()) {
-        LVCOLUMNA column{mask, format, width, const_cast<char*>(gbk_title), 0, index};
+        LVCOLUMNA column{};
+        column.mask = mask;
+        column.fmt = format;
+        column.cx = width;
+        column.pszText = const_cast<char*>(gbk_title);
+        column.iSubItem = index;
         SendMessageA(list, LVM_INSERTCOLUMNA, static_cast<WPARAM>(index),
                      reinterpret_cast<LPARAM>(&column));
         return;
     }
     std::wstring title = w(gbk_title);
-    LVCOLUMNW column{mask, format, width, title.data(), 0, index};
+    LVCOLUMNW column{};
+    column.mask = mask;
+    column.fmt = format;
+    column.cx = width;
+    column.pszText = title.data();
+    column.iSubItem = index;
     SendMessageW(list, LVM_INSERTCOLUMNW, static_cast<WPARAM>(index),
                  reinterpret_cast<LPARAM>(&column));
 }
@@ -246,6 +256,18 @@ std::string list_item_text(HWND list, int row, int column) {
 HICON load_icon(int id) {
     return wide_api() ? LoadIconW(App::instance(), MAKEINTRESOURCEW(id))
                 : LoadIconA(App::instance(), MAKEINTRESOURCEA(id));
+}
+
+HCURSOR load_cursor(int id) {
+    return wide_api() ? LoadCursorW(App::instance(), MAKEINTRESOURCEW(id))
+                      : LoadCursorA(App::instance(), MAKEINTRESOURCEA(id));
+}
+
+HBITMAP load_bitmap_resource(int id) {
+    HANDLE image = wide_api()
+                       ? LoadImageW(App::instance(), MAKEINTRESOURCEW(id), IMAGE_BITMAP, 0, 0, 0)
+                       : LoadImageA(App::instance(), MAKEINTRESOURCEA(id), IMAGE_BITMAP, 0, 0, 0);
+    return static_cast<HBITMAP>(image);
 }
 
 HCURSOR arrow_cursor() {

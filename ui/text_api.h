@@ -60,6 +60,8 @@ std::string list_item_text(HWND list, int row, int column);
 
 // Resources, pictures, cursors and fonts.
 HICON load_icon(int id);
+HCURSOR load_cursor(int id);
+HBITMAP load_bitmap_resource(int id);
 HCURSOR arrow_cursor();
 HBITMAP load_bitmap_file(const char* gbk_path);
 HRSRC find_dialog_resource(int id);

@@ -86,10 +86,19 @@ def image_and_imports(objdump, exe):
     return base, size, imports
 
 
+# What the 64-bit C runtime calls where the 32-bit one, which the old systems load, reads the
+# same data or keeps time in 32 bits.
+CRT64_NAMES = {"__iob_func": "_iob", "___mb_cur_max_func": "__mb_cur_max",
+               "___lc_codepage_func": "__lc_codepage", "_time64": "time"}
+
+
 def canonical(library, function, imports):
     """The library and name under which the program imports a traced function. The 64-bit
-    build's GetWindowLongPtrW and its kind are the 32-bit build's GetWindowLongW (macros there)."""
+    build's GetWindowLongPtrW and its kind are the 32-bit build's GetWindowLongW (macros there),
+    and its C runtime's accessors are the 32-bit runtime's data."""
     narrow = re.sub(r"^((Get|Set)(Window|Class)Long)Ptr([AW])$", r"\1\4", function)
+    if function in CRT64_NAMES and (imports.get(function, library).lower().startswith("msvcrt")):
+        return "msvcrt.dll", CRT64_NAMES[function]
     if function in imports:
         return imports[function], narrow
     if library.lower() == "ntdll" and function.startswith("Rtl"):
