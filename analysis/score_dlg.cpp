@@ -11,7 +11,9 @@ constexpr int kIconId = 128;
 }
 
 bool QScoreDlg::on_init() {
-    font_.reset(ui::create_font(36, 0, FW_BOLD, false, GB2312_CHARSET, OUT_TT_PRECIS, CLIP_TT_ALWAYS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, "宋体"));
+    font_.reset(ui::create_font(36, 0, FW_BOLD, false, GB2312_CHARSET,
+                                OUT_TT_PRECIS, CLIP_TT_ALWAYS, DEFAULT_QUALITY,
+                                DEFAULT_PITCH | FF_DONTCARE, "宋体"));
     ui::send(hwnd(), WM_SETICON, ICON_BIG,
                  reinterpret_cast<LPARAM>(ui::load_icon(kIconId)));
     return true;

@@ -174,7 +174,9 @@ std::nullopt_t give_up(const FramePlace& frame) {
 } // namespace
 
 std::optional<float> blit_test(int m, int ddraw_mode, HDC memory_dc) {
-    ui::Font font(ui::create_font(20, 0, FW_BOLD, false, DEFAULT_CHARSET, OUT_TT_PRECIS, CLIP_TT_ALWAYS, DEFAULT_QUALITY, DEFAULT_PITCH, "宋体"));
+    ui::Font font(ui::create_font(20, 0, FW_BOLD, false, DEFAULT_CHARSET,
+                                  OUT_TT_PRECIS, CLIP_TT_ALWAYS, DEFAULT_QUALITY, DEFAULT_PITCH,
+                                  "宋体"));
     const int screen_width = GetSystemMetrics(SM_CXSCREEN);
     const int screen_height = GetSystemMetrics(SM_CYSCREEN);
     Mode mode = choose_mode(ddraw_mode, screen_width, screen_height);

@@ -36,7 +36,8 @@ constexpr int kInfoLineHeight = 24;
 constexpr int kTitleLines = 2;
 
 HFONT make_font(int height, bool underline) {
-    return ui::create_font(height, 0, FW_BOLD, underline, GB2312_CHARSET, OUT_TT_PRECIS, CLIP_TT_ALWAYS, DEFAULT_QUALITY, DEFAULT_PITCH, "宋体");
+    return ui::create_font(height, 0, FW_BOLD, underline, GB2312_CHARSET,
+                           OUT_TT_PRECIS, CLIP_TT_ALWAYS, DEFAULT_QUALITY, DEFAULT_PITCH, "宋体");
 }
 
 void text_out(HDC dc, int x, int y, const std::string& gbk) {

@@ -38,7 +38,9 @@ bool qcontrast_page::on_set_active() {
     if (test_running)
         return false;
     if (!link_font_)
-        link_font_.reset(ui::create_font(20, 0, FW_BOLD, true, GB2312_CHARSET, OUT_TT_PRECIS, 0x20, DEFAULT_QUALITY, DEFAULT_PITCH, "宋体"));
+        link_font_.reset(ui::create_font(20, 0, FW_BOLD, true, GB2312_CHARSET,
+                                         OUT_TT_PRECIS, 0x20, DEFAULT_QUALITY, DEFAULT_PITCH,
+                                         "宋体"));
     SetTimer(hwnd(), kLinkTimer, kLinkPeriodMs, nullptr);
     if (!contrast_selectors_filled) {
         fill_selector(kMachine1, machine_list.stored_count + 1);

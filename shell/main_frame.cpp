@@ -53,7 +53,9 @@ bool CMainFrame::create() {
 
 bool CMainFrame::on_create() {
     frame_gdi.marker.reset(ui::load_bitmap_resource(kMarkerBitmapId));
-    frame_gdi.text_font.reset(ui::create_font(14, 0, FW_NORMAL, false, DEFAULT_CHARSET, OUT_TT_PRECIS, CLIP_TT_ALWAYS, DEFAULT_QUALITY, DEFAULT_PITCH, "宋体"));
+    frame_gdi.text_font.reset(ui::create_font(14, 0, FW_NORMAL, false, DEFAULT_CHARSET,
+                                              OUT_TT_PRECIS, CLIP_TT_ALWAYS, DEFAULT_QUALITY,
+                                              DEFAULT_PITCH, "宋体"));
     run_recording.begin(nullptr);
 
     char path[kPathSize + 32];

@@ -52,7 +52,9 @@ bool QMiDlg::on_init() {
                               0, 0, 10, 10, hwnd(), reinterpret_cast<HMENU>(kList), nullptr);
     layout();
     selection_brush_.reset(CreateSolidBrush(kSelectionYellow));
-    font_.reset(ui::create_font(14, 0, 500, false, DEFAULT_CHARSET, OUT_TT_PRECIS, CLIP_TT_ALWAYS, DEFAULT_QUALITY, DEFAULT_PITCH, "宋体"));
+    font_.reset(ui::create_font(14, 0, 500, false, DEFAULT_CHARSET,
+                                OUT_TT_PRECIS, CLIP_TT_ALWAYS, DEFAULT_QUALITY, DEFAULT_PITCH,
+                                "宋体"));
     border_pen_.reset(CreatePen(PS_SOLID, 1, kBorderOlive));
     // The headings speak Chinese too.
     if (list_ != nullptr && font_)

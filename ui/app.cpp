@@ -28,7 +28,9 @@ HWND top_level_window(HWND hwnd) {
     return hwnd;
 }
 
-HINSTANCE App::instance() { return app_instance; }
+HINSTANCE App::instance() {
+    return app_instance;
+}
 
 void App::set_instance(HINSTANCE instance) {
     app_instance = instance;
@@ -65,7 +67,9 @@ LRESULT App::process(MSG& msg) {
     return dispatch_message(msg);
 }
 
-bool App::on_idle(long) { return false; }
+bool App::on_idle(long) {
+    return false;
+}
 
 int App::run() {
     MSG msg{};

@@ -69,8 +69,8 @@ bool same_ascii_name(const std::wstring& name, const char* ascii) {
 }
 
 WORD predefined_atom(const std::wstring& name) {
-    static const char* const names[] = {"Button", "Edit", "Static", "ListBox", "ScrollBar",
-                                        "ComboBox"};
+    static const char* const names[] = {"Button",  "Edit",      "Static",
+                                        "ListBox", "ScrollBar", "ComboBox"};
     for (WORD i = 0; i < 6; ++i) {
         if (same_ascii_name(name, names[i]))
             return static_cast<WORD>(0x80 + i);

@@ -4,9 +4,9 @@
 #include <vector>
 
 #ifdef _WIN32
+#include <windows.h>
 #include <fcntl.h>
 #include <io.h>
-#include <windows.h>
 
 #include <cstring>
 
@@ -17,8 +17,8 @@ static constexpr UINT kGbkCodePage = 936;
 std::wstring to_wide(std::string_view gbk) {
     if (gbk.empty())
         return {};
-    int n = MultiByteToWideChar(kGbkCodePage, 0, gbk.data(), static_cast<int>(gbk.size()),
-                                nullptr, 0);
+    int n =
+        MultiByteToWideChar(kGbkCodePage, 0, gbk.data(), static_cast<int>(gbk.size()), nullptr, 0);
     std::wstring out(static_cast<size_t>(n), L'\0');
     MultiByteToWideChar(kGbkCodePage, 0, gbk.data(), static_cast<int>(gbk.size()), out.data(), n);
     return out;
@@ -30,8 +30,8 @@ std::string to_gbk(std::wstring_view wide) {
     int n = WideCharToMultiByte(kGbkCodePage, 0, wide.data(), static_cast<int>(wide.size()),
                                 nullptr, 0, nullptr, nullptr);
     std::string out(static_cast<size_t>(n), '\0');
-    WideCharToMultiByte(kGbkCodePage, 0, wide.data(), static_cast<int>(wide.size()), out.data(),
-                        n, nullptr, nullptr);
+    WideCharToMultiByte(kGbkCodePage, 0, wide.data(), static_cast<int>(wide.size()), out.data(), n,
+                        nullptr, nullptr);
     return out;
 }
 
@@ -41,7 +41,9 @@ OSVERSIONINFOA version_record{};
 bool wide = true;
 } // namespace
 
-bool wide_api() { return wide; }
+bool wide_api() {
+    return wide;
+}
 
 void choose_text_api() {
     version_record = {};
@@ -50,7 +52,9 @@ void choose_text_api() {
     wide = version_record.dwPlatformId != VER_PLATFORM_WIN32_WINDOWS;
 }
 
-const OSVERSIONINFOA& os_version() { return version_record; }
+const OSVERSIONINFOA& os_version() {
+    return version_record;
+}
 
 std::optional<std::string> environment(const char* name) {
     if (!wide) {
@@ -164,7 +168,9 @@ bool replace_gbk(const char* gbk_from, const char* gbk_to) {
     return MoveFileA(gbk_from, gbk_to) != FALSE;
 }
 
-bool sync_file(FILE* file) { return std::fflush(file) == 0 && _commit(_fileno(file)) == 0; }
+bool sync_file(FILE* file) {
+    return std::fflush(file) == 0 && _commit(_fileno(file)) == 0;
+}
 
 #else
 #include <iconv.h>
@@ -174,8 +180,7 @@ namespace {
 // Converts with iconv; unconvertible characters are dropped, as the Windows converters replace
 // them. `unit` is the size of one input character as the error skips it: one byte of GBK, a
 // whole wchar_t of wide text (skipping less would read the rest out of step).
-std::string convert(const char* to, const char* from, const char* data, size_t size,
-                    size_t unit) {
+std::string convert(const char* to, const char* from, const char* data, size_t size, size_t unit) {
     iconv_t cd = iconv_open(to, from);
     if (cd == reinterpret_cast<iconv_t>(-1))
         return {};
@@ -211,15 +216,21 @@ std::string to_gbk(std::wstring_view wide) {
                    wide.size() * sizeof(wchar_t), sizeof(wchar_t));
 }
 
-FILE* open_gbk(const char* gbk_path, const char* mode) { return std::fopen(gbk_path, mode); }
+FILE* open_gbk(const char* gbk_path, const char* mode) {
+    return std::fopen(gbk_path, mode);
+}
 
-bool remove_gbk(const char* gbk_path) { return std::remove(gbk_path) == 0 || errno == ENOENT; }
+bool remove_gbk(const char* gbk_path) {
+    return std::remove(gbk_path) == 0 || errno == ENOENT;
+}
 
 bool replace_gbk(const char* gbk_from, const char* gbk_to) {
     return std::rename(gbk_from, gbk_to) == 0;
 }
 
-bool sync_file(FILE* file) { return std::fflush(file) == 0 && fsync(fileno(file)) == 0; }
+bool sync_file(FILE* file) {
+    return std::fflush(file) == 0 && fsync(fileno(file)) == 0;
+}
 #endif
 
 size_t gbk_fit_length(std::string_view gbk, size_t limit) {

@@ -19,7 +19,9 @@ template <class F> F* look_up(const char* library, const char* function) {
     HMODULE module = GetModuleHandleA(library);
     if (module == nullptr)
         module = LoadLibraryA(library);
-    return module != nullptr ? reinterpret_cast<F*>(reinterpret_cast<void*>(GetProcAddress(module, function))) : nullptr;
+    return module != nullptr
+               ? reinterpret_cast<F*>(reinterpret_cast<void*>(GetProcAddress(module, function)))
+               : nullptr;
 }
 
 uint64_t product(DWORD a, DWORD b, DWORD c) {
@@ -27,7 +29,9 @@ uint64_t product(DWORD a, DWORD b, DWORD c) {
 }
 } // namespace
 
-void pretend_late_bound_missing(bool missing) { pretend_missing = missing; }
+void pretend_late_bound_missing(bool missing) {
+    pretend_missing = missing;
+}
 
 void init_common_controls() {
     using InitEx = BOOL WINAPI(const INITCOMMONCONTROLSEX*);
@@ -55,33 +59,27 @@ MemoryAmounts memory_amounts() {
     MEMORYSTATUS status{};
     status.dwLength = sizeof status;
     GlobalMemoryStatus(&status);
-    return {status.dwTotalPhys, status.dwAvailPhys, status.dwTotalPageFile,
-            status.dwAvailPageFile};
+    return {status.dwTotalPhys, status.dwAvailPhys, status.dwTotalPageFile, status.dwAvailPageFile};
 }
 
 bool disk_free_space(const char* gbk_root, uint64_t& caller_free, uint64_t& total,
                      uint64_t& total_free) {
+    // The extended call where there is one: it counts past 2 GB and the caller's quota.
     ULARGE_INTEGER available{}, bytes{}, free_bytes{};
-    if (wide_api()) {
-        using FreeExW = BOOL WINAPI(LPCWSTR, ULARGE_INTEGER*, ULARGE_INTEGER*, ULARGE_INTEGER*);
-        if (auto* free_ex = look_up<FreeExW>("kernel32.dll", "GetDiskFreeSpaceExW")) {
-            if (!free_ex(to_wide(gbk_root).c_str(), &available, &bytes, &free_bytes))
-                return false;
-            caller_free = available.QuadPart;
-            total = bytes.QuadPart;
-            total_free = free_bytes.QuadPart;
-            return true;
-        }
-    } else {
-        using FreeExA = BOOL WINAPI(LPCSTR, ULARGE_INTEGER*, ULARGE_INTEGER*, ULARGE_INTEGER*);
-        if (auto* free_ex = look_up<FreeExA>("kernel32.dll", "GetDiskFreeSpaceExA")) {
-            if (!free_ex(gbk_root, &available, &bytes, &free_bytes))
-                return false;
-            caller_free = available.QuadPart;
-            total = bytes.QuadPart;
-            total_free = free_bytes.QuadPart;
-            return true;
-        }
+    using FreeExW = BOOL WINAPI(LPCWSTR, ULARGE_INTEGER*, ULARGE_INTEGER*, ULARGE_INTEGER*);
+    using FreeExA = BOOL WINAPI(LPCSTR, ULARGE_INTEGER*, ULARGE_INTEGER*, ULARGE_INTEGER*);
+    auto* free_ex_w =
+        wide_api() ? look_up<FreeExW>("kernel32.dll", "GetDiskFreeSpaceExW") : nullptr;
+    auto* free_ex_a =
+        wide_api() ? nullptr : look_up<FreeExA>("kernel32.dll", "GetDiskFreeSpaceExA");
+    if (free_ex_w != nullptr || free_ex_a != nullptr) {
+        const BOOL ok = free_ex_w != nullptr
+                            ? free_ex_w(to_wide(gbk_root).c_str(), &available, &bytes, &free_bytes)
+                            : free_ex_a(gbk_root, &available, &bytes, &free_bytes);
+        caller_free = available.QuadPart;
+        total = bytes.QuadPart;
+        total_free = free_bytes.QuadPart;
+        return ok != FALSE;
     }
     DWORD sectors = 0, sector_bytes = 0, free_clusters = 0, clusters = 0;
     const BOOL ok = wide_api() ? GetDiskFreeSpaceW(to_wide(gbk_root).c_str(), &sectors,

@@ -13,8 +13,12 @@ namespace ui {
 
 namespace {
 // A GBK text as UTF-16 for the W side.
-std::wstring w(const char* gbk) { return to_wide(gbk != nullptr ? gbk : ""); }
-std::wstring w(std::string_view gbk) { return to_wide(gbk); }
+std::wstring w(const char* gbk) {
+    return to_wide(gbk != nullptr ? gbk : "");
+}
+std::wstring w(std::string_view gbk) {
+    return to_wide(gbk);
+}
 
 // A list-view item or column text of either side.
 template <class Item, class Char> Item list_item(int row, int column, Char* text) {
@@ -29,12 +33,12 @@ template <class Item, class Char> Item list_item(int row, int column, Char* text
 
 LRESULT send(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
     return wide_api() ? SendMessageW(hwnd, message, wparam, lparam)
-                : SendMessageA(hwnd, message, wparam, lparam);
+                      : SendMessageA(hwnd, message, wparam, lparam);
 }
 
 BOOL post(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
     return wide_api() ? PostMessageW(hwnd, message, wparam, lparam)
-                : PostMessageA(hwnd, message, wparam, lparam);
+                      : PostMessageA(hwnd, message, wparam, lparam);
 }
 
 LONG_PTR window_long(HWND hwnd, int index) {
@@ -42,12 +46,13 @@ LONG_PTR window_long(HWND hwnd, int index) {
 }
 
 LONG_PTR set_window_long(HWND hwnd, int index, LONG_PTR value) {
-    return wide_api() ? SetWindowLongPtrW(hwnd, index, value) : SetWindowLongPtrA(hwnd, index, value);
+    return wide_api() ? SetWindowLongPtrW(hwnd, index, value)
+                      : SetWindowLongPtrA(hwnd, index, value);
 }
 
 LRESULT default_window_proc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
     return wide_api() ? DefWindowProcW(hwnd, message, wparam, lparam)
-                : DefWindowProcA(hwnd, message, wparam, lparam);
+                      : DefWindowProcA(hwnd, message, wparam, lparam);
 }
 
 BOOL get_message(MSG& msg) {
@@ -56,7 +61,7 @@ BOOL get_message(MSG& msg) {
 
 BOOL peek_message(MSG& msg, HWND filter, UINT remove) {
     return wide_api() ? PeekMessageW(&msg, filter, 0, 0, remove)
-                : PeekMessageA(&msg, filter, 0, 0, remove);
+                      : PeekMessageA(&msg, filter, 0, 0, remove);
 }
 
 LRESULT dispatch_message(const MSG& msg) {
@@ -72,12 +77,13 @@ bool register_window_class(const char* name, WNDPROC proc, HICON icon, HCURSOR c
     ATOM atom = 0;
     if (wide_api()) {
         const std::wstring wide_name = w(name);
-        WNDCLASSEXW wc{sizeof wc, style,  proc,       0,    0, App::instance(), icon, cursor,
-                       background, nullptr, wide_name.c_str(), icon};
+        WNDCLASSEXW wc{sizeof wc,         style, proc,   0,          0,
+                       App::instance(),   icon,  cursor, background, nullptr,
+                       wide_name.c_str(), icon};
         atom = RegisterClassExW(&wc);
     } else {
-        WNDCLASSEXA wc{sizeof wc, style, proc, 0, 0, App::instance(), icon, cursor, background,
-                       nullptr,   name,  icon};
+        WNDCLASSEXA wc{sizeof wc, style,  proc,       0,       0,    App::instance(),
+                       icon,      cursor, background, nullptr, name, icon};
         atom = RegisterClassExA(&wc);
     }
     return atom != 0 || GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
@@ -95,8 +101,9 @@ HWND create_window(DWORD ex_style, const char* class_name, const char* title, DW
 // Dialog templates hold UTF-16 texts on every system; the A functions convert them with the
 // system's code page, which on a Chinese 9x is GBK.
 INT_PTR dialog_box(int template_id, HWND owner, DLGPROC proc) {
-    return wide_api() ? DialogBoxParamW(App::instance(), MAKEINTRESOURCEW(template_id), owner, proc, 0)
-                : DialogBoxParamA(App::instance(), MAKEINTRESOURCEA(template_id), owner, proc, 0);
+    return wide_api()
+               ? DialogBoxParamW(App::instance(), MAKEINTRESOURCEW(template_id), owner, proc, 0)
+               : DialogBoxParamA(App::instance(), MAKEINTRESOURCEA(template_id), owner, proc, 0);
 }
 
 HWND create_dialog(int template_id, HWND owner, DLGPROC proc) {
@@ -107,7 +114,7 @@ HWND create_dialog(int template_id, HWND owner, DLGPROC proc) {
 
 HWND create_dialog_indirect(const DLGTEMPLATE* tmpl, HWND owner, DLGPROC proc) {
     return wide_api() ? CreateDialogIndirectParamW(App::instance(), tmpl, owner, proc, 0)
-                : CreateDialogIndirectParamA(App::instance(), tmpl, owner, proc, 0);
+                      : CreateDialogIndirectParamA(App::instance(), tmpl, owner, proc, 0);
 }
 
 std::string class_name(HWND hwnd) {
@@ -145,7 +152,7 @@ std::string get_text(HWND hwnd) {
 
 int message_box(HWND owner, const char* gbk_text, const char* gbk_caption, UINT type) {
     return wide_api() ? MessageBoxW(owner, w(gbk_text).c_str(), w(gbk_caption).c_str(), type)
-                : MessageBoxA(owner, gbk_text, gbk_caption, type);
+                      : MessageBoxA(owner, gbk_text, gbk_caption, type);
 }
 
 void combo_add(HWND combo, const char* gbk) {
@@ -255,7 +262,7 @@ std::string list_item_text(HWND list, int row, int column) {
 
 HICON load_icon(int id) {
     return wide_api() ? LoadIconW(App::instance(), MAKEINTRESOURCEW(id))
-                : LoadIconA(App::instance(), MAKEINTRESOURCEA(id));
+                      : LoadIconA(App::instance(), MAKEINTRESOURCEA(id));
 }
 
 HCURSOR load_cursor(int id) {
@@ -272,19 +279,19 @@ HBITMAP load_bitmap_resource(int id) {
 
 HCURSOR arrow_cursor() {
     return wide_api() ? LoadCursorW(nullptr, MAKEINTRESOURCEW(32512))
-                : LoadCursorA(nullptr, MAKEINTRESOURCEA(32512));
+                      : LoadCursorA(nullptr, MAKEINTRESOURCEA(32512));
 }
 
 HBITMAP load_bitmap_file(const char* gbk_path) {
-    HANDLE image = wide_api() ? LoadImageW(nullptr, w(gbk_path).c_str(), IMAGE_BITMAP, 0, 0,
-                                     LR_LOADFROMFILE)
-                        : LoadImageA(nullptr, gbk_path, IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE);
+    HANDLE image =
+        wide_api() ? LoadImageW(nullptr, w(gbk_path).c_str(), IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE)
+                   : LoadImageA(nullptr, gbk_path, IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE);
     return static_cast<HBITMAP>(image);
 }
 
 HRSRC find_dialog_resource(int id) {
     return wide_api() ? FindResourceW(App::instance(), MAKEINTRESOURCEW(id), MAKEINTRESOURCEW(5))
-                : FindResourceA(App::instance(), MAKEINTRESOURCEA(id), MAKEINTRESOURCEA(5));
+                      : FindResourceA(App::instance(), MAKEINTRESOURCEA(id), MAKEINTRESOURCEA(5));
 }
 
 int object_info(HGDIOBJ object, int size, void* info) {
@@ -339,21 +346,21 @@ SIZE text_extent(HDC dc, std::string_view gbk) {
 
 HDC create_enh_metafile(HDC reference, const RECT* frame) {
     return wide_api() ? CreateEnhMetaFileW(reference, nullptr, frame, nullptr)
-                : CreateEnhMetaFileA(reference, nullptr, frame, nullptr);
+                      : CreateEnhMetaFileA(reference, nullptr, frame, nullptr);
 }
 
 bool shell_open(HWND owner, const char* gbk_target) {
     HINSTANCE result =
-        wide_api() ? ShellExecuteW(owner, L"open", w(gbk_target).c_str(), nullptr, nullptr,
-                             SW_SHOWNORMAL)
-             : ShellExecuteA(owner, "open", gbk_target, nullptr, nullptr, SW_SHOWNORMAL);
+        wide_api()
+            ? ShellExecuteW(owner, L"open", w(gbk_target).c_str(), nullptr, nullptr, SW_SHOWNORMAL)
+            : ShellExecuteA(owner, "open", gbk_target, nullptr, nullptr, SW_SHOWNORMAL);
     return reinterpret_cast<INT_PTR>(result) > 32;
 }
 
 HKEY registry_open(HKEY root, const char* gbk_path, REGSAM access) {
     HKEY key = nullptr;
     const LONG status = wide_api() ? RegOpenKeyExW(root, w(gbk_path).c_str(), 0, access, &key)
-                             : RegOpenKeyExA(root, gbk_path, 0, access, &key);
+                                   : RegOpenKeyExA(root, gbk_path, 0, access, &key);
     return status == ERROR_SUCCESS ? key : nullptr;
 }
 
@@ -362,9 +369,9 @@ HKEY registry_create(HKEY root, const char* gbk_path) {
     const REGSAM access = KEY_QUERY_VALUE | KEY_SET_VALUE;
     const LONG status =
         wide_api() ? RegCreateKeyExW(root, w(gbk_path).c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
-                               access, nullptr, &key, nullptr)
-             : RegCreateKeyExA(root, gbk_path, 0, nullptr, REG_OPTION_NON_VOLATILE, access,
-                               nullptr, &key, nullptr);
+                                     access, nullptr, &key, nullptr)
+                   : RegCreateKeyExA(root, gbk_path, 0, nullptr, REG_OPTION_NON_VOLATILE, access,
+                                     nullptr, &key, nullptr);
     return status == ERROR_SUCCESS ? key : nullptr;
 }
 
@@ -389,7 +396,7 @@ std::optional<std::string> registry_text(HKEY key, const char* gbk_name, size_t 
                              reinterpret_cast<BYTE*>(value.data()), &bytes) != ERROR_SUCCESS)
             return std::nullopt;
         value.resize(bytes / sizeof(wchar_t) < value.size() ? bytes / sizeof(wchar_t)
-                                                             : value.size() - 1);
+                                                            : value.size() - 1);
         text = to_gbk(value);
     }
     // A string's stored terminator is not part of it.
@@ -403,11 +410,10 @@ std::optional<std::string> registry_text(HKEY key, const char* gbk_name, size_t 
 
 std::optional<uint32_t> registry_dword(HKEY key, const char* gbk_name) {
     DWORD type = 0, value = 0, size = sizeof value;
-    const LONG status =
-        wide_api() ? RegQueryValueExW(key, w(gbk_name).c_str(), nullptr, &type,
-                                reinterpret_cast<BYTE*>(&value), &size)
-             : RegQueryValueExA(key, gbk_name, nullptr, &type, reinterpret_cast<BYTE*>(&value),
-                                &size);
+    const LONG status = wide_api() ? RegQueryValueExW(key, w(gbk_name).c_str(), nullptr, &type,
+                                                      reinterpret_cast<BYTE*>(&value), &size)
+                                   : RegQueryValueExA(key, gbk_name, nullptr, &type,
+                                                      reinterpret_cast<BYTE*>(&value), &size);
     if (status != ERROR_SUCCESS || type != REG_DWORD || size != sizeof value)
         return std::nullopt;
     return value;
@@ -418,24 +424,24 @@ bool registry_set_string(HKEY key, const char* gbk_name, const char* gbk_value) 
         return RegSetValueExA(key, gbk_name, 0, REG_SZ, reinterpret_cast<const BYTE*>(gbk_value),
                               static_cast<DWORD>(std::strlen(gbk_value) + 1)) == ERROR_SUCCESS;
     const std::wstring value = w(gbk_value);
-    return RegSetValueExW(key, w(gbk_name).c_str(), 0, REG_SZ,
-                          reinterpret_cast<const BYTE*>(value.c_str()),
-                          static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t))) ==
-           ERROR_SUCCESS;
+    return RegSetValueExW(
+               key, w(gbk_name).c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+               static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t))) == ERROR_SUCCESS;
 }
 
 bool registry_set_dword(HKEY key, const char* gbk_name, uint32_t value) {
     const DWORD v = value;
     const auto* bytes = reinterpret_cast<const BYTE*>(&v);
-    return (wide_api() ? RegSetValueExW(key, w(gbk_name).c_str(), 0, REG_DWORD, bytes, sizeof v)
-                 : RegSetValueExA(key, gbk_name, 0, REG_DWORD, bytes, sizeof v)) == ERROR_SUCCESS;
+    return (wide_api()
+                ? RegSetValueExW(key, w(gbk_name).c_str(), 0, REG_DWORD, bytes, sizeof v)
+                : RegSetValueExA(key, gbk_name, 0, REG_DWORD, bytes, sizeof v)) == ERROR_SUCCESS;
 }
 
 HANDLE create_file(const char* gbk_path, DWORD access, DWORD share, DWORD disposition,
                    DWORD flags) {
     return wide_api() ? CreateFileW(w(gbk_path).c_str(), access, share, nullptr, disposition, flags,
-                              nullptr)
-                : CreateFileA(gbk_path, access, share, nullptr, disposition, flags, nullptr);
+                                    nullptr)
+                      : CreateFileA(gbk_path, access, share, nullptr, disposition, flags, nullptr);
 }
 
 bool file_exists(const char* gbk_path) {
@@ -454,7 +460,7 @@ HMODULE load_library(const char* name) {
 
 HANDLE create_mutex(const char* gbk_name) {
     return wide_api() ? CreateMutexW(nullptr, FALSE, w(gbk_name).c_str())
-                : CreateMutexA(nullptr, FALSE, gbk_name);
+                      : CreateMutexA(nullptr, FALSE, gbk_name);
 }
 
 std::string module_path() {

@@ -8,13 +8,6 @@ set(kalvit_platform_checks ${CMAKE_CURRENT_LIST_DIR})
 set(kalvit_delivered $<TARGET_FILE:kalvit>)
 set(kalvit_checked_code $<TARGET_FILE:kalvit> $<TARGET_FILE:kalvit-kernels>)
 set(kalvit_windows_functions ${kalvit_platform_checks}/windows_functions.txt)
-if(CMAKE_SIZEOF_VOID_P EQUAL 4)
-    set(kalvit_floor_major 4)
-    set(kalvit_floor_minor 0)
-else()
-    set(kalvit_floor_major 5)
-    set(kalvit_floor_minor 2)
-endif()
 
 # floor_sample_N: one way to break the floor each, and 7, which keeps to it (see the source).
 # The import samples state the floor's header themselves (3 asks for Vista), so that each one
@@ -31,9 +24,9 @@ function(kalvit_floor_sample n)
         target_link_libraries(floor_sample_${n} PRIVATE kalvit_base_options)
     else()
         target_link_options(floor_sample_${n} PRIVATE -static
-            LINKER:--major-os-version,${kalvit_floor_major},--minor-os-version,${kalvit_floor_minor}
-            LINKER:--major-subsystem-version,${kalvit_floor_major}
-            LINKER:--minor-subsystem-version,${kalvit_floor_minor})
+            LINKER:--major-os-version,${kalvit_os_major},--minor-os-version,${kalvit_os_minor}
+            LINKER:--major-subsystem-version,${kalvit_os_major}
+            LINKER:--minor-subsystem-version,${kalvit_os_minor})
     endif()
     if(n EQUAL 2)
         target_link_libraries(floor_sample_${n} PRIVATE dwmapi)
