@@ -26,7 +26,8 @@ target_link_libraries(kalvit_app PUBLIC kalvit_pages kalvit_infopage kalvit_ui k
 
 add_executable(kalvit WIN32 shell/main.cpp)
 target_link_libraries(kalvit PRIVATE kalvit_app kalvit_resources kalvit_options)
-# The linker's map tells the instruction check the program's own code from the runtime's.
+kalvit_start(kalvit gui)
+# The linker's map tells the instruction check where each piece of code came from.
 target_link_options(kalvit PRIVATE LINKER:-Map=${CMAKE_BINARY_DIR}/kalvit.exe.map)
 set_target_properties(kalvit PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
 

@@ -7,10 +7,11 @@
 #include "analysis/account_rules.h"
 #include "analysis/encode_upload.h"
 #include "shell/msgbox.h"
+#include "ui/printf_format.h"
 
 namespace {
 
-void append(std::string& text, const char* format, ...) __attribute__((format(gnu_printf, 2, 3)));
+void append(std::string& text, const char* format, ...) KALVIT_PRINTF(2, 3);
 void append(std::string& text, const char* format, ...) {
     char line[512];
     va_list args;

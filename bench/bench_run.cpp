@@ -2,9 +2,7 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
 #include <string>
-#include <system_error>
 
 #include "engine/clock.h"
 #include "engine/measure_integer.h"
@@ -14,6 +12,7 @@
 
 #ifdef _WIN32
 #include <process.h>
+#include <windows.h>
 
 #include "engine/measure_disk.h"
 #else
@@ -26,17 +25,20 @@ namespace {
 class ScratchLog {
 public:
     ScratchLog() {
-        std::error_code ec;
-        path_ = std::filesystem::temp_directory_path(ec);
-        if (ec)
-            return;
 #ifdef _WIN32
-        path_ /= "kalvit-kernels-" + std::to_string(_getpid()) + ".log";
-        file_ = _wfopen(path_.c_str(), L"w+");
+        // The system's own code page on both sides: GetTempPathA and msvcrt's fopen agree.
+        char directory[MAX_PATH];
+        DWORD length = GetTempPathA(sizeof directory, directory);
+        if (length == 0 || length >= sizeof directory)
+            return;
+        path_ = directory;
+        path_ += "kalvit-kernels-" + std::to_string(_getpid()) + ".log";
 #else
-        path_ /= "kalvit-kernels-" + std::to_string(getpid()) + ".log";
-        file_ = std::fopen(path_.c_str(), "w+");
+        const char* directory = std::getenv("TMPDIR");
+        path_ = directory != nullptr && *directory != '\0' ? directory : "/tmp";
+        path_ += "/kalvit-kernels-" + std::to_string(getpid()) + ".log";
 #endif
+        file_ = std::fopen(path_.c_str(), "w+");
         if (file_ != nullptr)
             log_attach(file_);
     }
@@ -47,8 +49,7 @@ public:
             return;
         log_close();
         std::fclose(file_);
-        std::error_code ec;
-        std::filesystem::remove(path_, ec);
+        std::remove(path_.c_str());
     }
 
     bool ready() const {
@@ -71,7 +72,7 @@ public:
     }
 
 private:
-    std::filesystem::path path_;
+    std::string path_;
     FILE* file_ = nullptr;
 };
 

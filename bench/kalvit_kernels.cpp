@@ -1,4 +1,5 @@
 // kalvit-kernels: runs one of the measuring tests from the console and prints what it measured.
+#include <cinttypes>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -145,7 +146,8 @@ void report_measurements(BenchTest test, const MeasureRecord& record, int& repea
             continue;
         char text[1024];
         describe_disturbance(m, names, text, sizeof text);
-        std::printf("  measurement %zu: dtgt=%u ms  speed=%.2f%s%s%s\n", i + 1,
+        std::printf("  measurement %u: dtgt=%u ms  speed=%.2f%s%s%s\n",
+                    static_cast<unsigned>(i + 1),
                     static_cast<unsigned>(m.dtgt), static_cast<double>(m.speed),
                     m.disturbed() ? "  disturbed: " : "", text,
                     i == record.kept ? "  (kept)" : "");
@@ -183,8 +185,8 @@ int main(int argc, char** argv) {
         const Measurement kept = r->measurements.made.empty()
                                      ? Measurement{}
                                      : r->measurements.made[r->measurements.kept];
-        std::printf("run %d: dtgt=%u ms  passes=%lld  speed=%.2f %s  (%s %u ms, %s %u ms)\n", run,
-                    static_cast<unsigned>(r->dtgt), r->passes, speed, unit(s.test),
+        std::printf("run %d: dtgt=%u ms  passes=%" PRId64 "  speed=%.2f %s  (%s %u ms, %s %u ms)\n", run,
+                    static_cast<unsigned>(r->dtgt), static_cast<int64_t>(r->passes), speed, unit(s.test),
                     loop_names(s.test)[0], static_cast<unsigned>(kept.loop_ms[0]),
                     loop_names(s.test)[1], static_cast<unsigned>(kept.loop_ms[1]));
         report_measurements(s.test, r->measurements, repeated_runs, disturbed_passes);
@@ -195,7 +197,7 @@ int main(int argc, char** argv) {
     }
     std::printf("mean %.2f %s (min %.2f, max %.2f)\n", sum / args->runs, unit(s.test), lowest,
                 highest);
-    std::printf("measured again in %d of %d run(s); %zu disturbed pass(es) in all\n",
-                repeated_runs, args->runs, disturbed_passes);
+    std::printf("measured again in %d of %d run(s); %u disturbed pass(es) in all\n",
+                repeated_runs, args->runs, static_cast<unsigned>(disturbed_passes));
     return 0;
 }

@@ -10,7 +10,8 @@ function(kalvit_console_tool name source)
     add_executable(${name} ${source})
     target_link_libraries(${name} PRIVATE kalvit_ui_driver kalvit_options ${ARGN})
     target_link_options(${name} PRIVATE -mconsole -municode)
-    set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
+    set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}
+                          KALVIT_EXCEPTIONS ON)
 endfunction()
 
 kalvit_console_tool(shots shots.cpp)

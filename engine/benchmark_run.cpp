@@ -380,7 +380,10 @@ void run_benchmark() {
     finest_timer.emplace();
     QMsgLog("Float control word2=%X", x87_control_word());
     load_run_control_word();
-    set_work_amounts(run_options, quick_integer_speed);
+    // A lambda, not the function's address: std::function keeps the type of what it holds, and
+    // a function pointer's type description brings in the C++ runtime's pointer matching for
+    // exceptions, which is built for the P6 instruction set.
+    set_work_amounts(run_options, [](int passes) { return quick_integer_speed(passes); });
     for (int k = 0; k < kTestCount; ++k)
         QMsgLog("pre_test_flag=%d pre_tested=%d m_times[%d]=%d", pre_test_flag, pre_tested, k,
                 m_times[k]);

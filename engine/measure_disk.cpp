@@ -81,16 +81,12 @@ uint64_t plan_megabytes(int m) {
         QMsgLog("-----Warning: GetDiskFreeSpaceEx c:\\ failed (%lu), test size kept",
                 GetLastError());
     }
-    // MinGW's printf takes the I64 size, which the gnu_printf checker does not know.
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wformat"
     QMsgLog("Disk Test: Drive C: total_bytes= %I64uM, free_bytes=%I64uM , aviliable=%I64uM "
             ",test_bytes=%I64uM",
             static_cast<unsigned long long>(total / kMegabyte),
             static_cast<unsigned long long>(caller_free / kMegabyte),
             static_cast<unsigned long long>(total_free / kMegabyte),
             static_cast<unsigned long long>(n));
-#pragma GCC diagnostic pop
     uint64_t free_mb = caller_free / kMegabyte;
     if (known && n > free_mb) {
         QMsgBox("C:空间不足！磁盘测试精度将降低。");

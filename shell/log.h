@@ -1,10 +1,11 @@
 #pragma once
+#include "ui/printf_format.h"
 #include <cstdio>
 // The diagnostic log: one line per call, the separator written before each line. Off unless
 // switched on, and then it costs one test per call and formats nothing.
 
 // printf-style; GBK text. A formatted line holds at most 2047 characters (longer ones are cut).
-void QMsgLog(const char* format, ...) __attribute__((format(gnu_printf, 1, 2)));
+void QMsgLog(const char* format, ...) KALVIT_PRINTF(1, 2);
 
 // Opens (truncating) the log file at a GBK path and switches the log on. False if it cannot.
 bool log_open(const char* gbk_path);

@@ -1,11 +1,14 @@
 #include "shell/msg_pump.h"
 
+#include <cstdio>
+
 #include "shell/log.h"
 #include "shell/msg_names.h"
 #include "shell/msgbox.h"
 #include "ui/app.h"
 #include "ui/dialog.h"
 #include "ui/gbk.h"
+#include "ui/runtime_failure.h"
 #include "ui/window.h"
 #include "ui/text_api.h"
 
@@ -57,9 +60,12 @@ void show_welcome_and_drain() {
     QMsgPump(exists(welcome_window) ? welcome_window : nullptr);
 }
 
-void log_handler_error(HWND hwnd, UINT message, const char* what) {
-    QMsgLog("*****Error:\t%s: exception in the handler of message %X: %s",
-            ui::class_name(hwnd).c_str(), message, what);
+// The C++ library met a failure it cannot return from; the process ends after this.
+void report_runtime_failure(const char* what) {
+    QMsgLog("*****Error:\t%s", what);
+    char text[256];
+    std::snprintf(text, sizeof text, "kalvit遇到无法继续的内部错误（%s），程序将退出。", what);
+    ui::message_box(nullptr, text, "kalvit", MB_OK | MB_ICONSTOP | MB_TASKMODAL);
 }
 } // namespace
 
@@ -78,5 +84,5 @@ void install_message_services() {
     set_plain_message_presenter(show_box);
     set_question_presenter(ask_box);
     set_welcome_hooks({hide_welcome, show_welcome_and_drain});
-    ui::set_handler_error_reporter(log_handler_error);
+    ui::set_runtime_failure_reporter(report_runtime_failure);
 }

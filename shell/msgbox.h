@@ -1,11 +1,12 @@
 #pragma once
+#include "ui/printf_format.h"
 // User messages: a printf-style modal box with one OK button, captioned "kalvit".
 
 // Hides the welcome window, formats into a 1024-byte buffer (longer texts are cut) and shows
 // it; once the box is closed, shows the welcome window again and drains what queued up meanwhile.
 // Returns 1 then. When formatting fails it shows "QMsg error!" and returns 0 at once, leaving
 // the welcome window hidden and nothing drained.
-int QMsgBox(const char* format, ...) __attribute__((format(gnu_printf, 1, 2)));
+int QMsgBox(const char* format, ...) KALVIT_PRINTF(1, 2);
 
 // The platform's message box as it is: the text unformatted, one OK button, caption "kalvit".
 // Unlike QMsgBox it leaves the welcome window alone and drains no messages once it is closed, so

@@ -1,5 +1,6 @@
 #include "sysinfo/machine_info.h"
 
+#include <cinttypes>
 #include <cstdio>
 #include <cstring>
 
@@ -35,9 +36,9 @@ void build_disk_text(MachinePlatform& platform) {
         [&](char letter, uint64_t& total, uint64_t& free) {
             return platform.disk_space(letter, total, free);
         });
-    std::snprintf(disk_space_text, sizeof disk_space_text, "总共%lluM 剩余%lluM",
-                  static_cast<unsigned long long>(totals.total_bytes / 1024 / 1024),
-                  static_cast<unsigned long long>(totals.free_bytes / 1024 / 1024));
+    std::snprintf(disk_space_text, sizeof disk_space_text, "总共%" PRIu64 "M 剩余%" PRIu64 "M",
+                  static_cast<uint64_t>(totals.total_bytes / 1024 / 1024),
+                  static_cast<uint64_t>(totals.free_bytes / 1024 / 1024));
 }
 
 void append_bios(MachinePlatform& platform, uint32_t platform_id, InfoText& info) {

@@ -1,4 +1,5 @@
 #pragma once
+#include "ui/printf_format.h"
 #include <cstddef>
 #include <cstdint>
 #include <ctime>
@@ -18,7 +19,7 @@ public:
     InfoText(char* text, size_t capacity) : text_(text), capacity_(capacity) {}
     void clear();
     void append(const char* gbk);
-    void appendf(const char* format, ...) __attribute__((format(gnu_printf, 2, 3)));
+    void appendf(const char* format, ...) KALVIT_PRINTF(2, 3);
     size_t length() const;
 
 private:

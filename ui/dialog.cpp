@@ -1,6 +1,5 @@
 #include "ui/dialog.h"
 
-#include <exception>
 #include <utility>
 
 #include "ui/app.h"
@@ -10,31 +9,23 @@
 namespace ui {
 
 namespace {
-// The dialog whose window is being created on this thread and not yet bound.
-thread_local Dialog* creating_dialog = nullptr;
+// The dialog whose window is being created on this thread and not yet bound, in a slot of the
+// system's thread-local storage (the compiler's thread_local needs MinGW's emulation, built for
+// the P6 instruction set).
+const DWORD creating_slot = TlsAlloc();
+
+Dialog* exchange_creating(Dialog* dialog) {
+    auto* previous = static_cast<Dialog*>(TlsGetValue(creating_slot));
+    TlsSetValue(creating_slot, dialog);
+    return previous;
+}
 // The innermost running modal dialog.
 ModalDialog* topmost_modal = nullptr;
-
-// What a dialog message gets when its handler failed half-way: commands and closing count as
-// handled, so that no default action (such as the cancel of a close) follows; everything else
-// takes its default handling.
-INT_PTR neutral_result(HWND hwnd, UINT message) {
-    switch (message) {
-    case WM_CLOSE:
-    case WM_COMMAND:
-    case WM_SYSCOMMAND:
-    case WM_NOTIFY:
-        set_window_long(hwnd, DWLP_MSGRESULT, 0);
-        return TRUE;
-    default:
-        return FALSE;
-    }
-}
 } // namespace
 
-Dialog::Creating::Creating(Dialog* dialog) : previous_(std::exchange(creating_dialog, dialog)) {}
+Dialog::Creating::Creating(Dialog* dialog) : previous_(exchange_creating(dialog)) {}
 
-Dialog::Creating::~Creating() { creating_dialog = previous_; }
+Dialog::Creating::~Creating() { exchange_creating(previous_); }
 
 Dialog::~Dialog() {
     if (hwnd_ != nullptr && IsWindow(hwnd_)) {
@@ -72,23 +63,14 @@ INT_PTR Dialog::dialog_proc(UINT message, WPARAM wparam, LPARAM lparam) {
 
 INT_PTR CALLBACK Dialog::thunk(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
     auto* self = reinterpret_cast<Dialog*>(window_long(hwnd, DWLP_USER));
-    if (self == nullptr && creating_dialog != nullptr) {
-        self = std::exchange(creating_dialog, nullptr);
+    if (self == nullptr && TlsGetValue(creating_slot) != nullptr) {
+        self = exchange_creating(nullptr);
         self->hwnd_ = hwnd;
         set_window_long(hwnd, DWLP_USER, reinterpret_cast<LONG_PTR>(self));
     }
     if (self == nullptr)
         return FALSE;
-    INT_PTR result = FALSE;
-    try {
-        result = self->dialog_proc(message, wparam, lparam);
-    } catch (const std::exception& e) {
-        report_handler_error(hwnd, message, e.what());
-        result = neutral_result(hwnd, message);
-    } catch (...) {
-        report_handler_error(hwnd, message, "unknown exception");
-        result = neutral_result(hwnd, message);
-    }
+    INT_PTR result = self->dialog_proc(message, wparam, lparam);
     if (message == WM_NCDESTROY) {
         set_window_long(hwnd, DWLP_USER, 0);
         self->on_destroyed();

@@ -1,39 +1,9 @@
 #include "ui/window.h"
 
-#include <exception>
-
 #include "ui/app.h"
 #include "ui/text_api.h"
 
 namespace ui {
-
-namespace {
-HandlerErrorReporter error_reporter = nullptr;
-
-// What a message gets when its handler failed half-way: nothing more happens. Creation fails
-// rather than going on with a half-made window.
-LRESULT neutral_result(UINT message) {
-    switch (message) {
-    case WM_NCCREATE:
-        return FALSE;
-    case WM_CREATE:
-        return -1;
-    default:
-        return 0;
-    }
-}
-} // namespace
-
-HandlerErrorReporter set_handler_error_reporter(HandlerErrorReporter reporter) {
-    HandlerErrorReporter previous = error_reporter;
-    error_reporter = reporter;
-    return previous;
-}
-
-void report_handler_error(HWND hwnd, UINT message, const char* what) {
-    if (error_reporter != nullptr)
-        error_reporter(hwnd, message, what);
-}
 
 Window::~Window() {
     if (hwnd_ != nullptr && IsWindow(hwnd_)) {
@@ -74,16 +44,7 @@ LRESULT CALLBACK Window::thunk(HWND hwnd, UINT message, WPARAM wparam, LPARAM lp
     }
     if (self == nullptr)
         return default_window_proc(hwnd, message, wparam, lparam);
-    LRESULT result = 0;
-    try {
-        result = self->window_proc(message, wparam, lparam);
-    } catch (const std::exception& e) {
-        report_handler_error(hwnd, message, e.what());
-        result = neutral_result(message);
-    } catch (...) {
-        report_handler_error(hwnd, message, "unknown exception");
-        result = neutral_result(message);
-    }
+    LRESULT result = self->window_proc(message, wparam, lparam);
     if (message == WM_NCDESTROY) {
         set_window_long(hwnd, GWLP_USERDATA, 0);
         self->on_destroyed();

@@ -6,12 +6,6 @@
 
 namespace ui {
 
-// Told about an exception that escaped a message handler (window or dialog); the handler's
-// message then gets its neutral result. The program logs it; by default nothing is told.
-using HandlerErrorReporter = void (*)(HWND hwnd, UINT message, const char* what);
-HandlerErrorReporter set_handler_error_reporter(HandlerErrorReporter reporter);
-void report_handler_error(HWND hwnd, UINT message, const char* what);
-
 class Window {
 public:
     Window() = default;

@@ -1,22 +1,19 @@
 #!/usr/bin/env python3
-"""Checks the processor floor of a whole executable, the linked runtime included.
+"""Checks the processor floor of a whole executable, start-up code and linked runtime included.
 
 usage: check_instructions.py [--reject] OBJDUMP EXE...
 
-Disassembles every code section and fails on an instruction beyond the floor outside the
-floating-point kernels (which run only after their processor checks). The linker's map beside
-an executable (EXE.map) tells the program's own code from the runtime's (the compiler's and
-MinGW-w64's libraries): the program's own code keeps to the i586 set (Pentium, K6-2), the
-runtime to the i686 set, the floor that Debian's MinGW-w64 runtime is built for. Without a map
-all code is the program's own.
+Disassembles every code section and fails on an instruction beyond the i586 set (Pentium, K6-2)
+outside the floating-point kernels (which run only after their processor checks):
   - SSE and later: any XMM/YMM/ZMM register, the SSE state, fence, prefetch and non-temporal
     instructions, FISTTP (SSE3) and the later integer extensions (POPCNT, LZCNT, MOVBE, CRC32,
     BMI);
   - MMX and 3DNow!: any MMX register, EMMS, FEMMS;
-  - below i686 also the P6 additions: CMOVcc, FCMOVcc, FCOMI, FUCOMI.
+  - the P6 additions: CMOVcc, FCMOVcc, FCOMI, FUCOMI.
 The kernels are the SSE kernels, their loop and pass, and the 3DNow! kernels and wrappers, and
 identify_cpu, whose EMMS runs only on a processor that reports MMX; the check fails as well
-when it finds none of them (an executable without symbols would hide them).
+when it finds none of them (an executable without symbols would hide them). The linker's map
+beside an executable (EXE.map), when there is one, names the object each finding came from.
 Prints what it found and exits 1 on any finding. With --reject the executables are samples that
 must each fail: it prints "rejected: N of M" and the test reads that line.
 """
@@ -47,19 +44,19 @@ MMX_MNEMONICS = re.compile(r"^(emms|femms)$")
 P6_MNEMONICS = re.compile(r"^(cmov\w+|fcmov\w+|fcomip?|fucomip?)$")
 
 
-def classify(mnemonic, operands, floor):
-    """The instruction set an instruction needs beyond the floor (i586 or i686), or None."""
+def classify(mnemonic, operands):
+    """The instruction set an instruction needs beyond the i586 set, or None."""
     if SSE_REGISTER.search(operands) or SSE_MNEMONICS.match(mnemonic):
         return "SSE or later"
     if MMX_REGISTER.search(operands) or MMX_MNEMONICS.match(mnemonic):
         return "MMX/3DNow!"
-    if floor == "i586" and P6_MNEMONICS.match(mnemonic):
+    if P6_MNEMONICS.match(mnemonic):
         return "P6 (CMOV, FCMOV, FCOMI)"
     return None
 
 
-def runtime_ranges(map_path):
-    """[(start, end)] of the code that the linker took from the toolchain's libraries."""
+def object_ranges(map_path):
+    """[(start, end, object)] of the code sections that the linker placed."""
     ranges = []
     with open(map_path, encoding="utf-8", errors="replace") as f:
         lines = f.read().splitlines()
@@ -77,24 +74,23 @@ def runtime_ranges(map_path):
             start, size, source = m2.groups()
         else:
             start, size, source = m.group(3), m.group(4), m.group(5)
-        if source.startswith("/usr/") and int(size, 16) > 0:
-            ranges.append((int(start, 16), int(start, 16) + int(size, 16)))
-    return ranges
+        if int(size, 16) > 0:
+            ranges.append((int(start, 16), int(start, 16) + int(size, 16),
+                           re.sub(r"^.*/", "", source)))
+    return sorted(ranges)
 
 
-def in_ranges(starts, ranges, address):
+def object_at(starts, ranges, address):
     i = bisect.bisect_right(starts, address) - 1
-    return i >= 0 and address < ranges[i][1]
+    return ranges[i][2] if i >= 0 and address < ranges[i][1] else "?"
 
 
-def scan(objdump, path, runtime):
-    """(findings {(origin, set): [(function, instruction)]}, kernel functions seen, P6
-    instructions of the runtime)."""
+def scan(objdump, path, objects):
+    """(findings {set: [(object, function, instruction)]}, kernel functions seen)."""
     out = subprocess.run([objdump, "-dC", "--no-show-raw-insn", path], check=True,
                          capture_output=True, text=True).stdout
-    runtime = sorted(runtime)
-    starts = [a for a, _ in runtime]
-    findings, kernels, function, skip, runtime_p6 = {}, set(), "?", False, 0
+    starts = [r[0] for r in objects]
+    findings, kernels, function, skip = {}, set(), "?", False
     for line in out.splitlines():
         m = re.match(r"^[0-9a-f]+ <(.+)>:$", line)
         if m:
@@ -112,41 +108,34 @@ def scan(objdump, path, runtime):
         while mnemonic in ("rep", "repz", "repnz", "lock", "data16", "cs", "ds", "notrack") \
                 and operands:
             mnemonic, _, operands = operands.partition(" ")
-        origin = "runtime" if in_ranges(starts, runtime, address) else "program"
-        if origin == "runtime" and P6_MNEMONICS.match(mnemonic):
-            runtime_p6 += 1
-        kind = classify(mnemonic, operands, "i686" if origin == "runtime" else "i586")
+        kind = classify(mnemonic, operands)
         if kind:
-            findings.setdefault((origin, kind), []).append(
-                (function, m.group(2) + " " + m.group(3)))
-    return findings, kernels, runtime_p6
+            findings.setdefault(kind, []).append(
+                (object_at(starts, objects, address), function, m.group(2) + " " + m.group(3)))
+    return findings, kernels
 
 
 def check(fixed, path, reject):
     objdump = fixed[0]
     try:
-        runtime = runtime_ranges(path + ".map")
+        objects = object_ranges(path + ".map")
     except FileNotFoundError:
-        runtime = []
-    findings, kernels, runtime_p6 = scan(objdump, path, runtime)
+        objects = []
+    findings, kernels = scan(objdump, path, objects)
     problems = []
-    for (origin, kind), where in sorted(findings.items()):
-        functions = sorted({f for f, _ in where})
-        problems.append("%d %s instructions in the %s outside the kernels, in %d functions: "
-                        "%s; first: %s in %s" % (len(where), kind, origin, len(functions),
-                                                 ", ".join(functions[:8]), where[0][1],
-                                                 where[0][0]))
+    for kind, where in sorted(findings.items()):
+        origins = sorted({"%s in %s" % (f, o) for o, f, _ in where})
+        problems.append("%d %s instructions outside the kernels, in %d functions: %s; first: "
+                        "%s in %s" % (len(where), kind, len(origins), ", ".join(origins[:8]),
+                                      where[0][2], where[0][1]))
     if not reject:
-        if not runtime:
-            problems.append("no linker map %s.map with the runtime's code" % path)
         for name in REQUIRED_KERNELS:
             if not any(k.startswith(name) for k in kernels):
                 problems.append("kernel %s not found: are the symbols missing?" % name)
     if problems:
         return problems, ""
-    return [], ("the program's own code keeps to i586, the runtime to i686 (it has %d P6 "
-                "instructions); kernels allowed: %s"
-                % (runtime_p6, ", ".join(sorted(kernels))))
+    return [], "i586 throughout, start-up and runtime included; kernels allowed: %s" % (
+        ", ".join(sorted(kernels)))
 
 
 if __name__ == "__main__":

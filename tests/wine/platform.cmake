@@ -1,7 +1,8 @@
 # The platform floor of the delivered executables: the oldest Windows of each build loads them
 # (imports and header versions; 32-bit: Windows 95 and NT 4.0, 64-bit: XP x64), and in the
-# 32-bit build no instruction beyond the i586 set (the runtime's: i686) runs outside the
-# floating-point kernels. Samples that break each rule must be rejected.
+# 32-bit build no instruction beyond the i586 set runs outside the floating-point kernels, in
+# the start-up code and the linked runtime as in the program's own. Samples that break each
+# rule must be rejected.
 set(kalvit_platform_checks ${CMAKE_CURRENT_LIST_DIR})
 # kalvit.exe is what the packages deliver; kalvit-kernels is a developer's console tool, held to
 # the instruction floor only.
@@ -11,7 +12,8 @@ set(kalvit_windows_functions ${kalvit_platform_checks}/windows_functions.txt)
 
 # floor_sample_N: one way to break the floor each, and 7, which keeps to it (see the source).
 # The import samples state the floor's header themselves (3 asks for Vista), so that each one
-# is refused for its imports alone; the instruction samples (4, 5) take the base options.
+# is refused for its imports alone; the instruction samples (4, 5, 8) take the base options and
+# the program's own start-up.
 function(kalvit_floor_sample n)
     add_executable(floor_sample_${n} ${CMAKE_CURRENT_FUNCTION_LIST_DIR}/xp_floor_sample.cpp)
     target_compile_definitions(floor_sample_${n} PRIVATE KALVIT_SAMPLE=${n})
@@ -20,8 +22,10 @@ function(kalvit_floor_sample n)
         target_link_options(floor_sample_${n} PRIVATE -static
             LINKER:--major-os-version,6,--minor-os-version,0
             LINKER:--major-subsystem-version,6,--minor-subsystem-version,0)
-    elseif(n EQUAL 4 OR n EQUAL 5)
+    elseif(n EQUAL 4 OR n EQUAL 5 OR n EQUAL 8)
         target_link_libraries(floor_sample_${n} PRIVATE kalvit_base_options)
+        target_link_options(floor_sample_${n} PRIVATE -mconsole)
+        kalvit_start(floor_sample_${n} console)
     else()
         target_link_options(floor_sample_${n} PRIVATE -static
             LINKER:--major-os-version,${kalvit_os_major},--minor-os-version,${kalvit_os_minor}
@@ -72,14 +76,15 @@ set_tests_properties(import_floor import_floor_rejects import_floor_accepts PROP
 if(CMAKE_SIZEOF_VOID_P EQUAL 4)
     kalvit_floor_sample(4)
     kalvit_floor_sample(5)
+    kalvit_floor_sample(8)
     add_test(NAME instruction_floor
              COMMAND ${Python3_EXECUTABLE} -B ${kalvit_platform_checks}/check_instructions.py
                      ${KALVIT_MINGW_OBJDUMP} ${kalvit_checked_code})
     add_test(NAME instruction_floor_rejects
              COMMAND ${Python3_EXECUTABLE} -B ${kalvit_platform_checks}/check_instructions.py
                      --reject ${KALVIT_MINGW_OBJDUMP} $<TARGET_FILE:floor_sample_4>
-                     $<TARGET_FILE:floor_sample_5>)
+                     $<TARGET_FILE:floor_sample_5> $<TARGET_FILE:floor_sample_8>)
     set_tests_properties(instruction_floor_rejects PROPERTIES
-                         PASS_REGULAR_EXPRESSION "rejected: 2 of 2")
+                         PASS_REGULAR_EXPRESSION "rejected: 3 of 3")
     set_tests_properties(instruction_floor instruction_floor_rejects PROPERTIES LABELS no_wine)
 endif()

@@ -196,16 +196,6 @@ TEST_F(UiLayer, CommandsFromClicksAndKeysReachThePageBeforeTheSheetAndItsParent)
     EXPECT_EQ(parent.commands, (std::vector<int>{IDCANCEL, 32771}));
 }
 
-struct Reported {
-    HWND hwnd;
-    UINT message;
-    std::string what;
-};
-std::vector<Reported> reported;
-void record_error(HWND hwnd, UINT message, const char* what) {
-    reported.push_back({hwnd, message, what});
-}
-
 TEST_F(UiLayer, ModalDialogsGetTheirFirstMessagesAndOwnWhatIsOpenedInThem) {
     Parent parent;
     ASSERT_TRUE(parent.open());
@@ -245,60 +235,6 @@ TEST_F(UiLayer, ModalDialogsGetTheirFirstMessagesAndOwnWhatIsOpenedInThem) {
     EXPECT_TRUE(came(WM_SETFONT));
     EXPECT_TRUE(came(WM_MEASUREITEM));
     EXPECT_EQ(outer.row_height, 21);
-}
-
-class Throwing : public ui::Window {
-public:
-    bool throw_on_create = false;
-    bool open() {
-        register_class("KalvitLayerTestThrowing", nullptr, LoadCursorW(nullptr, IDC_ARROW),
-                       reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1));
-        return create(0, "KalvitLayerTestThrowing", "throwing", WS_OVERLAPPEDWINDOW, 0, 0, 200,
-                      100, nullptr, nullptr);
-    }
-
-protected:
-    LRESULT window_proc(UINT message, WPARAM wparam, LPARAM lparam) override {
-        if (message == WM_CREATE && throw_on_create)
-            throw std::runtime_error("create failed");
-        if (message == WM_CLOSE)
-            throw std::runtime_error("close failed");
-        return default_proc(message, wparam, lparam);
-    }
-};
-
-TEST_F(UiLayer, AnExceptionInAHandlerIsReportedAndTheMessageHasNoFurtherEffect) {
-    ui::HandlerErrorReporter previous = ui::set_handler_error_reporter(record_error);
-    reported.clear();
-    Throwing window;
-    ASSERT_TRUE(window.open());
-    EXPECT_EQ(SendMessageW(window.hwnd(), WM_CLOSE, 0, 0), 0);
-    EXPECT_TRUE(IsWindow(window.hwnd())) << "the default close destroyed the window";
-    ASSERT_EQ(reported.size(), 1u);
-    EXPECT_EQ(reported[0].hwnd, window.hwnd());
-    EXPECT_EQ(reported[0].message, static_cast<UINT>(WM_CLOSE));
-    EXPECT_EQ(reported[0].what, "close failed");
-
-    // A creation that fails half-way makes no window.
-    Throwing half_made;
-    half_made.throw_on_create = true;
-    EXPECT_FALSE(half_made.open());
-    EXPECT_EQ(half_made.hwnd(), nullptr);
-
-    // In a dialog the command counts as handled and the dialog goes on.
-    ScriptedDialog rows;
-    bool still_open = false;
-    rows.while_open = [&](ScriptedDialog& self) {
-        SendMessageW(self.hwnd(), WM_COMMAND, 1234, 0);
-        still_open = IsWindow(self.hwnd()) != FALSE;
-    };
-    EXPECT_EQ(rows.run(nullptr), IDOK);
-    EXPECT_TRUE(still_open);
-    ASSERT_EQ(reported.size(), 3u);
-    EXPECT_EQ(reported[1].message, static_cast<UINT>(WM_CREATE));
-    EXPECT_EQ(reported[2].message, static_cast<UINT>(WM_COMMAND));
-    EXPECT_EQ(reported[2].what, "command failed");
-    ui::set_handler_error_reporter(previous);
 }
 
 } // namespace

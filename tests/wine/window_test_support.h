@@ -2,7 +2,6 @@
 #include <windows.h>
 
 #include <functional>
-#include <stdexcept>
 #include <vector>
 
 #include "tests/wine/driver_window.h"
@@ -54,10 +53,5 @@ protected:
             break;
         }
         return ModalDialog::dialog_proc(message, wparam, lparam);
-    }
-    bool on_command(int id, int code, HWND control) override {
-        if (id == 1234)
-            throw std::runtime_error("command failed");
-        return ModalDialog::on_command(id, code, control);
     }
 };

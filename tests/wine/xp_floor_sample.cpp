@@ -5,7 +5,9 @@
 // (32-bit builds only); 6 imports GlobalMemoryStatusEx, which neither Windows 95 nor NT 4.0
 // exports (the 32-bit build must refuse it, the 64-bit one, for XP x64, takes it). 7 is the
 // same program as 6 with GlobalMemoryStatus, which every system has: the checks must take it,
-// so that 6 is refused for its one import and nothing else.
+// so that 6 is refused for its one import and nothing else. 8 (32-bit) keeps its own code to
+// the i586 set but formats with MinGW's printf, which the runtime builds for the P6. The
+// instruction samples (4, 5, 8) start as kalvit.exe does, so that each has its one fault.
 #if KALVIT_SAMPLE == 1
 #undef _WIN32_WINNT
 #define _WIN32_WINNT 0x0600
@@ -52,6 +54,9 @@ int main(int argc, char** argv) {
     return 0;
 #elif KALVIT_SAMPLE == 5
     return larger(argc, static_cast<int>(std::strlen(argv[0])));
+#elif KALVIT_SAMPLE == 8
+    __mingw_printf("%d\n", argc);
+    return 0;
 #else
     std::printf("%d\n", argc);
     return 0;
