@@ -2,6 +2,9 @@
 kalvit_test(ui_layer_tests
     ${CMAKE_CURRENT_LIST_DIR}/ui_layer_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/ui_layer_test.rc
+    ${CMAKE_CURRENT_LIST_DIR}/runtime_pieces_test.cpp
+    # The program's guards of function-local statics, in place of the C++ library's.
+    ${PROJECT_SOURCE_DIR}/ui/static_guard.cpp
 )
 target_link_libraries(ui_layer_tests PRIVATE kalvit_ui_driver kalvit_ui)
 

@@ -327,4 +327,31 @@ TEST_F(RecordKills, EveryStartAfterAKillFindsTheListBeforeOrAfterTheCommand) {
     EXPECT_GT(new_lists, 0);
 }
 
+// The record files were always written by the Windows runtime's printf, which rounds a tie in
+// " %5.2f" away from zero where MinGW's rounds it to even: a stored machine written again by a
+// save keeps the Windows runtime's bytes.
+TEST_F(RecordKills, ASaveRoundsTiesAsTheWindowsRuntimeDoes) {
+    const List ties = {expected_[0],
+                       {"平局机", " 0.125 1.125 10.625 100.125 2.625 00000000 640 480 16",
+                        "平局机的处理器\r\n"}};
+    ASSERT_TRUE(driver::write_file(path(L"kalvit.dat"), records_of(ties)));
+    ASSERT_TRUE(driver::write_file(path(L"kalvitif.dat"), texts_of(ties)));
+    HWND page = start();
+    ASSERT_NE(page, nullptr);
+    begin_command(page, ties, true, 0, "存储机");
+    std::optional<List> read;
+    EXPECT_TRUE(driver::wait_until(
+        [&] {
+            read = parse(driver::read_file(path(L"kalvit.dat")).value_or(""),
+                         driver::read_file(path(L"kalvitif.dat")).value_or(""));
+            return read && read->size() == 3 && !driver::file_exists(path(L"kalvitif.dat.bak"));
+        },
+        driver::kStepTimeoutMs))
+        << to_gbk(driver::describe_state(*process_));
+    if (read && read->size() == 3)
+        EXPECT_EQ((*read)[1].numbers, "  0.13  1.13 10.63 100.13  2.63 00000000 640 480 16");
+    driver::close_window(GetAncestor(page, GA_ROOT));
+    EXPECT_TRUE(process_->wait_exit(driver::kStepTimeoutMs).has_value());
+}
+
 } // namespace
