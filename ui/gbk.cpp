@@ -77,33 +77,6 @@ std::optional<std::string> environment(const char* name) {
 }
 } // namespace ui
 
-// libgcc's mutexes (the C++ runtime makes one for its emergency exception pool before main)
-// create their semaphore with CreateSemaphoreW, a stub that fails on Windows 95, 98 and Me. The
-// runtime's import is answered here: the W function on the NT family, the A one on 9x. The family
-// is read from GetVersion, as this runs before the text side is chosen.
-namespace {
-HANDLE WINAPI create_semaphore(LPSECURITY_ATTRIBUTES security, LONG initial, LONG maximum,
-                               LPCWSTR name) {
-    HMODULE kernel = GetModuleHandleA("kernel32.dll");
-    if ((GetVersion() & 0x80000000u) == 0) {
-        using CreateW = HANDLE WINAPI(LPSECURITY_ATTRIBUTES, LONG, LONG, LPCWSTR);
-        auto* create = reinterpret_cast<CreateW*>(
-            reinterpret_cast<void*>(GetProcAddress(kernel, "CreateSemaphoreW")));
-        return create != nullptr ? create(security, initial, maximum, name) : nullptr;
-    }
-    const std::string narrow = name != nullptr ? to_gbk(name) : std::string();
-    return CreateSemaphoreA(security, initial, maximum, name != nullptr ? narrow.c_str() : nullptr);
-}
-} // namespace
-
-#ifdef _WIN64
-extern "C" decltype(&create_semaphore) runtime_create_semaphore asm("__imp_CreateSemaphoreW");
-decltype(&create_semaphore) runtime_create_semaphore = create_semaphore;
-#else
-extern "C" decltype(&create_semaphore) runtime_create_semaphore asm("__imp__CreateSemaphoreW@16");
-decltype(&create_semaphore) runtime_create_semaphore = create_semaphore;
-#endif
-
 // The file is opened by the system's CreateFile on the chosen side and handed to the C runtime,
 // whose wide fopen the oldest runtimes lack.
 FILE* open_gbk(const char* gbk_path, const char* mode) {
