@@ -348,8 +348,9 @@ TEST_F(RecordKills, ASaveRoundsTiesAsTheWindowsRuntimeDoes) {
         },
         driver::kStepTimeoutMs))
         << to_gbk(driver::describe_state(*process_));
-    if (read && read->size() == 3)
+    if (read && read->size() == 3) {
         EXPECT_EQ((*read)[1].numbers, "  0.13  1.13 10.63 100.13  2.63 00000000 640 480 16");
+    }
     driver::close_window(GetAncestor(page, GA_ROOT));
     EXPECT_TRUE(process_->wait_exit(driver::kStepTimeoutMs).has_value());
 }
