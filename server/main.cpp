@@ -1,31 +1,25 @@
 // kalvit-results: the web site the program's upload, account and comparison links lead to.
-#include <httplib.h>
-
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <string>
 
+#include "server/http_server.h"
 #include "server/results_store.h"
 #include "server/service.h"
 
 namespace {
 
-httplib::Server* running = nullptr;
-
-void stop_on_signal(int) {
-    if (running != nullptr)
-        running->stop();
-}
-
 int usage() {
     std::fprintf(
         stderr,
         "usage: kalvit-results [--listen ADDRESS] [--port N] [--store FILE|postgresql://...]\n"
-        "                      [--downloads FOLDER] [--threads N] [--quiet]\n"
+        "                      [--downloads FOLDER] [--threads N] [--trusted-proxy LIST]...\n"
+        "                      [--quiet]\n"
         "  defaults: 127.0.0.1, 8642 (0 picks a free port), kalvit-results.db, no\n"
-        "  downloads, 32 threads\n");
+        "  downloads, 16 threads, no trusted proxy\n"
+        "  --trusted-proxy: addresses or networks (10.0.0.0/8, 2001:db8::/32), comma-separated,\n"
+        "  whose X-Forwarded-For and X-Forwarded-Proto are believed\n");
     return 2;
 }
 
@@ -34,7 +28,9 @@ int usage() {
 int main(int argc, char** argv) {
     std::string address = "127.0.0.1", store = "kalvit-results.db";
     ServiceOptions options;
-    int port = 8642, threads = 32;
+    TrustedProxies proxies;
+    HttpLimits limits;
+    int port = 8642;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         const bool has_value = i + 1 < argc;
@@ -47,38 +43,43 @@ int main(int argc, char** argv) {
         else if (arg == "--downloads" && has_value)
             options.downloads = argv[++i];
         else if (arg == "--threads" && has_value)
-            threads = std::atoi(argv[++i]);
-        else if (arg == "--quiet")
+            limits.threads = std::atoi(argv[++i]);
+        else if (arg == "--trusted-proxy" && has_value) {
+            if (!proxies.add(argv[++i]))
+                return usage();
+        } else if (arg == "--quiet")
             options.quiet = true;
         else
             return usage();
     }
-    if (port < 0 || port > 65535 || threads < 1 || threads > 1024)
+    if (port < 0 || port > 65535 || limits.threads < 1 || limits.threads > 256)
         return usage();
+
+    // The signals that end the service are taken by this thread alone: every thread started
+    // from here on has them blocked.
+    sigset_t ending;
+    sigemptyset(&ending);
+    sigaddset(&ending, SIGINT);
+    sigaddset(&ending, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &ending, nullptr);
 
     const bool postgres = postgres_address(store);
     try {
-        // One connection per worker thread, so that no request waits for another's.
-        ResultsStore results(store, threads);
-        httplib::Server server;
-        server.new_task_queue = [threads] { return new httplib::ThreadPool(threads); };
+        // One store connection per server thread, so that no request waits for another's.
+        ResultsStore results(store, limits.threads);
+        HttpServer server(limits, proxies);
         mount_service(server, results, options);
-        const int bound = port == 0 ? server.bind_to_any_port(address)
-                                    : (server.bind_to_port(address, port) ? port : -1);
-        if (bound < 0) {
-            std::fprintf(stderr, "kalvit-results: cannot listen on %s:%d\n", address.c_str(), port);
+        const int bound = server.start(address, port);
+        if (bound < 0)
             return 1;
-        }
         // The PostgreSQL address may hold a password: it is never printed.
         std::printf("kalvit-results: listening on http://%s:%d/ (store: %s)\n", address.c_str(),
                     bound, postgres ? "PostgreSQL" : store.c_str());
         std::fflush(stdout);
-        running = &server;
-        std::signal(SIGINT, stop_on_signal);
-        std::signal(SIGTERM, stop_on_signal);
-        const bool ok = server.listen_after_bind();
-        running = nullptr;
-        return ok ? 0 : 1;
+        int signal = 0;
+        sigwait(&ending, &signal);
+        server.stop();
+        return 0;
     } catch (const std::exception& e) {
         std::fprintf(stderr, "kalvit-results: %s\n", e.what());
         return 1;

@@ -432,24 +432,25 @@ std::string json_text(const std::string& text) {
 }
 } // namespace
 
-std::string results_json(const std::vector<StoredUpload>& uploads) {
+std::string upload_json(const StoredUpload& u) {
     static const char* const kKeys[kUploadTests] = {"integer", "float", "memory", "directdraw",
                                                     "disk"};
+    std::string j = "{\"id\":" + number(u.id) + ",\"uploaded\":" + number(u.uploaded) +
+                    ",\"stamp\":" + json_text(u.stamp) + ",\"speeds\":{";
+    for (int k = 0; k < kUploadTests; ++k)
+        j += std::string(k ? "," : "") + "\"" + kKeys[k] + "\":" + speed_text(u.speeds[k]);
+    return j + "},\"flags\":" + number(u.flags) +
+           ",\"standard\":" + (u.standard() ? "true" : "false") +
+           ",\"mode\":{\"width\":" + number(u.width) + ",\"height\":" + number(u.height) +
+           ",\"bits\":" + number(u.bits) + "},\"mark\":" + format("%.4f", u.marks[0]) +
+           ",\"marks\":[" + format("%.4f", u.marks[0]) + "," + format("%.4f", u.marks[1]) + "," +
+           format("%.4f", u.marks[2]) + "],\"settings\":" + json_text(u.settings) +
+           ",\"machine\":" + json_text(u.machine) + "}";
+}
+
+std::string results_json(const std::vector<std::string>& entries, const std::string& next) {
     std::string j = "{\"results\":[";
-    for (size_t i = 0; i < uploads.size(); ++i) {
-        const StoredUpload& u = uploads[i];
-        j += i ? ",\n" : "\n";
-        j += "{\"id\":" + number(u.id) + ",\"uploaded\":" + number(u.uploaded) +
-             ",\"stamp\":" + json_text(u.stamp) + ",\"speeds\":{";
-        for (int k = 0; k < kUploadTests; ++k)
-            j += std::string(k ? "," : "") + "\"" + kKeys[k] + "\":" + speed_text(u.speeds[k]);
-        j += "},\"flags\":" + number(u.flags) +
-             ",\"standard\":" + (u.standard() ? "true" : "false") +
-             ",\"mode\":{\"width\":" + number(u.width) + ",\"height\":" + number(u.height) +
-             ",\"bits\":" + number(u.bits) + "},\"mark\":" + format("%.4f", u.marks[0]) +
-             ",\"marks\":[" + format("%.4f", u.marks[0]) + "," + format("%.4f", u.marks[1]) + "," +
-             format("%.4f", u.marks[2]) + "],\"settings\":" + json_text(u.settings) +
-             ",\"machine\":" + json_text(u.machine) + "}";
-    }
-    return j + "\n]}\n";
+    for (size_t i = 0; i < entries.size(); ++i)
+        j += (i ? ",\n" : "\n") + entries[i];
+    return j + "\n],\"next\":" + (next.empty() ? "null" : json_text(next)) + "}\n";
 }

@@ -32,4 +32,7 @@ std::string table_body(const std::vector<StoredUpload>& standard,
 std::string mine_body(const std::vector<StoredUpload>& uploads, const PageUser& user,
                       const std::string& note);
 std::string contact_body(const std::string& note, bool thanked);
-std::string results_json(const std::vector<StoredUpload>& uploads);
+// One upload's entry in the JSON list, and the list: its entries, and the address of the next
+// page (null when `next` is empty).
+std::string upload_json(const StoredUpload& upload);
+std::string results_json(const std::vector<std::string>& entries, const std::string& next);

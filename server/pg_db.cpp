@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <chrono>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -157,7 +158,13 @@ public:
     DbRows run(const std::string& sql, const std::vector<DbValue>& params) override {
         PGconn* conn = conn_.get();
         if (PQstatus(conn) == CONNECTION_BAD) {
-            // Lost on an earlier call and not yet back.
+            // Lost on an earlier call and not yet back. A server that is down costs each
+            // connection one try of at most the connect timeout every few seconds, so that a
+            // request does not wait on it each time.
+            const auto now = std::chrono::steady_clock::now();
+            if (now - last_try_ < kRetryPause)
+                throw DbError("postgres: no connection (lost a moment ago)");
+            last_try_ = now;
             PQreset(conn);
             if (PQstatus(conn) != CONNECTION_OK)
                 throw DbError("postgres: no connection: " + trimmed(PQerrorMessage(conn)));
@@ -210,6 +217,7 @@ public:
         if (PQstatus(conn) == CONNECTION_BAD) {
             // The statement's fate is unknown, so it is not sent again; the connection is
             // made anew for the next one.
+            last_try_ = std::chrono::steady_clock::now();
             PQreset(conn);
             message += PQstatus(conn) == CONNECTION_OK ? " (connection lost, reconnected)"
                                                        : " (connection lost)";
@@ -237,16 +245,21 @@ private:
         return rows;
     }
 
+    static constexpr std::chrono::seconds kRetryPause{5};
     ConnHandle conn_;
+    std::chrono::steady_clock::time_point last_try_{};
 };
 
 } // namespace
 
 std::unique_ptr<DbConnection> open_postgres(const std::string& address) {
-    // Later entries override what the address sets; client_encoding therefore always holds,
-    // also after a reset, which reconnects with these same settings.
-    const char* const keys[] = {"fallback_application_name", "dbname", "client_encoding", nullptr};
-    const char* const values[] = {"kalvit-results", address.c_str(), "UTF8", nullptr};
+    // Later entries override what the address sets; the encoding and the time limits therefore
+    // always hold, also after a reset, which reconnects with these same settings. No connect
+    // and no statement holds a worker for longer than a few seconds.
+    const char* const keys[] = {"fallback_application_name", "dbname", "client_encoding",
+                                "connect_timeout", "options", nullptr};
+    const char* const values[] = {"kalvit-results", address.c_str(), "UTF8", "5",
+                                  "-c statement_timeout=10000", nullptr};
     ConnHandle conn(PQconnectdbParams(keys, values, 1));
     if (!conn)
         throw DbError("postgres: out of memory opening the connection");

@@ -29,9 +29,16 @@ std::vector<std::string> schema(Dialect dialect) {
         "CREATE INDEX IF NOT EXISTS uploads_by_account ON uploads (account)",
         "CREATE TABLE IF NOT EXISTS sessions (digest TEXT PRIMARY KEY, account BIGINT NOT NULL "
         "REFERENCES accounts(id), csrf TEXT NOT NULL, expires BIGINT NOT NULL)",
-        "CREATE TABLE IF NOT EXISTS failures (id " + key +
+        "CREATE TABLE IF NOT EXISTS attempts (id " + key +
             ", scope TEXT NOT NULL, name TEXT NOT NULL, at BIGINT NOT NULL)",
-        "CREATE INDEX IF NOT EXISTS failures_by_name ON failures (scope, name, at)",
+        "CREATE INDEX IF NOT EXISTS attempts_by_name ON attempts (scope, name, at)",
+        "CREATE INDEX IF NOT EXISTS attempts_by_time ON attempts (at)",
+        "CREATE TABLE IF NOT EXISTS summary (id INTEGER PRIMARY KEY, standard BIGINT NOT NULL, "
+        "s_integer " + real + ", s_float " + real + ", s_memory " + real + ", s_ddraw " + real +
+            ", s_disk " + real + ", mark " + real + ", mark_business " + real + ", mark_game " +
+            real + ")",
+        "CREATE TABLE IF NOT EXISTS upload_json (id BIGINT PRIMARY KEY REFERENCES uploads(id) "
+        "ON DELETE CASCADE, json TEXT NOT NULL)",
         "CREATE TABLE IF NOT EXISTS feedback (id " + key +
             ", created BIGINT NOT NULL, name TEXT NOT NULL, mail TEXT NOT NULL, message TEXT NOT "
             "NULL)",
@@ -172,8 +179,11 @@ std::pair<int64_t, bool> ResultsStore::add_upload(int64_t account, const std::st
          f.speeds[4], static_cast<int64_t>(f.flags), static_cast<int64_t>(f.width),
          static_cast<int64_t>(f.height), static_cast<int64_t>(f.bits), f.machine, f.settings,
          marks[0], marks[1], marks[2]});
-    if (!added.empty())
+    if (!added.empty()) {
+        if (f.flags == 0)
+            refresh_summary(lease);
         return {integer(added[0][0]), true};
+    }
     const DbRows existing = lease.run("SELECT id FROM uploads WHERE digest = ?", {digest});
     if (existing.empty())
         throw DbError("the upload was neither stored nor found");
@@ -218,9 +228,11 @@ std::vector<StoredUpload> ResultsStore::all(int limit) {
 
 bool ResultsStore::remove_upload(int64_t id, int64_t account) {
     Lease lease(*this);
-    return !lease
-                .run("DELETE FROM uploads WHERE id = ? AND account = ? RETURNING id", {id, account})
-                .empty();
+    const DbRows removed = lease.run(
+        "DELETE FROM uploads WHERE id = ? AND account = ? RETURNING flags", {id, account});
+    if (!removed.empty() && integer(removed[0][0]) == 0)
+        refresh_summary(lease);
+    return !removed.empty();
 }
 
 int64_t ResultsStore::rank_of(int64_t id) {
@@ -231,25 +243,67 @@ int64_t ResultsStore::rank_of(int64_t id) {
     return 1 + integer(rows[0][0]);
 }
 
-int64_t ResultsStore::standard_count() {
-    Lease lease(*this);
-    return integer(lease.run("SELECT COUNT(*) FROM uploads WHERE flags = 0")[0][0]);
-}
-
-std::optional<StoredUpload> ResultsStore::median_standard() {
-    Lease lease(*this);
+void ResultsStore::refresh_summary(Lease& lease) {
     const DbRows rows = lease.run("SELECT s_integer, s_float, s_memory, s_ddraw, s_disk, mark, "
                                   "mark_business, mark_game FROM uploads WHERE flags = 0");
-    if (rows.empty())
-        return std::nullopt;
-    StoredUpload m;
+    std::vector<DbValue> values{static_cast<int64_t>(rows.size())};
     std::vector<double> column(rows.size());
     for (int c = 0; c < kUploadTests + 3; ++c) {
         for (size_t r = 0; r < rows.size(); ++r)
             column[r] = real(rows[r][c]);
-        (c < kUploadTests ? m.speeds[c] : m.marks[c - kUploadTests]) = median(column);
+        values.emplace_back(rows.empty() ? DbValue{nullptr} : DbValue{median(column)});
     }
+    lease.run("INSERT INTO summary (id, standard, s_integer, s_float, s_memory, s_ddraw, s_disk, "
+              "mark, mark_business, mark_game) VALUES (1, ?, ?, ?, ?, ?, ?, ?, ?, ?) "
+              "ON CONFLICT (id) DO UPDATE SET standard = excluded.standard, "
+              "s_integer = excluded.s_integer, s_float = excluded.s_float, "
+              "s_memory = excluded.s_memory, s_ddraw = excluded.s_ddraw, "
+              "s_disk = excluded.s_disk, mark = excluded.mark, "
+              "mark_business = excluded.mark_business, mark_game = excluded.mark_game",
+              values);
+}
+
+DbRow ResultsStore::summary() {
+    Lease lease(*this);
+    const char* const query = "SELECT standard, s_integer, s_float, s_memory, s_ddraw, s_disk, "
+                              "mark, mark_business, mark_game FROM summary WHERE id = 1";
+    DbRows rows = lease.run(query);
+    if (rows.empty()) { // a store from before the summary was kept
+        refresh_summary(lease);
+        rows = lease.run(query);
+    }
+    return rows.at(0);
+}
+
+int64_t ResultsStore::standard_count() {
+    return integer(summary()[0]);
+}
+
+std::optional<StoredUpload> ResultsStore::median_standard() {
+    const DbRow row = summary();
+    if (integer(row[0]) == 0)
+        return std::nullopt;
+    StoredUpload m;
+    for (int c = 0; c < kUploadTests + 3; ++c)
+        (c < kUploadTests ? m.speeds[c] : m.marks[c - kUploadTests]) = real(row[1 + c]);
     return m;
+}
+
+void ResultsStore::set_json(int64_t id, const std::string& json) {
+    Lease lease(*this);
+    lease.run("INSERT INTO upload_json (id, json) VALUES (?, ?) ON CONFLICT (id) DO NOTHING",
+              {id, json});
+}
+
+std::vector<std::pair<int64_t, std::optional<std::string>>> ResultsStore::json_after(int64_t after,
+                                                                                     int limit) {
+    Lease lease(*this);
+    std::vector<std::pair<int64_t, std::optional<std::string>>> out;
+    for (const DbRow& row : lease.run("SELECT u.id, j.json FROM uploads u LEFT JOIN upload_json j "
+                                      "ON j.id = u.id WHERE u.id > ? ORDER BY u.id LIMIT ?",
+                                      {after, static_cast<int64_t>(limit)}))
+        out.emplace_back(integer(row[0]), row[1]);
+    return out;
 }
 
 void ResultsStore::add_session(const std::string& token_digest, int64_t account,
@@ -276,18 +330,30 @@ void ResultsStore::remove_session(const std::string& token_digest) {
     lease.run("DELETE FROM sessions WHERE digest = ?", {token_digest});
 }
 
-void ResultsStore::note_failure(const std::string& scope, const std::string& key, int64_t now) {
+ResultsStore::Place ResultsStore::take_place(const std::string& scope, const std::string& key,
+                                             int64_t since, int64_t now) {
     Lease lease(*this);
-    lease.run("DELETE FROM failures WHERE at < ?", {now - 24 * 3600});
-    lease.run("INSERT INTO failures (scope, name, at) VALUES (?, ?, ?)", {scope, key, now});
+    const DbRows added = lease.run(
+        "INSERT INTO attempts (scope, name, at) VALUES (?, ?, ?) RETURNING id", {scope, key, now});
+    Place place;
+    place.id = integer(added.at(0).at(0));
+    // Counted after the own row is in: of attempts that race, each sees at least those that
+    // went in before it, so no more than the limit ever pass.
+    const DbRows counted = lease.run(
+        "SELECT COUNT(*), MAX(CASE WHEN id <> ? THEN at END), MIN(at) FROM attempts "
+        "WHERE scope = ? AND name = ? AND at >= ?",
+        {place.id, scope, key, since});
+    place.taken = integer(counted.at(0)[0]);
+    place.latest_other = integer(counted.at(0)[1]);
+    place.oldest = integer(counted.at(0)[2]);
+    if (place.id % 256 == 0)
+        lease.run("DELETE FROM attempts WHERE at < ?", {now - 2 * 24 * 3600});
+    return place;
 }
 
-int64_t ResultsStore::failures_since(const std::string& scope, const std::string& key,
-                                     int64_t since) {
+void ResultsStore::release_place(int64_t id) {
     Lease lease(*this);
-    return integer(
-        lease.run("SELECT COUNT(*) FROM failures WHERE scope = ? AND name = ? AND at >= ?",
-                  {scope, key, since})[0][0]);
+    lease.run("DELETE FROM attempts WHERE id = ?", {id});
 }
 
 void ResultsStore::add_feedback(const std::string& name, const std::string& mail,

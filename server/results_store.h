@@ -9,7 +9,7 @@
 
 #include "server/db.h"
 #include "server/upload_check.h"
-// What the service keeps: accounts, uploads, sessions, failed passwords and feedback. Every
+// What the service keeps: accounts, uploads, sessions, attempts under limits and feedback. Every
 // instance of the service works on the store alone, so several can share one PostgreSQL
 // database. Connections come from a pool, one per request at a time.
 
@@ -65,10 +65,17 @@ public:
     // 1 + the standard uploads with a higher MARK than upload `id`'s (compared in the store,
     // since the MARK comes back as text); and how many standard uploads there are.
     int64_t rank_of(int64_t id);
+    // How many standard uploads there are, and the median speed of each test and the median
+    // MARKs over them (nothing when there are none): kept as uploads arrive and go, not counted
+    // for each page.
     int64_t standard_count();
-    // The median speed of each test and the median MARK over the standard uploads; nothing
-    // when there are none.
     std::optional<StoredUpload> median_standard();
+    // An upload's entry in the JSON list, made once when it arrives.
+    void set_json(int64_t id, const std::string& json);
+    // The uploads after `after`, oldest first, up to `limit`, with their stored entries (nothing
+    // for one stored before the entries were kept).
+    std::vector<std::pair<int64_t, std::optional<std::string>>> json_after(int64_t after,
+                                                                           int limit);
 
     // Also forgets the sessions that expired before `now`.
     void add_session(const std::string& token_digest, int64_t account, const std::string& csrf,
@@ -76,8 +83,20 @@ public:
     std::optional<Session> session(const std::string& token_digest, int64_t now);
     void remove_session(const std::string& token_digest);
 
-    void note_failure(const std::string& scope, const std::string& key, int64_t now);
-    int64_t failures_since(const std::string& scope, const std::string& key, int64_t since);
+    // Attempts that count against a limit (failed passwords, writes), kept in the store so
+    // that every instance counts them together. take_place counts one more for `key` under
+    // `scope` at `now` before the caller acts, and tells how many there are since `since` with it
+    // and when the latest other one and the oldest were; release_place takes one back (refused, or a password
+    // that was right).
+    struct Place {
+        int64_t id = 0;
+        int64_t taken = 0;
+        int64_t latest_other = 0;
+        int64_t oldest = 0;
+    };
+    Place take_place(const std::string& scope, const std::string& key, int64_t since,
+                     int64_t now);
+    void release_place(int64_t id);
 
     void add_feedback(const std::string& name, const std::string& mail, const std::string& text,
                       int64_t now);
@@ -89,6 +108,8 @@ private:
     void give_back(std::unique_ptr<DbConnection> connection);
     std::vector<StoredUpload> uploads(const std::string& where_and_order,
                                       const std::vector<DbValue>& params);
+    void refresh_summary(Lease& lease);
+    DbRow summary();
 
     std::mutex mutex_;
     std::condition_variable returned_;

@@ -4,9 +4,9 @@
 # comes from the i386 architecture; the 3DNow! kernels' 32-bit Linux tests need g++-multilib.
 # The help file is compiled by Free Pascal's chmcmd (fp-utils) and read back with chmlib's tools;
 # the installer is made with NSIS and the portable archive with zip. The results service builds
-# on cpp-httplib, SQLite, libpq and libsodium; its tests start a PostgreSQL server, talk to it
-# with curl and look at its pages in headless Chromium. The fuzz targets are built by clang with
-# libFuzzer.
+# on GNU libmicrohttpd, SQLite, libpq and libsodium, and its load tools and tests talk to it with
+# cpp-httplib's client; its tests start a PostgreSQL server, talk to it with curl and look at
+# its pages in headless Chromium. The fuzz targets are built by clang with libFuzzer.
 set -euo pipefail
 
 packages=(
@@ -16,7 +16,8 @@ packages=(
     wine wine64 wine32:i386 fonts-wine xvfb xauth fonts-arphic-uming fonts-wqy-zenhei imagemagick
     qemu-user
     fp-utils libchm-bin nsis zip
-    pkg-config libcpp-httplib-dev libsqlite3-dev libpq-dev libsodium-dev postgresql curl chromium
+    pkg-config libcpp-httplib-dev libmicrohttpd-dev libsqlite3-dev libpq-dev libsodium-dev
+    postgresql curl chromium
     clang libfuzzer-14-dev
 )
 

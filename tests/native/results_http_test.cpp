@@ -13,6 +13,7 @@
 #include <thread>
 #include <vector>
 
+#include "server/http_server.h"
 #include "server/results_store.h"
 #include "server/service.h"
 #include "tests/native/upload_maker.h"
@@ -51,26 +52,19 @@ std::string form_value(const std::string& page, const std::string& name) {
     return "";
 }
 
-// One instance of the service: its own store connections, server and thread.
+// One instance of the service: its own store connections and server.
 struct Instance {
     std::unique_ptr<ResultsStore> store;
-    httplib::Server server;
-    std::thread thread;
+    std::unique_ptr<HttpServer> server;
     int port = 0;
 
-    void start(const std::string& address, const ServiceOptions& options) {
+    void start(const std::string& address, const ServiceOptions& options,
+               const HttpLimits& limits, const TrustedProxies& proxies) {
         store = std::make_unique<ResultsStore>(address, 4);
-        mount_service(server, *store, options);
-        port = server.bind_to_any_port("127.0.0.1");
+        server = std::make_unique<HttpServer>(limits, proxies);
+        mount_service(*server, *store, options);
+        port = server->start("127.0.0.1", 0);
         ASSERT_GT(port, 0);
-        thread = std::thread([this] { server.listen_after_bind(); });
-        while (!server.is_running())
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    ~Instance() {
-        server.stop();
-        if (thread.joinable())
-            thread.join();
     }
 };
 
@@ -110,7 +104,7 @@ protected:
     // A second instance of the service on the same store.
     void start(int n) {
         instances_[n] = std::make_unique<Instance>();
-        instances_[n]->start(address_, options_);
+        instances_[n]->start(address_, options_, limits_, proxies_);
     }
     ResultsStore& store() { return *instances_[0]->store; }
 
@@ -157,8 +151,12 @@ private:
     std::filesystem::path folder_;
     std::string address_, database_;
     std::unique_ptr<DbConnection> admin_;
-    ServiceOptions options_;
     std::unique_ptr<Instance> instances_[2];
+
+protected:
+    ServiceOptions options_;
+    HttpLimits limits_;
+    TrustedProxies proxies_;
 };
 
 TEST_F(ResultsHttp, InstancesShareEverythingThroughTheStore) {
@@ -250,7 +248,7 @@ TEST_F(ResultsHttp, FailedPasswordsAreLimitedPerAccountAndPerAddress) {
     ASSERT_TRUE(r);
     EXPECT_EQ(r->status, 429) << "the account's five failures are used up";
     EXPECT_EQ(r->get_header_value("Retry-After"), "900");
-    EXPECT_TRUE(has(r->body, U8("每个帐户15分钟内最多5次，每个地址最多20次")));
+    EXPECT_TRUE(has(r->body, U8("同一地址对同一帐户15分钟内最多错5次")));
     EXPECT_EQ(post("/login", {{"mail", "a@host.com"}, {"pass", "right12"}})->status, 429);
     EXPECT_EQ(upload(spec_of({3, 1, 1, 1, 2}, "b@host.com", "right12")).first, 303)
         << "another account from the same address";
