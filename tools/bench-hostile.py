@@ -3,16 +3,18 @@
 
 A normal client asks for two uploads side by side (GET /compare?a=&b=, HTTP/1.1, a fresh
 connection from 127.0.0.1 for every request, as a new visitor would come) and keeps asking, a
-request every 20 ms after the last answer, with 5 s for each. Case after case, each after a quiet
-pause that is not counted, attackers from another loopback address do their worst for a bounded
-time: none (the baseline), endless chunked bodies, gzip bombs, 10 000 header lines, 200
-slow-loris connections, 50 wrong passwords for one account at once. Each case gives one row:
-the normal client's requests, median and 99th-percentile latency of the answered ones, failures
-(timeouts, connection errors, answers other than 2xx), the service's resident memory as the
-case starts and at its peak, what the attackers did, and
-for the passwords the guesses the service actually checked (answered 403) instead of refusing
-(429). Then one "hostile:" line per case for scripts. An attack stops at once when the service's
-memory passes --max-rss-mb; its row says "capped". Loopback only.
+request 20 ms after the last answer, with 5 s for each. After a quiet pause, case after case,
+attackers from another loopback address do their worst for a bounded time: none (the
+baseline), endless chunked bodies, gzip bombs, 10 000 header lines, 200 slow-loris connections,
+50 wrong passwords for one account at once. Each case gives one row: the normal client's
+requests, median and 99th-percentile latency of the answered ones, failures (timeouts,
+connection errors, answers other than 2xx), the service's resident memory as the case starts
+and at its peak, for the passwords the guesses the service checked (answered 403) instead of
+refusing them (429), and what the attackers did. Then one "hostile:" line per case for scripts.
+An attack stops at once when the service's memory passes --max-rss-mb: its row says "capped".
+The peak counts the pause after a case, in which the service may still be at work on what it
+was sent; a service that grows past twice the cap even so ("runaway") or ends ("gone") ends the
+run, with status 1. Loopback only.
 """
 
 import argparse
@@ -25,6 +27,7 @@ import time
 
 TIMEOUT = 5.0  # the normal client's patience with one request
 PAUSE = 0.02  # between the normal client's requests
+SETTLE = 10.0  # the longest pause after a case for the service to give its memory back
 CASES = ("baseline", "chunked", "gzip-bomb", "headers", "slow-loris", "passwords")
 
 
@@ -320,29 +323,41 @@ class Memory:
         return max(self.sampled, hwm or 0.0)
 
 
+def watch(memory, seconds, limit):
+    """Samples the service's memory every 100 ms for `seconds`: "gone" when it has gone, "over"
+    as soon as it holds more than `limit` MB, else None."""
+    end = time.monotonic() + seconds
+    while time.monotonic() < end:
+        rss = memory.sample()
+        if rss is None:
+            return "gone"
+        if rss > limit:
+            return "over"
+        time.sleep(0.1)
+    return None
+
+
 def run_case(name, args, client, memory, payloads):
-    time.sleep(args.quiet)
+    """One case: the attack for args.seconds, stopped early past the cap, then the pause in
+    which the service settles (at least args.quiet s, up to SETTLE s while it holds more than
+    half the cap), which counts for its memory but not for the normal client."""
     tally = Tally()
     start = memory.reset()
     client.tally = tally
     attack = start_attack(name, args, payloads)
-    end = time.monotonic() + args.seconds
-    capped = gone = False
-    while time.monotonic() < end:
-        rss = memory.sample()
-        if rss is None:
-            gone = True
-            break
-        if rss > args.max_rss_mb:
-            capped = True
-            break
-        time.sleep(0.1)
+    state = {"over": "capped"}.get(watch(memory, args.seconds, args.max_rss_mb), "ok")
     with attack.lock:
         counts = dict(attack.counts)  # as the case ends: not what stopping it does
     attack.end()
     client.finish(tally)
-    return {"case": name, "tally": tally, "start": start, "peak": memory.peak(),
-            "capped": capped, "gone": gone, "counts": counts}
+    settled = time.monotonic() + SETTLE
+    after = watch(memory, args.quiet, 2 * args.max_rss_mb)
+    while after is None and time.monotonic() < settled and \
+            (memory.sample() or 0.0) > args.max_rss_mb / 2:
+        after = watch(memory, 0.5, 2 * args.max_rss_mb)
+    state = {"gone": "gone", "over": "runaway"}.get(after, state)
+    return {"case": name, "tally": tally, "start": start, "peak": memory.peak(), "state": state,
+            "counts": counts}
 
 
 def figures(row):
@@ -355,15 +370,12 @@ def figures(row):
     through = str(counts.get("through", 0)) if row["case"] == "passwords" else "-"
     note = ", ".join("%s %s" % (("%.0f" % v) if isinstance(v, float) else v, k)
                      for k, v in sorted(counts.items()) if k != "through")
-    if row["capped"]:
-        note = "capped; " + note
-    if row["gone"]:
-        note = "service gone; " + note
+    if row["state"] != "ok":
+        note = row["state"] + "; " + note
     return {"case": row["case"], "requests": len(lat) + t.failures, "p50_ms": p50,
             "p99_ms": p99, "failures": t.failures, "start_rss_mb": "%.0f" % row["start"],
             "peak_rss_mb": "%.0f" % row["peak"],
-            "through": through, "capped": int(row["capped"]), "gone": int(row["gone"]),
-            "note": note}
+            "through": through, "state": row["state"], "note": note}
 
 
 def print_table(rows):
@@ -377,7 +389,7 @@ def print_table(rows):
         print(line % (tuple(f[c] for c in columns) + (f["note"],)))
     print()
     for f in rows:
-        print("hostile: " + " ".join("%s=%s" % (k, f[k]) for k in columns + ("capped", "gone")))
+        print("hostile: " + " ".join("%s=%s" % (k, f[k]) for k in columns + ("state",)))
 
 
 def main():
@@ -386,7 +398,8 @@ def main():
     parser.add_argument("--port", type=int, required=True)
     parser.add_argument("--pid", type=int, required=True, help="the service's process id")
     parser.add_argument("--seconds", type=float, default=12.0, help="each case's length")
-    parser.add_argument("--quiet", type=float, default=2.0, help="the pause before each case")
+    parser.add_argument("--quiet", type=float, default=2.0,
+                        help="the pause before the first case and after each")
     parser.add_argument("--ids", type=int, default=200, help="uploads 1..N to compare")
     parser.add_argument("--connections", type=int, default=4,
                         help="attacker connections of the chunked, gzip and header cases")
@@ -405,14 +418,20 @@ def main():
     memory = Memory(args.pid)
     client = NormalClient(args)
     client.start()
+    time.sleep(args.quiet)
     rows = []
     for name in cases:
         print("bench-hostile: %s, %g s" % (name, args.seconds), file=sys.stderr, flush=True)
         rows.append(figures(run_case(name, args, client, memory, payloads)))
+        if rows[-1]["state"] in ("gone", "runaway"):
+            print("bench-hostile: the service is %s: no more cases" % rows[-1]["state"],
+                  file=sys.stderr)
+            break
     client.done.set()
     client.join(timeout=TIMEOUT + 1.0)
     print_table(rows)
+    return 0 if rows[-1]["state"] in ("ok", "capped") else 1
 
 
 if __name__ == "__main__":
-    main()
+    sys.exit(main())

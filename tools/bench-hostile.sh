@@ -72,9 +72,11 @@ if [ "$answer" != 303 ]; then
     exit 1
 fi
 
+status=0
 python3 tools/bench-hostile.py --port "$port" --pid "$service_pid" --seconds "$seconds" \
-    --ids "$seed"
+    --ids "$seed" || status=$?
 if [ -s "$work/service.err" ]; then
     say "the service wrote:"
     head -n 20 "$work/service.err" >&2
 fi
+exit "$status"
