@@ -5,8 +5,8 @@
 # The help file is compiled by Free Pascal's chmcmd (fp-utils) and read back with chmlib's tools;
 # the installer is made with NSIS and the portable archive with zip. The results service builds
 # on cpp-httplib, SQLite, libpq and libsodium; its tests start a PostgreSQL server, talk to it
-# with curl and look at its pages in headless Chromium. The fuzz targets are built by clang with
-# libFuzzer.
+# with curl and look at its pages in headless Chromium; nginx (nginx-light) with a certificate made
+# by openssl puts HTTPS in front of it. The fuzz targets are built by clang with libFuzzer.
 set -euo pipefail
 
 packages=(
@@ -17,6 +17,7 @@ packages=(
     qemu-user
     fp-utils libchm-bin nsis zip
     pkg-config libcpp-httplib-dev libsqlite3-dev libpq-dev libsodium-dev postgresql curl chromium
+    nginx-light openssl
     clang libfuzzer-14-dev
 )
 
