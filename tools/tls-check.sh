@@ -37,17 +37,9 @@ for f in "$server_binary" "$upload_tool"; do
 done
 
 work=""
-# shellcheck disable=SC2317  # run from the EXIT trap
-cleanup() {
-    stop_front
-    stop_service
-    if [[ -n $work && -d $work ]]; then
-        rm -rf -- "$work"
-    fi
-    work=""
-}
 # shellcheck disable=SC2154  # status is set by the trap itself
-trap 'status=$?; trap - EXIT; cleanup; exit "$status"' EXIT
+trap 'status=$?; trap - EXIT; stop_front; stop_service; [[ -z $work ]] || rm -rf -- "$work"
+exit "$status"' EXIT
 trap 'exit 130' INT
 trap 'exit 143' TERM
 
