@@ -6,6 +6,7 @@
 //   results-load uploads --port P [--host H] [--clients N] [--seconds S | --count N] [--first K]
 //   results-load hash    [--times N]
 //   results-load letters
+//   results-load upload-url --mail M --pass P [--host H] [--port N]
 // "pages": each client, on one keep-alive connection, fetches pages until the time is up: two
 // uploads side by side (/compare?a=X&b=Y), the table of all uploads (/compare) or a result page,
 // one kind or a mix. The ids are 1..N, or those /api/results lists when --ids is not given.
@@ -17,6 +18,9 @@
 // "hash": the time of the service's password hash and of its check, the median of N.
 // "letters": the uploads of the browser check, one a line: the three MARKs as the result pages
 // show them, the five speeds, then the letters.
+// "upload-url": the path and query (/upload?...) of one valid upload under the account M with
+// the password P, as the program would send it to H:N; the first upload under M makes the
+// account, so one GET of it gives a script an account with a known password.
 #include <httplib.h>
 
 #include <algorithm>
@@ -42,7 +46,7 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 struct Options {
-    std::string mode, host = "127.0.0.1", page = "mix";
+    std::string mode, host = "127.0.0.1", page = "mix", mail, pass;
     int port = 0, clients = 16, ids = 0, times = 5;
     double seconds = 10.0;
     long count = 0, first = 0;
@@ -55,7 +59,8 @@ int usage() {
                  "       results-load uploads --port P [--host H] [--clients N]\n"
                  "                            [--seconds S | --count N] [--first K]\n"
                  "       results-load hash    [--times N]\n"
-                 "       results-load letters\n");
+                 "       results-load letters\n"
+                 "       results-load upload-url --mail M --pass P [--host H] [--port N]\n");
     return 2;
 }
 
@@ -122,9 +127,12 @@ std::vector<int64_t> listed_ids(const Options& o) {
 // with options, a machine text and a time stamp of its own.
 std::mutex letters_mutex; // the upload code's message boxes are process-wide
 
-std::string upload_number(long i, const std::string& mail) {
+std::string upload_number(long i, const std::string& mail, const std::string& pass = "secret1",
+                          const std::string& url = UploadSpec{}.url) {
     UploadSpec u;
     u.mail = mail;
+    u.pass = pass;
+    u.url = url;
     std::mt19937 random(static_cast<uint32_t>(i) * 2654435761u + 1u);
     std::uniform_real_distribution<double> factor(0.5, 20.0);
     const MachineRecord base = base_system_record();
@@ -327,6 +335,19 @@ int print_letters() {
     return 0;
 }
 
+int print_upload_url(const Options& o) {
+    const std::string url =
+        "http://" + o.host + ":" + std::to_string(o.port == 0 ? 8642 : o.port) + "/upload";
+    const std::string letters = upload_number(0, o.mail, o.pass, url);
+    if (letters.empty()) {
+        std::fprintf(stderr, "results-load: the upload code made no address for %s\n",
+                     o.mail.c_str());
+        return 1;
+    }
+    std::printf("/upload?%s\n", letters.c_str());
+    return 0;
+}
+
 bool number_arg(const char* text, double low, double high, double& out) {
     char* end = nullptr;
     out = std::strtod(text, &end);
@@ -350,6 +371,10 @@ int main(int argc, char** argv) {
             o.host = value;
         else if (arg == "--page")
             o.page = value;
+        else if (arg == "--mail")
+            o.mail = value;
+        else if (arg == "--pass")
+            o.pass = value;
         else if (arg == "--port" && number_arg(value, 1, 65535, v))
             o.port = static_cast<int>(v);
         else if (arg == "--clients" && number_arg(value, 1, 256, v))
@@ -371,6 +396,8 @@ int main(int argc, char** argv) {
         return print_letters();
     if (o.mode == "hash")
         return run_hash(o);
+    if (o.mode == "upload-url")
+        return o.mail.empty() || o.pass.empty() ? usage() : print_upload_url(o);
     if (o.port == 0)
         return usage();
     if (o.mode == "pages") {

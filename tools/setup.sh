@@ -6,7 +6,8 @@
 # the installer is made with NSIS and the portable archive with zip. The results service builds
 # on GNU libmicrohttpd, SQLite, libpq and libsodium, and its load tools and tests talk to it with
 # cpp-httplib's client; its tests start a PostgreSQL server, talk to it with curl and look at
-# its pages in headless Chromium. The fuzz targets are built by clang with libFuzzer.
+# its pages in headless Chromium; nginx (nginx-light) with a certificate made by openssl puts
+# HTTPS in front of it. The fuzz targets are built by clang with libFuzzer.
 set -euo pipefail
 
 packages=(
@@ -17,7 +18,7 @@ packages=(
     qemu-user
     fp-utils libchm-bin nsis zip
     pkg-config libcpp-httplib-dev libmicrohttpd-dev libsqlite3-dev libpq-dev libsodium-dev
-    postgresql curl chromium
+    postgresql curl chromium nginx-light openssl
     clang libfuzzer-14-dev
 )
 
