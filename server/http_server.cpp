@@ -13,6 +13,7 @@
 #include <condition_variable>
 #include <cstdio>
 #include <cstring>
+#include <deque>
 #include <map>
 #include <mutex>
 #include <regex>
@@ -70,7 +71,7 @@ const char* reason(int status) {
     case 200: return "OK";
     case 303: return "See Other";
     case 408: return "Request Timeout";
-    case 413: return "Payload Too Large";
+    case 413: return "Content Too Large";
     default: return "Error";
     }
 }
@@ -86,8 +87,15 @@ struct HttpServer::State {
     std::function<void(const HttpRequest&, const HttpResponse&)> log;
     MHD_Daemon* daemon = nullptr;
 
+    // The connections of each address: those open, and those let in by the accept check whose
+    // start has not been reported yet (dropped after a while: a connection may fail to start).
+    struct Count {
+        int open = 0;
+        std::deque<int64_t> coming;
+    };
+
     std::mutex mutex; // guards what follows
-    std::map<std::string, int> per_key;
+    std::map<std::string, Count> per_key;
     std::set<Connection*> open;
     bool stopping = false;
     std::condition_variable wake;
@@ -171,7 +179,13 @@ struct HttpServer::State {
         std::unique_lock lock(mutex);
         while (!stopping) {
             wake.wait_for(lock, std::chrono::milliseconds(250));
-            const int64_t limit = now_ms() - int64_t{limits.request_seconds} * 1000;
+            const int64_t now = now_ms(), limit = now - int64_t{limits.request_seconds} * 1000;
+            for (auto it = per_key.begin(); it != per_key.end();) {
+                std::deque<int64_t>& coming = it->second.coming;
+                while (!coming.empty() && coming.front() < now - 5000)
+                    coming.pop_front();
+                it = it->second.open <= 0 && coming.empty() ? per_key.erase(it) : std::next(it);
+            }
             for (Connection* c : open) {
                 if (!c->receiving || c->cut || c->since > limit)
                     continue;
@@ -209,9 +223,13 @@ MHD_Result accept_policy(void* cls, const sockaddr* address, socklen_t) {
     const std::string peer = address_text(address);
     if (s.proxies.trusts(peer))
         return MHD_YES;
+    // Counted here, under the lock, since the pool's threads accept side by side.
     std::lock_guard lock(s.mutex);
-    const auto it = s.per_key.find(limit_key(peer));
-    return it != s.per_key.end() && it->second >= s.limits.per_address ? MHD_NO : MHD_YES;
+    HttpServer::State::Count& count = s.per_key[limit_key(peer)];
+    if (count.open + static_cast<int>(count.coming.size()) >= s.limits.per_address)
+        return MHD_NO;
+    count.coming.push_back(now_ms());
+    return MHD_YES;
 }
 
 void notify_connection(void* cls, MHD_Connection* con, void** context,
@@ -229,8 +247,12 @@ void notify_connection(void* cls, MHD_Connection* con, void** context,
         c->key = limit_key(c->peer);
         c->since = now_ms();
         std::lock_guard lock(s.mutex);
-        if (c->limited)
-            ++s.per_key[c->key];
+        if (c->limited) {
+            HttpServer::State::Count& count = s.per_key[c->key];
+            if (!count.coming.empty())
+                count.coming.pop_front();
+            ++count.open;
+        }
         s.open.insert(c.get());
         *context = c.release();
         return;
@@ -239,8 +261,11 @@ void notify_connection(void* cls, MHD_Connection* con, void** context,
     if (!c)
         return;
     std::lock_guard lock(s.mutex);
-    if (c->limited && --s.per_key[c->key] <= 0)
-        s.per_key.erase(c->key);
+    if (c->limited) {
+        HttpServer::State::Count& count = s.per_key[c->key];
+        if (--count.open <= 0 && count.coming.empty())
+            s.per_key.erase(c->key);
+    }
     s.open.erase(c);
     delete c;
     *context = nullptr;

@@ -15,11 +15,13 @@ int usage() {
         stderr,
         "usage: kalvit-results [--listen ADDRESS] [--port N] [--store FILE|postgresql://...]\n"
         "                      [--downloads FOLDER] [--threads N] [--trusted-proxy LIST]...\n"
-        "                      [--quiet]\n"
+        "                      [--write-limits UPLOADS,ACCOUNTS,MESSAGES] [--quiet]\n"
         "  defaults: 127.0.0.1, 8642 (0 picks a free port), kalvit-results.db, no\n"
         "  downloads, 16 threads, no trusted proxy\n"
         "  --trusted-proxy: addresses or networks (10.0.0.0/8, 2001:db8::/32), comma-separated,\n"
-        "  whose X-Forwarded-For and X-Forwarded-Proto are believed\n");
+        "  whose X-Forwarded-For and X-Forwarded-Proto are believed\n"
+        "  --write-limits: uploads, new accounts and messages one client address may send in an\n"
+        "  hour (default 120,20,10)\n");
     return 2;
 }
 
@@ -46,6 +48,11 @@ int main(int argc, char** argv) {
             limits.threads = std::atoi(argv[++i]);
         else if (arg == "--trusted-proxy" && has_value) {
             if (!proxies.add(argv[++i]))
+                return usage();
+        } else if (arg == "--write-limits" && has_value) {
+            WriteLimits& w = options.writes;
+            if (std::sscanf(argv[++i], "%d,%d,%d", &w.uploads, &w.accounts, &w.feedback) != 3 ||
+                w.uploads < 1 || w.accounts < 1 || w.feedback < 1)
                 return usage();
         } else if (arg == "--quiet")
             options.quiet = true;

@@ -60,7 +60,8 @@ cmake --preset native -B "$build_dir" >/dev/null
 cmake --build "$build_dir" -j2 --target kalvit-results results-load
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/kalvit-hostile.XXXXXX")
-start_service "$server" "$work/results.db" "$work" "$@"
+# The seed's uploads come from one address, as the normal client does.
+start_service "$server" "$work/results.db" "$work" --write-limits 1000000,1000000,1000 "$@"
 port=${service_url##*:}
 say "service on $service_url (pid $service_pid); $seed uploads"
 "$load" uploads --clients 4 --count "$seed" --first 0 --port "$port" | sed -n 's/^results-load: /  /p' >&2

@@ -83,7 +83,8 @@ measure() {
     service_work=$work
     [ "$store" = sqlite ] && store=$work/results.db
 
-    start_service "$server" "$store" "$work" || return 1
+    # The seed and the upload phase send thousands of uploads from one address.
+    start_service "$server" "$store" "$work" --write-limits 1000000,1000000,1000 || return 1
     say "$label: service on $service_url (pid $service_pid)"
 
     # The service's CPU time so far, in clock ticks.

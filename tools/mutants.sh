@@ -86,6 +86,21 @@ mutants=(
   'disturbed-test-not-measured-again|engine/measure.h|s/if \(!m->disturbed\(\) \|\| hooks.stopped\(\)\)/if (true)/'
   'disturbed-keeps-the-last|engine/disturbance.cpp|s/if \(made\[i\].excess_ms\(\) < made\[kept\].excess_ms\(\)\)/if (true)/'
   'memory-loops-one-after-the-other|engine/measure_memory.cpp|s/now - turn_start < kChunkMs/true/'
+  # the results service against hostile clients: limits, proxies, forms and the request log
+  'password-pair-unlimited|server/service.cpp|s/if \(pair.taken > l.per_pair\)/if (false)/'
+  'wrong-password-given-back|server/service.cpp|s/(    if \(!account \|\| !matches\) \{\n)/$1        attempt.release();\n/'
+  'account-backoff-off|server/service.cpp|s/if \(now - account.latest_other < wait\)/if (false)/'
+  'place-counted-before-own|server/results_store.cpp|s/"WHERE scope = \? AND name = \? AND at >= \?"/"WHERE scope = ? AND name = ? AND at >= ? AND id <> " + std::to_string(place.id)/'
+  'feedback-unthrottled|server/service.cpp|s/c.options.writes.feedback,/1 << 30,/'
+  'origin-unchecked|server/service.cpp|s/if \(req.method == "POST" && !same_site\(req\)\)/if (false)/'
+  'control-bytes-allowed|server/service.cpp|s/return \(b < 0x20 && b != /return false \&\& (b < 0x20 \&\& b != /'
+  'ipv6-counted-whole|server/client_address.cpp|s/std::memset\(a->bytes \+ 8, 0, 8\);//'
+  'forwarded-from-anyone|server/client_address.cpp|s/    if \(!trusts\(peer\)\)\n        return peer;\n//'
+  'forwarded-left-most|server/client_address.cpp|s/        if \(!trusts\(client\)\)\n            break;\n//'
+  'chunked-body-unbounded|server/http_server.cpp|s/if \(x->request.body.size\(\) \+ \*size > s.limits.body_bytes\)/if (false)/'
+  'no-request-deadline|server/http_server.cpp|s/c->since > limit\)/c->since > limit || true)/'
+  'connections-per-address-unlimited|server/http_server.cpp|s/>= s.limits.per_address\)/>= (1 << 30))/'
+  'log-keeps-line-ends|server/http.cpp|s/if \(byte < 0x20 \|\| /if (/'
 )
 
 selected=("$@")

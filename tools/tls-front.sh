@@ -114,7 +114,7 @@ http {
     proxy_http_version 1.1;
     proxy_set_header Connection "";
     # The service compares a POST's Origin with the Host it gets: the one the browser sent.
-    proxy_set_header Host \$host:\$server_port;
+    proxy_set_header Host \$http_host;
     proxy_set_header X-Forwarded-For \$proxy_add_x_forwarded_for;
     proxy_set_header X-Forwarded-Proto \$scheme;
     proxy_connect_timeout 5s;

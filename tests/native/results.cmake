@@ -4,6 +4,8 @@
 if(TARGET kalvit_results_core)
     kalvit_test(results_upload_tests results_upload_test.cpp)
     target_link_libraries(results_upload_tests PRIVATE kalvit_results_core kalvit_analysis)
+    kalvit_test(results_address_tests results_address_test.cpp)
+    target_link_libraries(results_address_tests PRIVATE kalvit_results_core)
 endif()
 if(TARGET kalvit_results_core)
     find_package(PkgConfig REQUIRED)

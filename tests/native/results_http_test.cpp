@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <arpa/inet.h>
 #include <httplib.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -52,6 +55,53 @@ std::string form_value(const std::string& page, const std::string& name) {
     return "";
 }
 
+// A connection of the test's own, from `from` (any address of the loopback network), that
+// sends bytes as a hostile client would and reads what comes back.
+class RawClient {
+public:
+    RawClient(int port, const char* from = "127.0.0.1") : fd_(socket(AF_INET, SOCK_STREAM, 0)) {
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        inet_pton(AF_INET, from, &a.sin_addr);
+        bind(fd_, reinterpret_cast<sockaddr*>(&a), sizeof a);
+        a.sin_port = htons(static_cast<uint16_t>(port));
+        inet_pton(AF_INET, "127.0.0.1", &a.sin_addr);
+        connected_ = connect(fd_, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
+        timeval wait{30, 0}; // a deadline for a test that fails, never a pause
+        setsockopt(fd_, SOL_SOCKET, SO_RCVTIMEO, &wait, sizeof wait);
+    }
+    ~RawClient() { close(fd_); }
+    bool connected() const { return connected_; }
+    // False once the service has closed the connection.
+    bool send_all(const std::string& bytes) {
+        return ::send(fd_, bytes.data(), bytes.size(), MSG_NOSIGNAL) ==
+               static_cast<ssize_t>(bytes.size());
+    }
+    // Everything the service sends until it closes the connection (or 30 s pass).
+    std::string read_to_end() {
+        std::string got;
+        char buffer[4096];
+        ssize_t n;
+        while ((n = recv(fd_, buffer, sizeof buffer, 0)) > 0)
+            got.append(buffer, static_cast<size_t>(n));
+        return got;
+    }
+    // The head of one answer, the connection left open.
+    std::string read_head() {
+        std::string got;
+        char byte;
+        while (got.find("\r\n\r\n") == std::string::npos && recv(fd_, &byte, 1, 0) == 1)
+            got += byte;
+        return got;
+    }
+    // The answer's "HTTP/1.1 NNN", or what came instead.
+    std::string status() { return read_to_end().substr(0, 12); }
+
+private:
+    int fd_;
+    bool connected_ = false;
+};
+
 // One instance of the service: its own store connections and server.
 struct Instance {
     std::unique_ptr<ResultsStore> store;
@@ -101,6 +151,12 @@ protected:
             admin_->run("DROP DATABASE " + database_ + " WITH (FORCE)");
         std::filesystem::remove_all(folder_);
     }
+    // The first instance again, with the limits and options as they are now.
+    void restart() {
+        instances_[0].reset();
+        start(0);
+    }
+    int port() const { return instances_[0]->port; }
     // A second instance of the service on the same store.
     void start(int n) {
         instances_[n] = std::make_unique<Instance>();
@@ -119,6 +175,15 @@ protected:
                          const std::string& cookie = "", int on = 0) {
         httplib::Client client("127.0.0.1", instances_[on]->port);
         return client.Post(path.c_str(), with_cookie(cookie), params);
+    }
+    // A sign-in that a trusted proxy passes on from `client`.
+    int sign_in_from(const std::string& client, const std::string& mail,
+                     const std::string& pass) {
+        httplib::Client c("127.0.0.1", port());
+        const httplib::Result r =
+            c.Post("/login", httplib::Headers{{"X-Forwarded-For", client}},
+                   httplib::Params{{"mail", mail}, {"pass", pass}});
+        return r ? r->status : 0;
     }
     // The status of the upload, and where it was sent on.
     std::pair<int, std::string> upload(const UploadSpec& spec, int on = 0) {
@@ -392,6 +457,14 @@ TEST_F(ResultsHttp, FeedbackHomeDownloadsAndTheJsonList) {
     for (const char* missing : {"/download/kalvit-setup.exe", "/download/..%2Fresults.db"})
         EXPECT_EQ(get(missing)->status, 404) << missing;
 
+    ASSERT_EQ(upload(spec_of({3, 1, 1, 1, 1})).first, 303);
+    ASSERT_EQ(upload(spec_of({4, 1, 1, 1, 1})).first, 303);
+    r = get("/api/results?limit=2");
+    ASSERT_TRUE(r);
+    EXPECT_TRUE(has(r->body, "\"id\":2,") && !has(r->body, "\"id\":3,"));
+    EXPECT_TRUE(has(r->body, "\"next\":\"/api/results?after=2&limit=2\"")) << r->body;
+    r = get("/api/results?after=2&limit=2");
+    EXPECT_TRUE(r && has(r->body, "\"id\":3,") && has(r->body, "\"next\":null")) << r->body;
     r = get("/api/results");
     ASSERT_TRUE(r);
     EXPECT_EQ(r->get_header_value("Content-Type"), "application/json; charset=utf-8");
@@ -403,6 +476,146 @@ TEST_F(ResultsHttp, FeedbackHomeDownloadsAndTheJsonList) {
              "\"marks\":[1.2000,1.3000,1.2500]", "\"stamp\":\"2026-12-08 09:05:07\"",
              std::string(U8("\"machine\":\"机器名: 测试机 \\\"x\\\"\\u000a\""))})
         EXPECT_TRUE(has(r->body, part)) << part << "\n" << r->body;
+}
+
+TEST_F(ResultsHttp, RequestsBeyondTheirLimitsAreRefused) {
+    limits_.per_address = 3;
+    restart();
+    const std::string head = "POST /contact HTTP/1.1\r\nHost: h\r\n";
+    std::string many_headers = "GET / HTTP/1.1\r\nHost: h\r\n";
+    for (int i = 0; i < 100; ++i)
+        many_headers += "X-H" + std::to_string(i) + ": v\r\n";
+    struct Case {
+        std::string request;
+        const char* status;
+    };
+    const Case cases[] = {
+        {head + "Content-Length: 70000\r\n\r\n", "HTTP/1.1 413"},
+        {head + "Content-Encoding: gzip\r\nContent-Length: 4\r\n\r\nabcd", "HTTP/1.1 415"},
+        {many_headers + "\r\n", "HTTP/1.1 431"},
+        {"GET /?" + std::string(20000, 'a') + " HTTP/1.1\r\nHost: h\r\n\r\n", "HTTP/1.1 414"},
+        {"GET / HTTP/1.1\r\nHost: h\r\nX-Long: " + std::string(20000, 'a') + "\r\n\r\n",
+         "HTTP/1.1 431"},
+    };
+    for (const Case& c : cases) {
+        RawClient client(port());
+        client.send_all(c.request);
+        EXPECT_EQ(client.status(), c.status) << c.request.substr(0, 80);
+    }
+    // A chunked body is cut off where it passes the limit, whatever it says of itself.
+    RawClient chunked(port());
+    chunked.send_all(head + "Transfer-Encoding: chunked\r\n\r\n");
+    const std::string chunk = "2000\r\n" + std::string(0x2000, 'm') + "\r\n";
+    for (int i = 0; i < 64 && chunked.send_all(chunk); ++i) {
+    }
+    EXPECT_EQ(chunked.status(), "HTTP/1.1 413");
+
+    // Three connections from one address are all it gets; other addresses are served.
+    std::vector<std::unique_ptr<RawClient>> held;
+    for (int i = 0; i < 3; ++i) {
+        held.push_back(std::make_unique<RawClient>(port(), "127.0.0.5"));
+        ASSERT_TRUE(held.back()->send_all("HEAD / HTTP/1.1\r\nHost: h\r\n\r\n"));
+        ASSERT_EQ(held.back()->read_head().substr(0, 12), "HTTP/1.1 200") << "kept alive";
+    }
+    RawClient fourth(port(), "127.0.0.5");
+    fourth.send_all("GET / HTTP/1.1\r\nHost: h\r\n\r\n");
+    EXPECT_EQ(fourth.read_to_end(), "") << "closed unanswered";
+    const httplib::Result r = get("/");
+    EXPECT_TRUE(r && r->status == 200);
+    held.clear();
+
+    // A request that does not arrive within its time is ended with a 408.
+    limits_.request_seconds = 1;
+    restart();
+    RawClient slow(port());
+    slow.send_all("GET / HTTP/1.1\r\nHost: h\r\n");
+    EXPECT_EQ(slow.status(), "HTTP/1.1 408");
+}
+
+TEST_F(ResultsHttp, ParallelGuessesGetNoMoreThanTheLimitAndTheOwnerGetsIn) {
+    ASSERT_TRUE(proxies_.add("127.0.0.1"));
+    restart();
+    ASSERT_EQ(upload(spec_of({1, 1, 1, 1, 1}, "a@host.com", "right12")).first, 303);
+    std::atomic<int> checked{0}, limited{0}, other{0};
+    std::vector<std::thread> guessers;
+    for (int i = 0; i < 30; ++i)
+        guessers.emplace_back([&, i] {
+            const int status =
+                sign_in_from("198.51.100.7", "a@host.com", "wrong" + std::to_string(10 + i));
+            ++(status == 403 ? checked : status == 429 ? limited : other);
+        });
+    for (std::thread& t : guessers)
+        t.join();
+    EXPECT_GE(checked.load(), 1);
+    EXPECT_LE(checked.load(), 5) << "guesses checked in parallel";
+    EXPECT_EQ(checked + limited, 30);
+
+    // The owner elsewhere is slowed, not locked out; the guesser stays locked out.
+    EXPECT_EQ(sign_in_from("203.0.113.1", "a@host.com", "right12"), 429) << "the backoff";
+    now_ += 61;
+    EXPECT_EQ(sign_in_from("203.0.113.1", "a@host.com", "right12"), 303);
+    EXPECT_EQ(sign_in_from("198.51.100.7", "a@host.com", "right12"), 429);
+    EXPECT_EQ(sign_in_from("127.0.0.9, 198.51.100.7", "a@host.com", "right12"), 429)
+        << "an address of its choice before the proxy's";
+
+    // An IPv6 client counts by its /64.
+    ASSERT_EQ(upload(spec_of({1, 1, 1, 1, 2}, "b@host.com", "right12")).first, 303);
+    for (int i = 1; i <= 5; ++i) {
+        now_ += 61;
+        EXPECT_EQ(sign_in_from("2001:db8::" + std::to_string(i), "b@host.com", "wrong12"), 403);
+    }
+    now_ += 61;
+    EXPECT_EQ(sign_in_from("2001:db8::99", "b@host.com", "right12"), 429);
+    EXPECT_EQ(sign_in_from("2001:db8:0:1::1", "b@host.com", "right12"), 303);
+}
+
+TEST_F(ResultsHttp, WritesAreThrottledAndFormsChecked) {
+    options_.writes = {2, 1, 2, 3600};
+    restart();
+    ASSERT_EQ(upload(spec_of({1, 1, 1, 1, 1}, "a@host.com", "right12")).first, 303);
+    EXPECT_EQ(upload(spec_of({1, 1, 1, 1, 2}, "b@host.com", "right12")).first, 429)
+        << "a second new account within the hour";
+    httplib::Result r = get("/upload?" + upload_letters(spec_of({1, 1, 1, 2, 1}, "a@host.com", "right12")));
+    ASSERT_TRUE(r);
+    EXPECT_EQ(r->status, 429) << "a third upload within the hour";
+    EXPECT_EQ(r->get_header_value("Retry-After"), "3600");
+    EXPECT_TRUE(has(r->body, U8("上传太频繁")));
+
+    const std::string han = U8("测");
+    std::string message;
+    for (int i = 0; i < 1300; ++i)
+        message += han;
+    r = post("/contact", {{"message", message}});
+    EXPECT_TRUE(r && r->status == 200) << "1300 characters, 3900 bytes";
+    for (int i = 0; i < 34; ++i)
+        message += han;
+    r = post("/contact", {{"message", message}});
+    ASSERT_TRUE(r);
+    EXPECT_EQ(r->status, 400);
+    EXPECT_TRUE(has(r->body, U8("留言最多4000字节")) && has(r->body, U8("有4002字节")));
+    for (const char* bad : {"a\x1b[2Jb", "a\x00b", "a\x7f"})
+        EXPECT_EQ(post("/contact", {{"message", std::string(bad, 3)}})->status, 400);
+
+    httplib::Client client("127.0.0.1", port());
+    const std::string own = "http://127.0.0.1:" + std::to_string(port());
+    struct Case {
+        const char *name, *value;
+        int status;
+    };
+    const Case sites[] = {{"Origin", "http://evil.example", 403},
+                          {"Sec-Fetch-Site", "cross-site", 403},
+                          {"Origin", own.c_str(), 200},
+                          {"Sec-Fetch-Site", "same-origin", 429}};
+    for (const Case& c : sites) {
+        r = client.Post("/contact", httplib::Headers{{c.name, c.value}},
+                        httplib::Params{{"message", "hi"}});
+        EXPECT_TRUE(r && r->status == c.status) << c.name << ": " << c.value;
+    }
+    EXPECT_EQ(store().feedback_count(), 2);
+
+    EXPECT_EQ(get("/x%0AGET%20/forged")->status, 404);
+    std::lock_guard lock(log_mutex_);
+    EXPECT_NE(std::find(log_.begin(), log_.end(), "GET /x\\x0AGET /forged 404"), log_.end());
 }
 
 } // namespace
