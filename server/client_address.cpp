@@ -52,7 +52,8 @@ std::optional<Network> parse_network(const std::string& text) {
         return n;
     const std::string bits = text.substr(slash + 1);
     const int most = mapped_v4(*n) && text.find(':') == std::string::npos ? 32 : 128;
-    if (bits.empty() || bits.size() > 3 || bits.find_first_not_of("0123456789") != std::string::npos)
+    if (bits.empty() || bits.size() > 3 ||
+        bits.find_first_not_of("0123456789") != std::string::npos)
         return std::nullopt;
     const int prefix = std::atoi(bits.c_str());
     if (prefix > most)

@@ -68,11 +68,16 @@ std::string address_text(const sockaddr* address) {
 
 const char* reason(int status) {
     switch (status) {
-    case 200: return "OK";
-    case 303: return "See Other";
-    case 408: return "Request Timeout";
-    case 413: return "Content Too Large";
-    default: return "Error";
+    case 200:
+        return "OK";
+    case 303:
+        return "See Other";
+    case 408:
+        return "Request Timeout";
+    case 413:
+        return "Content Too Large";
+    default:
+        return "Error";
     }
 }
 
@@ -155,7 +160,8 @@ struct HttpServer::State {
         for (const auto& [name, value] : defaults)
             if (!MHD_get_response_header(response, name.c_str()))
                 MHD_add_response_header(response, name.c_str(), value.c_str());
-        const MHD_Result queued = MHD_queue_response(con, static_cast<unsigned>(res.status), response);
+        const MHD_Result queued =
+            MHD_queue_response(con, static_cast<unsigned>(res.status), response);
         MHD_destroy_response(response);
         if (log)
             log(req, res);
@@ -197,7 +203,7 @@ struct HttpServer::State {
                 if (log) {
                     HttpRequest req;
                     req.method = "-";
-                    req.path = c->target;
+                    req.path = unescape(c->target.substr(0, c->target.find('?')), false);
                     req.client = c->peer;
                     log(req, res);
                 }
@@ -280,8 +286,7 @@ void* uri_log(void* cls, const char* uri, MHD_Connection* con) {
     return nullptr;
 }
 
-void request_completed(void* cls, MHD_Connection* con, void** request,
-                       MHD_RequestTerminationCode) {
+void request_completed(void* cls, MHD_Connection* con, void** request, MHD_RequestTerminationCode) {
     HttpServer::State& s = state_of(cls);
     delete static_cast<Exchange*>(*request);
     *request = nullptr;
@@ -309,9 +314,9 @@ int head_problem(const HttpServer::State& s, const HttpRequest& req, std::string
         return 415;
     }
     const std::string length = req.header("Content-Length");
-    if (!length.empty() && (length.size() > 12 ||
-                            length.find_first_not_of("0123456789") != std::string::npos ||
-                            std::stoull(length) > s.limits.body_bytes)) {
+    if (!length.empty() &&
+        (length.size() > 12 || length.find_first_not_of("0123456789") != std::string::npos ||
+         std::stoull(length) > s.limits.body_bytes)) {
         what = "a body too large";
         return 413;
     }
@@ -381,7 +386,8 @@ MHD_Result handle(void* cls, MHD_Connection* con, const char*, const char* metho
 
 } // namespace
 
-HttpServer::HttpServer(HttpLimits limits, TrustedProxies proxies) : state_(std::make_unique<State>()) {
+HttpServer::HttpServer(HttpLimits limits, TrustedProxies proxies)
+    : state_(std::make_unique<State>()) {
     state_->limits = limits;
     state_->proxies = std::move(proxies);
 }
@@ -390,8 +396,7 @@ HttpServer::~HttpServer() {
     stop();
 }
 
-void HttpServer::route(const std::string& method, const std::string& pattern,
-                       HttpHandler handler) {
+void HttpServer::route(const std::string& method, const std::string& pattern, HttpHandler handler) {
     state_->routes.push_back({method, std::regex(pattern), std::move(handler)});
 }
 
@@ -442,9 +447,9 @@ int HttpServer::start(const std::string& address, int port) {
         sockaddr_storage local{};
         socklen_t size = sizeof local;
         if (getsockname(info->listen_fd, reinterpret_cast<sockaddr*>(&local), &size) == 0)
-            bound = ntohs(local.ss_family == AF_INET6
-                              ? reinterpret_cast<sockaddr_in6&>(local).sin6_port
-                              : reinterpret_cast<sockaddr_in&>(local).sin_port);
+            bound =
+                ntohs(local.ss_family == AF_INET6 ? reinterpret_cast<sockaddr_in6&>(local).sin6_port
+                                                  : reinterpret_cast<sockaddr_in&>(local).sin_port);
     }
     s.stopping = false;
     s.reaper = std::thread([&s] { s.reap(); });

@@ -256,10 +256,10 @@ std::unique_ptr<DbConnection> open_postgres(const std::string& address) {
     // Later entries override what the address sets; the encoding and the time limits therefore
     // always hold, also after a reset, which reconnects with these same settings. No connect
     // and no statement holds a worker for longer than a few seconds.
-    const char* const keys[] = {"fallback_application_name", "dbname", "client_encoding",
-                                "connect_timeout", "options", nullptr};
-    const char* const values[] = {"kalvit-results", address.c_str(), "UTF8", "5",
-                                  "-c statement_timeout=10000", nullptr};
+    const char* const keys[] = {"fallback_application_name", "dbname",  "client_encoding",
+                                "connect_timeout",           "options", nullptr};
+    const char* const values[] = {
+        "kalvit-results", address.c_str(), "UTF8", "5", "-c statement_timeout=10000", nullptr};
     ConnHandle conn(PQconnectdbParams(keys, values, 1));
     if (!conn)
         throw DbError("postgres: out of memory opening the connection");

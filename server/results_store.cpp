@@ -34,9 +34,9 @@ std::vector<std::string> schema(Dialect dialect) {
         "CREATE INDEX IF NOT EXISTS attempts_by_name ON attempts (scope, name, at)",
         "CREATE INDEX IF NOT EXISTS attempts_by_time ON attempts (at)",
         "CREATE TABLE IF NOT EXISTS summary (id INTEGER PRIMARY KEY, standard BIGINT NOT NULL, "
-        "s_integer " + real + ", s_float " + real + ", s_memory " + real + ", s_ddraw " + real +
-            ", s_disk " + real + ", mark " + real + ", mark_business " + real + ", mark_game " +
-            real + ")",
+        "s_integer " +
+            real + ", s_float " + real + ", s_memory " + real + ", s_ddraw " + real + ", s_disk " +
+            real + ", mark " + real + ", mark_business " + real + ", mark_game " + real + ")",
         "CREATE TABLE IF NOT EXISTS upload_json (id BIGINT PRIMARY KEY REFERENCES uploads(id) "
         "ON DELETE CASCADE, json TEXT NOT NULL)",
         "CREATE TABLE IF NOT EXISTS feedback (id " + key +
@@ -339,10 +339,10 @@ ResultsStore::Place ResultsStore::take_place(const std::string& scope, const std
     place.id = integer(added.at(0).at(0));
     // Counted after the own row is in: of attempts that race, each sees at least those that
     // went in before it, so no more than the limit ever pass.
-    const DbRows counted = lease.run(
-        "SELECT COUNT(*), MAX(CASE WHEN id <> ? THEN at END), MIN(at) FROM attempts "
-        "WHERE scope = ? AND name = ? AND at >= ?",
-        {place.id, scope, key, since});
+    const DbRows counted =
+        lease.run("SELECT COUNT(*), MAX(CASE WHEN id <> ? THEN at END), MIN(at) FROM attempts "
+                  "WHERE scope = ? AND name = ? AND at >= ?",
+                  {place.id, scope, key, since});
     place.taken = integer(counted.at(0)[0]);
     place.latest_other = integer(counted.at(0)[1]);
     place.oldest = integer(counted.at(0)[2]);

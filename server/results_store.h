@@ -86,16 +86,15 @@ public:
     // Attempts that count against a limit (failed passwords, writes), kept in the store so
     // that every instance counts them together. take_place counts one more for `key` under
     // `scope` at `now` before the caller acts, and tells how many there are since `since` with it
-    // and when the latest other one and the oldest were; release_place takes one back (refused, or a password
-    // that was right).
+    // and when the latest other one and the oldest were; release_place takes one back (refused, or
+    // a password that was right).
     struct Place {
         int64_t id = 0;
         int64_t taken = 0;
         int64_t latest_other = 0;
         int64_t oldest = 0;
     };
-    Place take_place(const std::string& scope, const std::string& key, int64_t since,
-                     int64_t now);
+    Place take_place(const std::string& scope, const std::string& key, int64_t since, int64_t now);
     void release_place(int64_t id);
 
     void add_feedback(const std::string& name, const std::string& mail, const std::string& text,

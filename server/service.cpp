@@ -30,8 +30,8 @@ struct Context {
     }
 };
 
-void send_page(HttpResponse& res, int status, const std::string& title,
-               const std::string& body, const PageUser& user) {
+void send_page(HttpResponse& res, int status, const std::string& title, const std::string& body,
+               const PageUser& user) {
     res.status = status;
     res.set_content(page(title, body, user), "text/html; charset=utf-8");
 }
@@ -108,9 +108,10 @@ bool take_write(Context& c, const char* kind, const char* what, int limit, const
     if (place.taken <= limit)
         return true;
     c.store.release_place(place.id);
-    send_busy(res, place.oldest + window - now,
-              what + printed("太频繁：每个地址%d分钟内最多%d次。请稍后再试。", int(window / 60), limit),
-              user);
+    send_busy(
+        res, place.oldest + window - now,
+        what + printed("太频繁：每个地址%d分钟内最多%d次。请稍后再试。", int(window / 60), limit),
+        user);
     return false;
 }
 
@@ -328,8 +329,8 @@ void contact(Context& c, const HttpRequest& req, HttpResponse& res) {
                   "字节。";
     else if (name.size() > 100 || mail.size() > 100)
         problem = "称呼和Email最多100字节。";
-    else if (!valid_utf8(name) || !valid_utf8(mail) || !valid_utf8(message) ||
-             has_control(name) || has_control(mail) || has_control(message))
+    else if (!valid_utf8(name) || !valid_utf8(mail) || !valid_utf8(message) || has_control(name) ||
+             has_control(mail) || has_control(message))
         problem = "留言中有无效的文字或控制字符。";
     if (!problem.empty()) {
         send_page(res, 400, "联系我们", contact_body(problem, false), v.user);
@@ -425,18 +426,17 @@ void mount_service(HttpServer& server, ResultsStore& store, ServiceOptions optio
     // The other pages stay plain HTTP as well, for the browsers and the program of old systems.
     const auto add = [&server, c](const char* method, const char* pattern, Handler handler,
                                   bool account_page = false) {
-        server.route(method, pattern,
-                     [c, handler, account_page](const HttpRequest& req, HttpResponse& res) {
-                         if (req.method == "POST" && !same_site(req)) {
-                             send_page(res, 403, "拒绝",
-                                       message_body("这个表单来自别的网站，已被拒绝。"),
-                                       PageUser{});
-                             return;
-                         }
-                         handler(*c, req, res);
-                         if (account_page && req.https)
-                             res.set_header("Strict-Transport-Security", "max-age=31536000");
-                     });
+        server.route(
+            method, pattern, [c, handler, account_page](const HttpRequest& req, HttpResponse& res) {
+                if (req.method == "POST" && !same_site(req)) {
+                    send_page(res, 403, "拒绝", message_body("这个表单来自别的网站，已被拒绝。"),
+                              PageUser{});
+                    return;
+                }
+                handler(*c, req, res);
+                if (account_page && req.https)
+                    res.set_header("Strict-Transport-Security", "max-age=31536000");
+            });
     };
 
     add("GET", "/", [](Context& c, const HttpRequest& req, HttpResponse& res) {
@@ -498,8 +498,8 @@ void mount_service(HttpServer& server, ResultsStore& store, ServiceOptions optio
             }
             const int64_t id = id_of(req.param("id"));
             if (!c.store.remove_upload(id, v.account)) {
-                send_page(res, 404, "删除",
-                          message_body("没有这个上传，或者它不属于您的帐户。"), v.user);
+                send_page(res, 404, "删除", message_body("没有这个上传，或者它不属于您的帐户。"),
+                          v.user);
                 return;
             }
             redirect(res, "/mine?deleted=" + std::to_string(id));

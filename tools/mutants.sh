@@ -100,6 +100,7 @@ mutants=(
   'chunked-body-unbounded|server/http_server.cpp|s/if \(x->request.body.size\(\) \+ \*size > s.limits.body_bytes\)/if (false)/'
   'no-request-deadline|server/http_server.cpp|s/c->since > limit\)/c->since > limit || true)/'
   'connections-per-address-unlimited|server/http_server.cpp|s/>= s.limits.per_address\)/>= (1 << 30))/'
+  'median-not-kept|server/results_store.cpp|s/        if \(f.flags == 0\)\n            refresh_summary\(lease\);\n//'
   'log-keeps-line-ends|server/http.cpp|s/if \(byte < 0x20 \|\| /if (/'
 )
 

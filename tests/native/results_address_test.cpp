@@ -22,7 +22,7 @@ TEST(ClientAddress, ForwardedForIsBelievedOnlyFromTrustedProxies) {
     const Case cases[] = {
         {"203.0.113.9", "198.51.100.1", "203.0.113.9"}, // not a proxy: its header is ignored
         {"127.0.0.1", "198.51.100.1", "198.51.100.1"},
-        {"127.0.0.1", "6.6.6.6, 198.51.100.1", "198.51.100.1"}, // the left one is the client's say
+        {"127.0.0.1", "6.6.6.6, 198.51.100.1", "198.51.100.1"},  // the left one is the client's say
         {"127.0.0.1", "198.51.100.1, 10.1.2.3", "198.51.100.1"}, // past a second trusted proxy
         {"127.0.0.1", "", "127.0.0.1"},
         {"127.0.0.1", "not-an-address", "127.0.0.1"},

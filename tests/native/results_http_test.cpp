@@ -108,8 +108,8 @@ struct Instance {
     std::unique_ptr<HttpServer> server;
     int port = 0;
 
-    void start(const std::string& address, const ServiceOptions& options,
-               const HttpLimits& limits, const TrustedProxies& proxies) {
+    void start(const std::string& address, const ServiceOptions& options, const HttpLimits& limits,
+               const TrustedProxies& proxies) {
         store = std::make_unique<ResultsStore>(address, 4);
         server = std::make_unique<HttpServer>(limits, proxies);
         mount_service(*server, *store, options);
@@ -177,12 +177,10 @@ protected:
         return client.Post(path.c_str(), with_cookie(cookie), params);
     }
     // A sign-in that a trusted proxy passes on from `client`.
-    int sign_in_from(const std::string& client, const std::string& mail,
-                     const std::string& pass) {
+    int sign_in_from(const std::string& client, const std::string& mail, const std::string& pass) {
         httplib::Client c("127.0.0.1", port());
-        const httplib::Result r =
-            c.Post("/login", httplib::Headers{{"X-Forwarded-For", client}},
-                   httplib::Params{{"mail", mail}, {"pass", pass}});
+        const httplib::Result r = c.Post("/login", httplib::Headers{{"X-Forwarded-For", client}},
+                                         httplib::Params{{"mail", mail}, {"pass", pass}});
         return r ? r->status : 0;
     }
     // The status of the upload, and where it was sent on.
@@ -432,6 +430,10 @@ TEST_F(ResultsHttp, ComparisonsRanksAndTheMedian) {
                              ">2.50<", ">3.10<", ">1.50<", ">3.70<"})
         EXPECT_TRUE(has(r->body, part)) << part;
     EXPECT_EQ(get("/compare?a=1&b=99")->status, 404);
+    // The median follows a later upload: integer speeds 1, 3, 4 and 5 times the base system's.
+    ASSERT_EQ(upload(spec_of({5, 5, 5, 5, 5})).first, 303);
+    r = get("/result/1");
+    EXPECT_TRUE(r && has(r->body, "124.95 M")) << (r ? r->body : "");
 }
 
 TEST_F(ResultsHttp, FeedbackHomeDownloadsAndTheJsonList) {
@@ -575,7 +577,8 @@ TEST_F(ResultsHttp, WritesAreThrottledAndFormsChecked) {
     ASSERT_EQ(upload(spec_of({1, 1, 1, 1, 1}, "a@host.com", "right12")).first, 303);
     EXPECT_EQ(upload(spec_of({1, 1, 1, 1, 2}, "b@host.com", "right12")).first, 429)
         << "a second new account within the hour";
-    httplib::Result r = get("/upload?" + upload_letters(spec_of({1, 1, 1, 2, 1}, "a@host.com", "right12")));
+    httplib::Result r =
+        get("/upload?" + upload_letters(spec_of({1, 1, 1, 2, 1}, "a@host.com", "right12")));
     ASSERT_TRUE(r);
     EXPECT_EQ(r->status, 429) << "a third upload within the hour";
     EXPECT_EQ(r->get_header_value("Retry-After"), "3600");
