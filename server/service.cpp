@@ -128,16 +128,17 @@ public:
                const PageUser& user) {
         const PasswordLimits& l = c_.options.passwords;
         const int64_t now = c_.now(), since = now - l.window_seconds;
-        const std::string locked =
-            printed("密码错误的次数太多：同一地址对同一帐户%d分钟内最多错%d次，"
-                    "每个地址对所有帐户最多%d次。请稍后再试。",
-                    l.window_seconds / 60, l.per_pair, l.per_address);
+        const auto locked = [&l] {
+            return printed("密码错误的次数太多：同一地址对同一帐户%d分钟内最多错%d次，"
+                           "每个地址对所有帐户最多%d次。请稍后再试。",
+                           l.window_seconds / 60, l.per_pair, l.per_address);
+        };
         const ResultsStore::Place pair = take("pair", mail + "\n" + from, since, now);
         if (pair.taken > l.per_pair)
-            return refuse(res, pair.oldest + l.window_seconds - now, locked, user);
+            return refuse(res, pair.oldest + l.window_seconds - now, locked(), user);
         const ResultsStore::Place address = take("address", from, since, now);
         if (address.taken > l.per_address)
-            return refuse(res, address.oldest + l.window_seconds - now, locked, user);
+            return refuse(res, address.oldest + l.window_seconds - now, locked(), user);
         const ResultsStore::Place account = take("account", mail, since, now);
         const int64_t earlier = account.taken - 1;
         if (earlier >= l.per_account) {

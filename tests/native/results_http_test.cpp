@@ -48,6 +48,14 @@ UploadSpec spec_of(std::initializer_list<float> factors, const std::string& mail
     return spec;
 }
 
+// A 429 that says when to come back and names the limit.
+void expect_busy(const httplib::Result& r, const char* retry_after, const char* text) {
+    ASSERT_TRUE(r);
+    EXPECT_EQ(r->status, 429);
+    EXPECT_EQ(r->get_header_value("Retry-After"), retry_after);
+    EXPECT_TRUE(has(r->body, text)) << r->body;
+}
+
 std::string form_value(const std::string& page, const std::string& name) {
     std::smatch m;
     if (std::regex_search(page, m, std::regex("name=" + name + " value=\"([^\"]*)\"")))
@@ -306,12 +314,9 @@ TEST_F(ResultsHttp, FailedPasswordsAreLimitedPerAccountAndPerAddress) {
     ASSERT_EQ(upload(spec_of({1, 1, 1, 1, 2}, "b@host.com", "right12")).first, 303);
     for (int i = 0; i < 5; ++i)
         EXPECT_EQ(upload(spec_of({2, 1, 1, 1, float(i + 1)}, "a@host.com", "wrong12")).first, 403);
-    httplib::Result r =
-        get("/upload?" + upload_letters(spec_of({3, 1, 1, 1, 1}, "a@host.com", "right12")));
-    ASSERT_TRUE(r);
-    EXPECT_EQ(r->status, 429) << "the account's five failures are used up";
-    EXPECT_EQ(r->get_header_value("Retry-After"), "900");
-    EXPECT_TRUE(has(r->body, U8("同一地址对同一帐户15分钟内最多错5次")));
+    // The account's five failures from this address are used up.
+    expect_busy(get("/upload?" + upload_letters(spec_of({3, 1, 1, 1, 1}, "a@host.com", "right12"))),
+                "900", U8("同一地址对同一帐户15分钟内最多错5次"));
     EXPECT_EQ(post("/login", {{"mail", "a@host.com"}, {"pass", "right12"}})->status, 429);
     EXPECT_EQ(upload(spec_of({3, 1, 1, 1, 2}, "b@host.com", "right12")).first, 303)
         << "another account from the same address";
@@ -577,18 +582,15 @@ TEST_F(ResultsHttp, WritesAreThrottledAndFormsChecked) {
     ASSERT_EQ(upload(spec_of({1, 1, 1, 1, 1}, "a@host.com", "right12")).first, 303);
     EXPECT_EQ(upload(spec_of({1, 1, 1, 1, 2}, "b@host.com", "right12")).first, 429)
         << "a second new account within the hour";
-    httplib::Result r =
-        get("/upload?" + upload_letters(spec_of({1, 1, 1, 2, 1}, "a@host.com", "right12")));
-    ASSERT_TRUE(r);
-    EXPECT_EQ(r->status, 429) << "a third upload within the hour";
-    EXPECT_EQ(r->get_header_value("Retry-After"), "3600");
-    EXPECT_TRUE(has(r->body, U8("上传太频繁")));
+    // A third upload within the hour.
+    expect_busy(get("/upload?" + upload_letters(spec_of({1, 1, 1, 2, 1}, "a@host.com", "right12"))),
+                "3600", U8("上传太频繁"));
 
     const std::string han = U8("测");
     std::string message;
     for (int i = 0; i < 1300; ++i)
         message += han;
-    r = post("/contact", {{"message", message}});
+    httplib::Result r = post("/contact", {{"message", message}});
     EXPECT_TRUE(r && r->status == 200) << "1300 characters, 3900 bytes";
     for (int i = 0; i < 34; ++i)
         message += han;
