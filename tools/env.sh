@@ -12,6 +12,9 @@ else
     export WINEARCH=win64
     export WINEPREFIX="${KALVIT_WINEPREFIX:-$kalvit_root/build/wineprefix$kalvit_pose_suffix}"
 fi
+# A command that ends a script under set -e names itself: Wine's own output is mostly kept quiet.
+# shellcheck disable=SC2154  # kalvit_status is set in the trap itself
+trap 'kalvit_status=$?; echo "${0##*/}: line $LINENO: \"$BASH_COMMAND\" failed ($kalvit_status)" >&2' ERR
 export WINEDEBUG="${WINEDEBUG:--all}"
 export WINEDLLOVERRIDES="mscoree,mshtml="
 # Some virtual machines cannot run 32-bit code at all: the 64-bit prefix then goes without the

@@ -78,13 +78,26 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
     mkdir -p "$(dirname "$WINEPREFIX")"
     wineboot -i >/dev/null 2>&1 || true
     wineserver -w
+    if [ ! -f "$WINEPREFIX/system.reg" ]; then
+        echo "wine-prefix: wineboot made no prefix in $WINEPREFIX" >&2
+        exit 1
+    fi
 fi
 if [ "$(cat "$WINEPREFIX/.kalvit-configured" 2>/dev/null)" != "$stamp" ]; then
-    reg=$(mktemp --suffix=.reg)
+    reg=$(mktemp --suffix=.reg) out=$(mktemp)
     printf '%s\n' "$settings" | iconv -f UTF-8 -t UTF-16 > "$reg"
-    wine regedit /S "$(winepath -w "$reg" 2>/dev/null || echo "Z:${reg//\//\\}")" >/dev/null 2>&1
-    wineserver -w
-    rm -f "$reg"
+    # A Wine started while the server of the prefix's set-up still ends can fail at once: a
+    # second try follows that server's end, and a failure shows what Wine said.
+    for try in 1 2; do
+        status=0
+        wine regedit /S "Z:${reg//\//\\}" >"$out" 2>&1 || status=$?
+        wineserver -w
+        [ "$status" -eq 0 ] && break
+        echo "wine-prefix: regedit failed ($status) on try $try:" >&2
+        cat "$out" >&2
+        [ "$try" -eq 2 ] && exit 1
+    done
+    rm -f "$reg" "$out"
     echo "$stamp" > "$WINEPREFIX/.kalvit-configured"
 fi
 
